@@ -1,0 +1,45 @@
+# Two entry points: `make demo` and `make check`. Both install what is missing first.
+
+PACKAGES := cmake g++ make pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev \
+            libx11-dev libxext-dev libxtst-dev libfreetype-dev libfontconfig-dev libpng-dev \
+            libinih-dev libexpat1-dev xvfb xserver-xephyr x11-apps x11-utils xdotool \
+            fonts-wine fonts-dejavu-core gpsbabel imagemagick
+
+JOBS    ?= $(shell nproc)
+BUILD   ?= build
+ASAN    ?= build-asan
+
+.PHONY: setup build build-asan check test test-asan demo clean
+
+setup:
+	@missing=""; for p in $(PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:$$missing"; \
+	  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $$missing; \
+	fi
+
+build: setup
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTM_WERROR=ON
+	cmake --build $(BUILD) -j $(JOBS)
+
+build-asan: setup
+	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DTM_WERROR=ON -DTM_SANITIZE=ON
+	cmake --build $(ASAN) -j $(JOBS)
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) --timeout 300
+
+test-asan: build-asan
+	ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --test-dir $(ASAN) --output-on-failure -j $(JOBS) --timeout 600
+
+check: test test-asan
+
+demo: build
+	cmake --build $(BUILD) --target install-device
+	./tools/emulator.sh --device $(BUILD)/device
+
+clean:
+	rm -rf $(BUILD) $(ASAN)
