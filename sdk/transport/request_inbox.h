@@ -1,0 +1,74 @@
+// The answering side of the channel, for the navigator and for test peers: find the requests
+// addressed to one server in the calls folder, read them, remove them and answer them.
+//
+// A request is taken once its marker "<client>.<server>.<linkid>.<seq>.finished" exists. The
+// server name must not contain a dot; the client name may (it is everything before the last
+// ".<server>."), so a file name always has exactly one reading. Any client name and link id are
+// served.
+//
+// Serving loop (the inbox keeps its own watch on the calls folder):
+//   RequestInbox inbox("TomTomNavigationServer");
+//   inbox.Watch();                                     // before the first listing
+//   for (;;) {
+//     int n = inbox.List(requests, kMax);
+//     for each request r:
+//       if (inbox.Read(r, message) == 0) { fields... } // text split into `message`
+//       inbox.Remove(r);                               // before answering: a client's next
+//                                                      // channel may reuse the same names
+//       inbox.Answer(r, fields, count);                // or a FileChannel of one's own:
+//       // FileChannel reply(server, r.client, r.linkId, new SdkMessage('|'));
+//       // reply.BeginReply(ReplyTicket(r.sequence)); reply.AddField(...); reply.Send();
+//     inbox.WaitForChange(100);                        // change or timeout, then list again
+//   }
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "ce/types.h"
+#include "sdk/transport/file_channel.h"
+#include "sdk/transport/sdk_message.h"
+
+struct InboxRequest {
+  char client[kSdkNameSize];
+  uint32_t linkId;
+  uint32_t sequence;
+};
+
+// Parses a request marker file name for `server`. False for anything else: another server, a
+// ".message" file, a link id or sequence number that is not plain decimal within 32 bits, an
+// empty client name, or a server name holding a dot.
+bool ParseRequestMarker(const char* fileName, const char* server, InboxRequest* request);
+
+class RequestInbox {
+ public:
+  explicit RequestInbox(const char* serverName);  // at most 255 bytes, no dot
+  ~RequestInbox();
+  RequestInbox(const RequestInbox&) = delete;
+  RequestInbox& operator=(const RequestInbox&) = delete;
+
+  // Creates the calls folder if needed and starts watching it. False when it cannot be
+  // watched; WaitForChange then just sleeps its timeout.
+  bool Watch();
+  // Waits until the calls folder changes or `timeoutMs` passes; true on a change. Re-arms the
+  // watch, so a change after this returns is seen by the next wait.
+  bool WaitForChange(uint32_t timeoutMs);
+
+  // Requests whose marker exists, ordered by client, link id and sequence number. Fills up to
+  // `capacity` entries and returns how many there are in all.
+  int List(InboxRequest* requests, int capacity);
+  // Reads the request text into `message` and splits it. 0, or -1 when the text cannot be
+  // opened (the message is then empty; Remove the stale marker).
+  int Read(const InboxRequest& request, SdkMessage* message);
+  // Removes the request's marker, then its text.
+  void Remove(const InboxRequest& request);
+  // Writes the reply of `count` fields under the mirrored names: the text, closed, then the
+  // marker. 0 when both files were written, else -1.
+  int Answer(const InboxRequest& request, const char* const* fields, int count);
+
+  const char* ServerName() const { return iServer; }
+
+ private:
+  char iServer[kSdkNameSize];
+  HANDLE iWatch;
+};
