@@ -22,6 +22,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include "ce/types.h"
+#endif
+
 #include "sdk/transport/sdk_message.h"
 
 // Stands for one request awaiting its reply: made by Send, consumed by ReceiveReply.
@@ -78,8 +84,8 @@ class FileChannel : public MessageChannel {
  public:
   static constexpr uint32_t kPollMilliseconds = 100;
   static constexpr char kMarker[8] = {'f', 'i', 'n', 'i', 's', 'h', '\n', '\0'};
-  static constexpr const WCHAR* kErrorBoxText = u"iArguments->NrReceiveFields ()>0";
-  static constexpr const WCHAR* kErrorBoxCaption = u"SDK ERROR!";
+  static constexpr const WCHAR* kErrorBoxText = TEXT("iArguments->NrReceiveFields ()>0");
+  static constexpr const WCHAR* kErrorBoxCaption = TEXT("SDK ERROR!");
 
   // Copies the two endpoint names (at most 255 bytes each); link id -1 stands for the current
   // process id. Owns `arguments`. The sequence number starts at 0, so the first request is 1.

@@ -25,7 +25,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include "ce/types.h"
+#endif
 #include "sdk/transport/file_channel.h"
 #include "sdk/transport/sdk_message.h"
 

@@ -6,7 +6,11 @@
 
 #include <cstdint>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include "ce/types.h"
+#endif
 
 enum SdkFileLocation {
   kSdkCallsFolder = 0,  // shared folder + "SdkFileCalls\"; opening creates both folders

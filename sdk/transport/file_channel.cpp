@@ -1,0 +1,254 @@
+#include "sdk/transport/file_channel.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "sdk/transport/platform.h"
+#include "sdk/transport/sdk_file.h"
+#include "sdk/transport/shared_folder.h"
+
+MessageChannel::~MessageChannel() { delete iArguments; }
+
+bool FormatChannelFileName(char* name, size_t capacity, const char* sender, const char* receiver,
+                           uint32_t linkId, uint32_t sequence, SdkChannelFile kind) {
+  if (!name || capacity == 0) return false;
+  if (capacity > kSdkNameSize) capacity = kSdkNameSize;
+  if (!sender) sender = "";
+  if (!receiver) receiver = "";
+  const int length =
+      kind == kSdkMessageFile
+          ? std::snprintf(name, capacity, "%s.%s.%u.%u.message", sender, receiver,
+                          static_cast<unsigned>(linkId), static_cast<unsigned>(sequence))
+          : std::snprintf(name, capacity, "%s.%s.%u.%u.finished", sender, receiver,
+                          static_cast<unsigned>(linkId), static_cast<unsigned>(sequence));
+  if (length < 0 || static_cast<size_t>(length) >= capacity) {
+    name[0] = '\0';
+    return false;
+  }
+  return true;
+}
+
+FileChannel::FileChannel(const char* ownName, const char* peerName, int32_t linkId,
+                         SdkMessage* arguments)
+    : MessageChannel(arguments),
+      iSequence(0),
+      iLinkId(linkId == -1 ? static_cast<uint32_t>(GetCurrentProcessId())
+                           : static_cast<uint32_t>(linkId)),
+      iIsReply(0),
+      iLastSendStatus(-1),
+      iReplyWait(SdkReplyWait::kNotify),
+      iIsPeerAlive(nullptr),
+      iPeerAliveContext(nullptr) {
+  std::snprintf(iOwnName, sizeof(iOwnName), "%s", ownName ? ownName : "");
+  std::snprintf(iPeerName, sizeof(iPeerName), "%s", peerName ? peerName : "");
+}
+
+FileChannel::~FileChannel() {}
+
+void FileChannel::BeginRequest() {
+  iIsReply = 0;
+  if (iArguments) iArguments->Clear();
+}
+
+void FileChannel::BeginReply(const ReplyTicket& request) {
+  iIsReply = 1;
+  if (iArguments) iArguments->Clear();
+  iSequence = request.iSequence - 1u;  // Send raises it back to the request's number
+}
+
+void FileChannel::AddField(const char* text) {
+  if (iArguments) iArguments->AddField(text);
+}
+
+void FileChannel::SetPeerAliveCheck(bool (*isAlive)(void* context), void* context) {
+  iIsPeerAlive = isAlive;
+  iPeerAliveContext = context;
+}
+
+void FileChannel::RemoveExchange(const char* sender, const char* receiver, uint32_t sequence) {
+  char name[kSdkNameSize];
+  // Marker first: a peer never sees a marker whose text is already gone.
+  if (FormatChannelFileName(name, sizeof(name), sender, receiver, iLinkId, sequence,
+                            kSdkFinishedFile)) {
+    SdkFile::Delete(name, kSdkCallsFolder);
+  }
+  if (FormatChannelFileName(name, sizeof(name), sender, receiver, iLinkId, sequence,
+                            kSdkMessageFile)) {
+    SdkFile::Delete(name, kSdkCallsFolder);
+  }
+}
+
+ReplyTicket* FileChannel::Send() {
+  iLastSendStatus = -1;
+  const uint32_t sequence = ++iSequence;
+  if (!iArguments || iArguments->HasFailed()) return nullptr;
+
+  char textName[kSdkNameSize];
+  char markerName[kSdkNameSize];
+  if (!FormatChannelFileName(textName, sizeof(textName), iOwnName, iPeerName, iLinkId, sequence,
+                             kSdkMessageFile) ||
+      !FormatChannelFileName(markerName, sizeof(markerName), iOwnName, iPeerName, iLinkId,
+                             sequence, kSdkFinishedFile)) {
+    return nullptr;
+  }
+
+  // Channels restart at sequence 1, so these names recur: a reply left from an earlier exchange
+  // must not pass for the answer to this request.
+  if (!iIsReply) RemoveExchange(iPeerName, iOwnName, sequence);
+
+  SdkFile file;
+  if (file.OpenForWriting(textName, kSdkCallsFolder, false) != 0) return nullptr;
+  const char* text = iArguments->Buffer();
+  const size_t length = strnlen(text, static_cast<size_t>(iArguments->BufferSize() - 1));
+  const int wrote = file.Write(text, static_cast<uint32_t>(length + 1));
+  file.Close();
+  if (wrote != 0) {
+    // A cut text would be served as if whole; take it back instead.
+    SdkFile::Delete(textName, kSdkCallsFolder);
+    return nullptr;
+  }
+
+  // The text is closed before the marker exists, so a peer never reads it half-written.
+  if (file.OpenForWriting(markerName, kSdkCallsFolder, false) != 0) {
+    SdkFile::Delete(textName, kSdkCallsFolder);
+    return nullptr;
+  }
+  const int marked = file.Write(kMarker, sizeof(kMarker));
+  file.Close();
+  if (marked != 0) {
+    RemoveExchange(iOwnName, iPeerName, sequence);
+    return nullptr;
+  }
+
+  iLastSendStatus = 0;
+  if (iIsReply) return nullptr;
+  ReplyTicket* ticket = new (std::nothrow) ReplyTicket(sequence);
+  if (!ticket) {
+    // Nobody would read the answer: withdraw the request.
+    RemoveExchange(iOwnName, iPeerName, sequence);
+    iLastSendStatus = -1;
+  }
+  return ticket;
+}
+
+int FileChannel::IsReplyReady(const ReplyTicket* ticket) {
+  if (!ticket) return 0;
+  char markerName[kSdkNameSize];
+  if (!FormatChannelFileName(markerName, sizeof(markerName), iPeerName, iOwnName, iLinkId,
+                             ticket->iSequence, kSdkFinishedFile)) {
+    return 0;
+  }
+  SdkFile marker;
+  return marker.OpenForReading(markerName, kSdkCallsFolder) == 0 ? 1 : 0;
+}
+
+namespace {
+
+HANDLE WatchCalls() {
+  WCHAR shared[kSdkPathSize];
+  FindSharedFolder(shared, kSdkPathSize);
+  WCHAR calls[kSdkPathSize];
+  if (FAILED(StringCchCopyW(calls, kSdkPathSize, shared)) ||
+      FAILED(StringCchCatW(calls, kSdkPathSize, TEXT("SdkFileCalls")))) {
+    return INVALID_HANDLE_VALUE;
+  }
+  return FindFirstChangeNotificationW(calls, FALSE,
+                                      FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE);
+}
+
+}  // namespace
+
+bool FileChannel::WaitForReplyMarker(const ReplyTicket* ticket) {
+  // Watch before looking, so a marker created between the look and the wait still wakes us.
+  HANDLE watch = iReplyWait == SdkReplyWait::kNotify ? WatchCalls() : INVALID_HANDLE_VALUE;
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point lastAliveCheck = Clock::now();
+  bool replied = false;
+  for (;;) {
+    if (IsReplyReady(ticket)) {
+      replied = true;
+      break;
+    }
+    if (iIsPeerAlive && Clock::now() - lastAliveCheck >= std::chrono::milliseconds(kPollMilliseconds)) {
+      lastAliveCheck = Clock::now();
+      if (!iIsPeerAlive(iPeerAliveContext)) {
+        replied = IsReplyReady(ticket) != 0;  // it may have answered just before leaving
+        break;
+      }
+    }
+    if (watch != INVALID_HANDLE_VALUE) {
+      WaitForSingleObject(watch, kPollMilliseconds);
+      FindNextChangeNotification(watch);
+    } else {
+      Sleep(kPollMilliseconds);
+    }
+  }
+  if (watch != INVALID_HANDLE_VALUE) FindCloseChangeNotification(watch);
+  return replied;
+}
+
+void FileChannel::ReceiveReply(ReplyTicket* ticket) {
+  if (!ticket) {
+    if (iArguments) iArguments->Clear();
+    return;
+  }
+  const uint32_t sequence = ticket->iSequence;
+  if (!iArguments) {
+    delete ticket;
+    return;
+  }
+  if (!WaitForReplyMarker(ticket)) {
+    // The peer is gone: its request will never be served.
+    RemoveExchange(iOwnName, iPeerName, sequence);
+    iArguments->Clear();
+    delete ticket;
+    return;
+  }
+
+  char textName[kSdkNameSize];
+  char markerName[kSdkNameSize];
+  FormatChannelFileName(textName, sizeof(textName), iPeerName, iOwnName, iLinkId, sequence,
+                        kSdkMessageFile);
+  FormatChannelFileName(markerName, sizeof(markerName), iPeerName, iOwnName, iLinkId, sequence,
+                        kSdkFinishedFile);
+
+  SdkFile file;
+  if (file.OpenForReading(textName, kSdkCallsFolder) != 0) {
+    // A marker without its text answers nothing; left in place it would answer a later request.
+    SdkFile::Delete(markerName, kSdkCallsFolder);
+    iArguments->Clear();
+    delete ticket;
+    return;
+  }
+
+  const uint32_t size = file.Size();
+  int32_t region = SdkMessage::kInlineSize;
+  if (size >= static_cast<uint32_t>(SdkMessage::kInlineSize - 1)) {
+    // Large reply: a heap buffer of file size + 1. If it cannot be had, the message falls back
+    // to its inline buffer and the reply is read only as far as that holds.
+    if (size < static_cast<uint32_t>(INT32_MAX) &&
+        iArguments->Reserve(static_cast<int32_t>(size + 1))) {
+      region = static_cast<int32_t>(size + 1);
+    } else {
+      iArguments->Clear();
+    }
+  }
+  if (region > iArguments->BufferSize()) region = iArguments->BufferSize();
+
+  char* buffer = iArguments->Buffer();
+  buffer[0] = '\0';  // an empty or unreadable reply leaves an empty text, not the request
+  if (file.ReadLine(buffer, region) < 0) buffer[0] = '\0';
+  file.Close();
+  buffer[region - 1] = '\0';
+
+  iArguments->SplitFields();
+  if (iArguments->NrReceiveFields() < 1) {
+    MessageBoxW(nullptr, kErrorBoxText, kErrorBoxCaption, MB_OK | MB_ICONHAND);
+  }
+
+  SdkFile::Delete(markerName, kSdkCallsFolder);
+  SdkFile::Delete(textName, kSdkCallsFolder);
+  delete ticket;
+}

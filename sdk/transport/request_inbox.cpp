@@ -1,0 +1,206 @@
+#include "sdk/transport/request_inbox.h"
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "sdk/transport/platform.h"
+#include "sdk/transport/sdk_file.h"
+#include "sdk/transport/shared_folder.h"
+
+namespace {
+
+constexpr char kMarkerSuffix[] = ".finished";
+
+// Plain decimal as a channel writes it with "%TEXT(": digits only, no leading zero, within 32 bits.
+bool ParseNumber(const char* begin, const char* end, uint32_t* value) {
+  const size_t length = static_cast<size_t>(end - begin);
+  if (length == 0 || length > 10 || (length > 1 && begin[0] == '0')) return false;
+  uint64_t result = 0;
+  for (const char* p = begin; p < end; ++p) {
+    if (*p < '0' || *p > '9') return false;
+    result = result * 10 + static_cast<uint64_t>(*p - '0');
+  }
+  if (result > UINT32_MAX) return false;
+  *value = static_cast<uint32_t>(result);
+  return true;
+}
+
+const char* LastDot(const char* begin, const char* end) {
+  for (const char* p = end; p > begin; --p) {
+    if (p[-1] == '.') return p - 1;
+  }
+  return nullptr;
+}
+
+bool CallsFolder(WCHAR* folder, size_t capacity, bool withSlash) {
+  WCHAR shared[kSdkPathSize];
+  FindSharedFolder(shared, kSdkPathSize);
+  return SUCCEEDED(StringCchCopyW(folder, capacity, shared)) &&
+         SUCCEEDED(StringCchCatW(folder, capacity, withSlash ? u")SdkFileCalls\\" : TEXT("SdkFileCalls")));
+}
+
+bool Before(const InboxRequest& a, const InboxRequest& b) {
+  const int byClient = std::strcmp(a.client, b.client);
+  if (byClient != 0) return byClient < 0;
+  if (a.linkId != b.linkId) return a.linkId < b.linkId;
+  return a.sequence < b.sequence;
+}
+
+}  // namespace
+
+bool ParseRequestMarker(const char* fileName, const char* server, InboxRequest* request) {
+  if (!fileName || !server || !request || server[0] == '\0' || std::strchr(server, '.')) return false;
+  const size_t nameLength = strnlen(fileName, kSdkNameSize);
+  const size_t suffixLength = sizeof(kMarkerSuffix) - 1;
+  if (nameLength >= kSdkNameSize || nameLength <= suffixLength ||
+      std::strcmp(fileName + nameLength - suffixLength, kMarkerSuffix) != 0) {
+    return false;
+  }
+  const char* end = fileName + nameLength - suffixLength;  // "<client>.<server>.<link>.<seq>"
+
+  const char* sequenceDot = LastDot(fileName, end);
+  if (!sequenceDot) return false;
+  const char* linkDot = LastDot(fileName, sequenceDot);
+  if (!linkDot) return false;
+  uint32_t sequence = 0;
+  uint32_t linkId = 0;
+  // Link id 4294967295 is never written: a channel made with -1 stores its process id instead.
+  if (!ParseNumber(sequenceDot + 1, end, &sequence) ||
+      !ParseNumber(linkDot + 1, sequenceDot, &linkId) || linkId == UINT32_MAX) {
+    return false;
+  }
+
+  // The server name has no dot, so it is exactly the component before the link id.
+  const size_t serverLength = std::strlen(server);
+  const char* serverDot = LastDot(fileName, linkDot);
+  if (!serverDot || static_cast<size_t>(linkDot - serverDot - 1) != serverLength ||
+      std::strncmp(serverDot + 1, server, serverLength) != 0) {
+    return false;
+  }
+  const size_t clientLength = static_cast<size_t>(serverDot - fileName);
+  if (clientLength == 0) return false;
+
+  std::memcpy(request->client, fileName, clientLength);
+  request->client[clientLength] = '\0';
+  request->linkId = linkId;
+  request->sequence = sequence;
+  return true;
+}
+
+RequestInbox::RequestInbox(const char* serverName) : iWatch(INVALID_HANDLE_VALUE) {
+  std::snprintf(iServer, sizeof(iServer), "%s", serverName ? serverName : "");
+}
+
+RequestInbox::~RequestInbox() {
+  if (iWatch != INVALID_HANDLE_VALUE) FindCloseChangeNotification(iWatch);
+}
+
+bool RequestInbox::Watch() {
+  if (iWatch != INVALID_HANDLE_VALUE) return true;
+  WCHAR shared[kSdkPathSize];
+  FindSharedFolder(shared, kSdkPathSize);
+  WCHAR folder[kSdkPathSize];
+  if (!CallsFolder(folder, kSdkPathSize, false)) return false;
+  // The folders may not exist before the first client writes; create them as a channel would.
+  size_t length = 0;
+  if (SUCCEEDED(StringCchLengthW(shared, kSdkPathSize, &length)) && length > 1) {
+    shared[length - 1] = 0;
+    CreateDirectoryW(shared, nullptr);
+  }
+  CreateDirectoryW(folder, nullptr);
+  iWatch = FindFirstChangeNotificationW(folder, FALSE,
+                                        FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE);
+  return iWatch != INVALID_HANDLE_VALUE;
+}
+
+bool RequestInbox::WaitForChange(uint32_t timeoutMs) {
+  if (iWatch == INVALID_HANDLE_VALUE) {
+    Sleep(timeoutMs);
+    return false;
+  }
+  const DWORD result = WaitForSingleObject(iWatch, timeoutMs);
+  FindNextChangeNotification(iWatch);
+  return result == WAIT_OBJECT_0;
+}
+
+int RequestInbox::List(InboxRequest* requests, int capacity) {
+  if (!requests) capacity = 0;
+  WCHAR pattern[kSdkPathSize];
+  if (!CallsFolder(pattern, kSdkPathSize, true) ||
+      FAILED(StringCchCatW(pattern, kSdkPathSize, TEXT("*.finished")))) {
+    return 0;
+  }
+  WIN32_FIND_DATAW entry;
+  HANDLE find = FindFirstFileW(pattern, &entry);
+  if (find == INVALID_HANDLE_VALUE) return 0;
+  int total = 0;
+  int kept = 0;
+  do {
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    char name[kSdkNameSize];
+    const int converted = WideCharToMultiByte(CP_ACP, 0, entry.cFileName, -1, name,
+                                              static_cast<int>(sizeof(name)), nullptr, nullptr);
+    if (converted <= 0) continue;
+    name[sizeof(name) - 1] = '\0';
+    InboxRequest request;
+    if (!ParseRequestMarker(name, iServer, &request)) continue;
+    ++total;
+    // Keep the `capacity` first requests in order: insert, dropping the last when full.
+    int at = kept;
+    while (at > 0 && Before(request, requests[at - 1])) --at;
+    if (at >= capacity) continue;
+    const int last = kept < capacity ? kept : capacity - 1;
+    for (int i = last; i > at; --i) requests[i] = requests[i - 1];
+    requests[at] = request;
+    if (kept < capacity) ++kept;
+  } while (FindNextFileW(find, &entry));
+  FindClose(find);
+  return total;
+}
+
+int RequestInbox::Read(const InboxRequest& request, SdkMessage* message) {
+  if (!message) return -1;
+  message->Clear();
+  char name[kSdkNameSize];
+  if (!FormatChannelFileName(name, sizeof(name), request.client, iServer, request.linkId,
+                             request.sequence, kSdkMessageFile)) {
+    return -1;
+  }
+  SdkFile file;
+  if (file.OpenForReading(name, kSdkCallsFolder) != 0) return -1;
+  const uint32_t size = file.Size();
+  int32_t region = SdkMessage::kInlineSize;
+  if (size >= static_cast<uint32_t>(SdkMessage::kInlineSize - 1) && size < static_cast<uint32_t>(INT32_MAX) &&
+      message->Reserve(static_cast<int32_t>(size + 1))) {
+    region = static_cast<int32_t>(size + 1);
+  }
+  if (region > message->BufferSize()) region = message->BufferSize();
+  char* buffer = message->Buffer();
+  if (file.ReadLine(buffer, region) < 0) buffer[0] = '\0';
+  buffer[region - 1] = '\0';
+  message->SplitFields();
+  return 0;
+}
+
+void RequestInbox::Remove(const InboxRequest& request) {
+  char name[kSdkNameSize];
+  if (FormatChannelFileName(name, sizeof(name), request.client, iServer, request.linkId,
+                            request.sequence, kSdkFinishedFile)) {
+    SdkFile::Delete(name, kSdkCallsFolder);
+  }
+  if (FormatChannelFileName(name, sizeof(name), request.client, iServer, request.linkId,
+                            request.sequence, kSdkMessageFile)) {
+    SdkFile::Delete(name, kSdkCallsFolder);
+  }
+}
+
+int RequestInbox::Answer(const InboxRequest& request, const char* const* fields, int count) {
+  SdkMessage* message = new (std::nothrow) SdkMessage('|');
+  if (!message) return -1;
+  FileChannel reply(iServer, request.client, static_cast<int32_t>(request.linkId), message);
+  reply.BeginReply(ReplyTicket(request.sequence));
+  for (int i = 0; i < count && fields; ++i) reply.AddField(fields[i]);
+  reply.Send();
+  return reply.LastSendStatus();
+}

@@ -1,0 +1,244 @@
+#include "sdk/transport/sdk_file.h"
+
+#include <cstring>
+
+#include "sdk/transport/platform.h"
+#include "sdk/transport/shared_folder.h"
+
+namespace {
+
+bool Exists(LPCWSTR path) { return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
+
+// Joins up to three parts into `out`; false when the result does not fit.
+bool Join(WCHAR* out, size_t capacity, LPCWSTR a, LPCWSTR b, LPCWSTR c = TEXT("")) {
+  return SUCCEEDED(StringCchCopyW(out, capacity, a)) && SUCCEEDED(StringCchCatW(out, capacity, b)) &&
+         SUCCEEDED(StringCchCatW(out, capacity, c));
+}
+
+// Creates a folder given with its final backslash. Failure (it exists) is fine.
+void CreateFolder(LPCWSTR folderWithSlash) {
+  WCHAR path[kSdkPathSize];
+  if (FAILED(StringCchCopyW(path, kSdkPathSize, folderWithSlash))) return;
+  size_t length = 0;
+  if (FAILED(StringCchLengthW(path, kSdkPathSize, &length)) || length < 2) return;
+  if (path[length - 1] == TEXT('\\')) path[length - 1] = 0;
+  CreateDirectoryW(path, nullptr);
+}
+
+// The file search of the script location: \Windows\ under each root, then the mail attachments
+// folder (this device keeps no setting for it, so the root folder stands in), then every
+// top-level folder not starting with ".". Writes the folder where `name` was found.
+bool SearchFile(LPCWSTR name, WCHAR* folder, size_t capacity) {
+  WCHAR path[kSdkPathSize];
+  for (size_t r = 0; r < kSdkStorageRootCount; ++r) {
+    const WCHAR* root = kSdkStorageRoots[r];
+    WCHAR candidate[kSdkPathSize];
+    if (Join(candidate, kSdkPathSize, root, TEXT("\\Windows\\")) &&
+        Join(path, kSdkPathSize, candidate, name) && Exists(path)) {
+      return SUCCEEDED(StringCchCopyW(folder, capacity, candidate));
+    }
+  }
+  if (Join(path, kSdkPathSize, TEXT("\\"), name) && Exists(path)) {
+    return SUCCEEDED(StringCchCopyW(folder, capacity, TEXT("\\")));
+  }
+  for (size_t r = 0; r < kSdkStorageRootCount; ++r) {
+    const WCHAR* root = kSdkStorageRoots[r];
+    WCHAR pattern[kSdkPathSize];
+    if (!Join(pattern, kSdkPathSize, root, TEXT("\\*.*"))) continue;
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW(pattern, &entry);
+    if (find == INVALID_HANDLE_VALUE) continue;
+    bool found = false;
+    do {
+      if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || entry.cFileName[0] == TEXT('.'))
+        continue;
+      WCHAR candidate[kSdkPathSize];
+      if (Join(candidate, kSdkPathSize, root, TEXT("\\"), entry.cFileName) &&
+          SUCCEEDED(StringCchCatW(candidate, kSdkPathSize, TEXT("\\"))) &&
+          Join(path, kSdkPathSize, candidate, name) && Exists(path)) {
+        found = SUCCEEDED(StringCchCopyW(folder, capacity, candidate));
+        break;
+      }
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+    if (found) return true;
+  }
+  return false;
+}
+
+// The folder of a location, ending in a backslash (empty for a bare name).
+bool LocationFolder(LPCWSTR name, int location, bool forWriting, WCHAR* folder, size_t capacity) {
+  WCHAR shared[kSdkPathSize];
+  FindSharedFolder(shared, kSdkPathSize);
+  switch (location) {
+    case kSdkCallsFolder:
+      return Join(folder, capacity, shared, TEXT("SdkFileCalls\\"));
+    case kSdkRegistryFolder:
+      return Join(folder, capacity, shared, TEXT("SdkRegistry\\"));
+    case kSdkSharedFolder:
+      return Join(folder, capacity, shared, TEXT(""));
+    case kSdkDocuments: {
+      // The device offers no shell query for the personal folder: it is the one under the base.
+      WCHAR base[kSdkPathSize];
+      GetSdkBaseFolder(base, kSdkPathSize);
+      return Join(folder, capacity, base, TEXT("My Documents\\"), TEXT("TomTom\\"));
+    }
+    case kSdkScriptFolder:
+      if (SearchFile(forWriting ? TEXT("master.script") : name, folder, capacity)) return true;
+      return SUCCEEDED(StringCchCopyW(folder, capacity, TEXT("")));
+    default: {
+      WCHAR module[kSdkPathSize];
+      const DWORD length = GetModuleFileNameW(nullptr, module, kSdkPathSize);
+      if (length > 0 && length < kSdkPathSize) {
+        module[length] = 0;
+        for (DWORD i = length; i-- > 0;) {
+          if (module[i] == TEXT('\\')) {
+            module[i + 1] = 0;
+            return SUCCEEDED(StringCchCopyW(folder, capacity, module));
+          }
+        }
+      }
+      return Join(folder, capacity, shared, TEXT(""));
+    }
+  }
+}
+
+// Creates what opening in `location` needs before the file itself.
+void PrepareFolders(int location, bool forWriting) {
+  WCHAR shared[kSdkPathSize];
+  WCHAR folder[kSdkPathSize];
+  switch (location) {
+    case kSdkCallsFolder:
+    case kSdkRegistryFolder:
+      FindSharedFolder(shared, kSdkPathSize);
+      CreateFolder(shared);
+      if (LocationFolder(TEXT(""), location, forWriting, folder, kSdkPathSize)) CreateFolder(folder);
+      break;
+    case kSdkSharedFolder:
+      if (forWriting) {
+        FindSharedFolder(shared, kSdkPathSize);
+        CreateFolder(shared);
+      }
+      break;
+    case kSdkDocuments:
+      if (forWriting && LocationFolder(TEXT(""), location, true, folder, kSdkPathSize)) {
+        CreateFolder(folder);
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+bool WideName(const char* name, WCHAR* wide, size_t capacity) {
+  if (!name || capacity == 0) return false;
+  const int converted = MultiByteToWideChar(CP_ACP, 0, name, -1, wide, static_cast<int>(capacity));
+  if (converted <= 0) {
+    wide[0] = 0;
+    return false;
+  }
+  wide[capacity - 1] = 0;
+  return true;
+}
+
+}  // namespace
+
+bool SdkFile::ResolvePath(const char* name, int location, bool forWriting, WCHAR* path,
+                          size_t capacity) {
+  if (!path || capacity == 0) return false;
+  path[0] = 0;
+  if (capacity > kSdkPathSize) capacity = kSdkPathSize;
+  WCHAR wide[kSdkPathSize];
+  if (!WideName(name, wide, kSdkPathSize)) return false;
+  if (wide[0] == TEXT('\\')) return SUCCEEDED(StringCchCopyW(path, capacity, wide));
+  WCHAR folder[kSdkPathSize];
+  if (!LocationFolder(wide, location, forWriting, folder, kSdkPathSize) ||
+      !Join(path, capacity, folder, wide)) {
+    path[0] = 0;
+    return false;
+  }
+  return true;
+}
+
+SdkFile::SdkFile() : iHandle(INVALID_HANDLE_VALUE), iIsOpen(false) {}
+
+SdkFile::~SdkFile() { Close(); }
+
+void SdkFile::Close() {
+  if (iIsOpen) CloseHandle(iHandle);
+  iHandle = INVALID_HANDLE_VALUE;
+  iIsOpen = false;
+}
+
+int SdkFile::OpenForReading(const char* name, int location) {
+  Close();
+  WCHAR path[kSdkPathSize];
+  if (!ResolvePath(name, location, false, path, kSdkPathSize)) return kOpenFailed;
+  PrepareFolders(location, false);
+  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return kOpenFailed;
+  iHandle = file;
+  iIsOpen = true;
+  return 0;
+}
+
+int SdkFile::OpenForWriting(const char* name, int location, bool append) {
+  Close();
+  WCHAR path[kSdkPathSize];
+  if (!ResolvePath(name, location, true, path, kSdkPathSize)) return kOpenFailed;
+  PrepareFolders(location, true);
+  HANDLE file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
+                            append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return kOpenFailed;
+  if (append) SetFilePointer(file, 0, nullptr, FILE_END);
+  iHandle = file;
+  iIsOpen = true;
+  return 0;
+}
+
+int SdkFile::Write(const void* bytes, uint32_t count) {
+  if (!iIsOpen) return kWriteFailed;
+  DWORD written = 0;
+  if (!WriteFile(iHandle, bytes, count, &written, nullptr) || written != count) return kWriteFailed;
+  return 0;
+}
+
+int SdkFile::ReadLine(char* buffer, int32_t capacity) {
+  if (!buffer || capacity < 1) return kReadFailed;
+  buffer[0] = 0;
+  if (!iIsOpen || capacity < 2) return kReadFailed;
+  DWORD read = 0;
+  // One byte stays free for the NUL after the bytes kept.
+  if (!ReadFile(iHandle, buffer, static_cast<DWORD>(capacity - 1), &read, nullptr)) {
+    buffer[0] = 0;
+    return kReadFailed;
+  }
+  if (read == 0) return kEndOfFile;
+  DWORD kept = read;
+  const void* feed = std::memchr(buffer, '\n', read);
+  if (feed) {
+    kept = static_cast<DWORD>(static_cast<const char*>(feed) - buffer) + 1;
+    if (kept < read) {
+      SetFilePointer(iHandle, -static_cast<LONG>(read - kept), nullptr, FILE_CURRENT);
+    }
+  }
+  buffer[kept] = 0;
+  return static_cast<int>(kept);
+}
+
+uint32_t SdkFile::Size() {
+  if (!iIsOpen) return 0;
+  const DWORD size = GetFileSize(iHandle, nullptr);
+  return size == INVALID_FILE_SIZE ? 0 : size;
+}
+
+void SdkFile::Delete(const char* name, int location) {
+  WCHAR path[kSdkPathSize];
+  if (!ResolvePath(name, location, false, path, kSdkPathSize)) return;
+  const DWORD attributes = GetFileAttributesW(path);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+    SetFileAttributesW(path, attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  }
+  DeleteFileW(path);
+}
