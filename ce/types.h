@@ -134,3 +134,7 @@ typedef struct _SYSTEMTIME {
   WORD wSecond;
   WORD wMilliseconds;
 } SYSTEMTIME, *LPSYSTEMTIME;
+
+// Number of elements of a fixed array, as winnt.h and the MSVC runtime name it.
+#define ARRAYSIZE(a) (sizeof(a) / sizeof((a)[0]))
+#define _countof(a) (sizeof(a) / sizeof((a)[0]))

@@ -1,0 +1,194 @@
+// The device folder named by CE_DEVICE: its profile (device.ini) and the mapping of device paths
+// into its fs/ folder.
+#include "ce/device.h"
+
+#include <INIReader.h>
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+
+#include "ce/kernel/internal.h"
+
+namespace ce {
+namespace {
+
+std::mutex deviceMutex;
+std::unique_ptr<std::string> cachedRoot;
+std::unique_ptr<DeviceProfile> cachedProfile;
+
+[[noreturn]] void StopWithoutDevice(const char* why, const char* value) {
+  if (value)
+    std::fprintf(stderr, "%s: %s (set CE_DEVICE to the device folder that holds device.ini and fs/)\n", why, value);
+  else
+    std::fprintf(stderr, "%s (set CE_DEVICE to the device folder that holds device.ini and fs/)\n", why);
+  std::exit(2);
+}
+
+const std::string& RootLocked() {
+  if (!cachedRoot) {
+    const char* env = std::getenv("CE_DEVICE");
+    if (env == nullptr || *env == '\0') StopWithoutDevice("CE_DEVICE is not set", nullptr);
+    char resolved[PATH_MAX];
+    if (realpath(env, resolved) == nullptr) StopWithoutDevice("CE_DEVICE names no folder", env);
+    struct stat st;
+    if (stat(resolved, &st) != 0 || !S_ISDIR(st.st_mode)) StopWithoutDevice("CE_DEVICE is not a folder", env);
+    cachedRoot = std::make_unique<std::string>(resolved);
+    // A fresh device gets its file system folder on first use.
+    mkdir((*cachedRoot + "/fs").c_str(), 0777);
+  }
+  return *cachedRoot;
+}
+
+void Warn(const std::string& iniPath, const char* what, const std::string& value) {
+  std::fprintf(stderr, "%s: %s \"%s\"; using the default\n", iniPath.c_str(), what, value.c_str());
+}
+
+// A positive screen dimension of at most 8192, written as plain digits.
+bool ParseDimension(const std::string& text, int& out) {
+  if (text.empty() || text.size() > 5) return false;
+  int value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + (c - '0');
+  }
+  if (value < 1 || value > 8192) return false;
+  out = value;
+  return true;
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// An even number of hex digits, at most 64 bytes.
+bool ParseDeviceId(const std::string& text, std::vector<uint8_t>& out) {
+  if (text.size() % 2 != 0 || text.size() > 128) return false;
+  std::vector<uint8_t> bytes;
+  for (size_t i = 0; i < text.size(); i += 2) {
+    int hi = HexValue(text[i]), lo = HexValue(text[i + 1]);
+    if (hi < 0 || lo < 0) return false;
+    bytes.push_back(uint8_t(hi * 16 + lo));
+  }
+  out = std::move(bytes);
+  return true;
+}
+
+DeviceProfile ReadProfile(const std::string& iniPath) {
+  DeviceProfile profile;
+  INIReader reader(iniPath);
+  int error = reader.ParseError();
+  if (error == -1) return profile;  // no file: every key takes its default
+  if (error != 0)
+    std::fprintf(stderr, "%s: line %d is not understood; it and the keys it held take their defaults\n",
+                 iniPath.c_str(), error);
+  std::string text = reader.Get("screen", "width", "");
+  if (!text.empty() && !ParseDimension(text, profile.screenWidth)) Warn(iniPath, "bad screen width", text);
+  text = reader.Get("screen", "height", "");
+  if (!text.empty() && !ParseDimension(text, profile.screenHeight)) Warn(iniPath, "bad screen height", text);
+  text = reader.Get("system", "platform", "");
+  if (!text.empty()) profile.platform = text;
+  text = reader.Get("system", "deviceid", "");
+  if (!text.empty() && !ParseDeviceId(text, profile.deviceId)) Warn(iniPath, "bad deviceid (hex bytes)", text);
+  return profile;
+}
+
+// The existing entry of folder whose name equals name ignoring case; the first in sorted order when
+// several differ only by case, so the answer does not depend on the host's listing order.
+bool FindIgnoringCase(const std::string& folder, const std::string& name, std::string& found) {
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) return false;
+  bool any = false;
+  while (dirent* entry = readdir(dir)) {
+    std::string candidate = entry->d_name;
+    if (candidate == "." || candidate == "..") continue;
+    if (detail::NamesEqualIgnoringCase(candidate, name) && (!any || candidate < found)) {
+      found = candidate;
+      any = true;
+    }
+  }
+  closedir(dir);
+  return any;
+}
+
+}  // namespace
+
+const std::string& DeviceRoot() {
+  std::lock_guard<std::mutex> lock(deviceMutex);
+  return RootLocked();
+}
+
+const DeviceProfile& Device() {
+  std::lock_guard<std::mutex> lock(deviceMutex);
+  if (!cachedProfile) cachedProfile = std::make_unique<DeviceProfile>(ReadProfile(RootLocked() + "/device.ini"));
+  return *cachedProfile;
+}
+
+void ResetDeviceForTests() {
+  std::lock_guard<std::mutex> lock(deviceMutex);
+  cachedRoot.reset();
+  cachedProfile.reset();
+}
+
+bool DevicePathToHost(LPCWSTR devicePath, std::string& hostPath) {
+  if (devicePath == nullptr || (devicePath[0] != u'\\' && devicePath[0] != u'/')) return false;
+  // Split into components, folding "." and ".." lexically so no path climbs above the root.
+  std::vector<std::string> parts;
+  const WCHAR* p = devicePath;
+  while (*p) {
+    while (*p == u'\\' || *p == u'/') ++p;
+    const WCHAR* start = p;
+    while (*p && *p != u'\\' && *p != u'/') ++p;
+    if (p == start) break;
+    std::string part = ToUtf8(std::u16string(start, size_t(p - start)));
+    if (part == ".") continue;
+    if (part == "..") {
+      if (parts.empty()) return false;
+      parts.pop_back();
+      continue;
+    }
+    parts.push_back(std::move(part));
+  }
+  std::string path = DeviceRoot() + "/fs";
+  bool exists = true;  // once a component is missing, the rest cannot exist either
+  for (const std::string& part : parts) {
+    std::string exact = path + "/" + part;
+    struct stat st;
+    if (exists && lstat(exact.c_str(), &st) != 0) {
+      std::string found;
+      if (FindIgnoringCase(path, part, found)) {
+        path += "/" + found;
+        continue;
+      }
+      exists = false;
+    }
+    path = std::move(exact);
+  }
+  hostPath = std::move(path);
+  return true;
+}
+
+bool HostPathToDevice(const std::string& hostPath, std::u16string& devicePath) {
+  std::string fs = DeviceRoot() + "/fs";
+  std::string path = hostPath;
+  char resolved[PATH_MAX];
+  if (realpath(hostPath.c_str(), resolved) != nullptr) path = resolved;
+  if (path.compare(0, fs.size(), fs) != 0) return false;
+  if (path.size() > fs.size() && path[fs.size()] != '/') return false;
+  std::string rest = path.substr(fs.size());
+  if (rest.empty()) rest = "/";
+  std::replace(rest.begin(), rest.end(), '/', '\\');
+  devicePath = FromUtf8(rest);
+  return true;
+}
+
+}  // namespace ce

@@ -1,0 +1,54 @@
+// Helpers shared by the kernel's sources; not part of the stand-in's interface.
+#pragma once
+
+#include <string>
+
+#include "ce/kernel.h"
+
+namespace ce::detail {
+
+// Sets the last error and returns the failure value, so a call can end with
+// "return Fail(ERROR_x, FALSE);".
+template <class T>
+T Fail(DWORD error, T result) {
+  SetLastError(error);
+  return result;
+}
+
+// The Win32 error for a host errno. missingPath says whether ENOENT means the folder is missing
+// (ERROR_PATH_NOT_FOUND) rather than the file (ERROR_FILE_NOT_FOUND).
+DWORD ErrorFromErrno(int err, bool missingPath = false);
+
+// ERROR_FILE_NOT_FOUND when the host path's folder exists, else ERROR_PATH_NOT_FOUND.
+DWORD MissingError(const std::string& hostPath);
+
+// Simple case folding to lower case for the scripts the device's file system ignores case in.
+char32_t FoldCase(char32_t c);
+
+// Decodes one UTF-8 character at s[i] (length n), advancing i; invalid bytes give U+FFFD (one byte
+// each) and set *valid false.
+char32_t DecodeUtf8(const char* s, size_t n, size_t& i, bool* valid);
+// Decodes one UTF-16 character, pairing surrogates; an unpaired one gives U+FFFD and *valid false.
+char32_t DecodeUtf16(const WCHAR* s, size_t n, size_t& i, bool* valid);
+// Encodes c as UTF-8 into out (room for 4); returns the byte count.
+size_t EncodeUtf8(char32_t c, char* out);
+// Encodes c as UTF-16 into out (room for 2); returns the unit count.
+size_t EncodeUtf16(char32_t c, WCHAR* out);
+
+// Equality of two UTF-8 names with case folded.
+bool NamesEqualIgnoringCase(const std::string& a, const std::string& b);
+// Case-folded UTF-8 name, for sorting listings.
+std::string FoldedName(const std::string& name);
+
+// Device path to host path, setting ERROR_PATH_NOT_FOUND (or ERROR_INVALID_NAME for NULL) on
+// failure.
+bool ResolveDevicePath(LPCWSTR devicePath, std::string& hostPath);
+
+// Share-mode bookkeeping across handles and processes (share.cpp).
+// True when the host file (dev/ino) is open through any handle of any process on the device.
+bool IsFileOpenAnywhere(const std::string& hostPath);
+
+// Time of a host timespec as FILETIME.
+FILETIME FileTimeFromUnix(long long seconds, long nanoseconds);
+
+}  // namespace ce::detail
