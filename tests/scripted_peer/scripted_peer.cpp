@@ -1,0 +1,244 @@
+#include "tests/scripted_peer/scripted_peer.h"
+
+#include <fstream>
+#include <sstream>
+
+#include "sdk/transport/file_channel.h"
+#include "sdk/transport/sdk_file.h"
+#include "sdk/transport/sdk_message.h"
+
+namespace scripted {
+
+const char kServerName[] = "TomTomNavigationServer";
+const WCHAR kWindowClass[] = u"MunichWinClass";
+
+namespace {
+
+// A full reply for every call: result code 0 and each result field in its type.
+const char* const kDefaultReplies[][2] = {
+    {"GetRouteCoordinatesV01", "0|2|100|200|300|400|"},
+    {"StopApplicationV01", "0|"},
+    {"GetApplicationVersionV01", "0|7.45|9100|"},
+    {"FlashMessageV01", "0|"},
+    {"GetDataSetInfoV01", "0|Demo|\\Maps\\Demo\\|1|0|"},
+    {"GetUniqueDeviceIdV01", "0|00A1B2C3|1|"},
+    {"NavigateToCoordinatesV01", "0|"},
+    {"NavigateToFavoriteV01", "0|"},
+    {"NavigateToAddressV01", "0|"},
+    {"ShowAddressOnMapV01", "0|"},
+    {"ShowCoordinatesOnMapV01", "0|"},
+    {"ShowRectangleOnMapV01", "0|"},
+    {"GetLocationInfoV01", "0|100|200|0|Main Street|12|0|"},
+    {"GetLocationInfoExV01", "0|100|200|0|Main Street|12|0|Springfield|"},
+    {"GetRouteInfoV01", "0|1|2|3|4|5|6|7|8|9|10|11|12|13|"},
+    {"ChangeSettingV01", "0|"},
+    {"SwitchMapV01", "0|"},
+    {"SetNavigatorPropertyV01", "0|"},
+    {"GetCurrentPositionV01", "0|1|100|200|90|50|"},
+    {"GeocodeV01", "0|100|200|1|Main Street 12|Springfield|"},
+    {"GeocodeExtendedV01", "0|100|200|1|Main Street 12|Springfield|"},
+    {"ClearFavoriteV01", "0|"},
+    {"SetFavoriteV01", "0|"},
+    {"GetFavoriteV01", "0|Home|Main Street 12|100|200|"},
+    {"MakePoiVisibleV01", "0|"},
+    {"AddPoiV01", "0|"},
+    {"DeleteClosestPoiV01", "0|"},
+    {"DeleteAllPoiV01", "0|"},
+    {"MakeUserPoiVisibleV01", "0|"},
+    {"MoveClosestPoiV01", "0|"},
+    {"BringNavigatorToForegroundV01", "0|"},
+    {"SwitchToNavigatorViewV01", "0|"},
+    {"EnableExternalGPSInputV01", "0|1|"},
+    {"DisableExternalGPSInputV01", "0|"},
+};
+
+LRESULT CALLBACK NavigatorWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+// ---- ReplyTable ----
+
+ReplyTable::ReplyTable() {
+  for (const auto& entry : kDefaultReplies) Set(entry[0], entry[1]);
+  iFallback.text = "0|";
+}
+
+void ReplyTable::Set(const std::string& call, const std::string& text) {
+  ScriptedReply reply;
+  reply.text = text;
+  iReplies[call] = reply;
+}
+
+void ReplyTable::ExitOn(const std::string& call) {
+  ScriptedReply reply;
+  reply.action = ScriptedReply::kExit;
+  iReplies[call] = reply;
+}
+
+void ReplyTable::SetFallback(const std::string& text) {
+  iFallback.action = ScriptedReply::kAnswer;
+  iFallback.text = text;
+}
+
+ScriptedReply ReplyTable::Find(const std::string& call) const {
+  auto found = iReplies.find(call);
+  return found != iReplies.end() ? found->second : iFallback;
+}
+
+bool ReplyTable::Parse(const std::string& text) {
+  std::istringstream lines(text);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty() || line[0] == '#') continue;
+    size_t blank = line.find(' ');
+    std::string call = line.substr(0, blank);
+    std::string reply = blank == std::string::npos ? std::string() : line.substr(blank + 1);
+    if (call.empty()) return false;
+    if (call == "*") {
+      SetFallback(reply);
+    } else if (reply == "!exit") {
+      ExitOn(call);
+    } else {
+      Set(call, reply);
+    }
+  }
+  return true;
+}
+
+bool ReplyTable::Load(const std::string& hostPath) {
+  std::ifstream file(hostPath, std::ios::binary);
+  if (!file) return false;
+  std::ostringstream content;
+  content << file.rdbuf();
+  return Parse(content.str());
+}
+
+// ---- RecordedRequest ----
+
+std::string RecordedRequest::Text() const {
+  std::string text;
+  for (const std::string& field : fields) {
+    text += field;
+    text += '|';
+  }
+  return text;
+}
+
+// ---- RequestServer ----
+
+RequestServer::RequestServer() : iInbox(kServerName) {}
+
+bool RequestServer::Watch() { return iInbox.Watch(); }
+
+bool RequestServer::Take(const InboxRequest& request, RecordedRequest* recorded) {
+  SdkMessage message('|');
+  int read = iInbox.Read(request, &message);
+  // The files go before the answer: the client's next channel may reuse the same names.
+  iInbox.Remove(request);
+  if (read != 0) return false;
+  recorded->client = request.client;
+  recorded->linkId = request.linkId;
+  recorded->sequence = request.sequence;
+  for (int32_t i = 0; i < message.NrReceiveFields(); ++i) recorded->fields.push_back(message.Field(i));
+  return true;
+}
+
+bool WriteReply(const InboxRequest& request, const std::string& text) {
+  char textName[kSdkNameSize];
+  char markerName[kSdkNameSize];
+  if (!FormatChannelFileName(textName, sizeof textName, kServerName, request.client, request.linkId,
+                             request.sequence, kSdkMessageFile) ||
+      !FormatChannelFileName(markerName, sizeof markerName, kServerName, request.client,
+                             request.linkId, request.sequence, kSdkFinishedFile)) {
+    return false;
+  }
+  SdkFile file;
+  if (file.OpenForWriting(textName, kSdkCallsFolder, false) != 0) return false;
+  int wrote = file.Write(text.c_str(), static_cast<uint32_t>(text.size() + 1));
+  file.Close();
+  // The marker only once the text is closed, so the client never reads half a reply.
+  if (file.OpenForWriting(markerName, kSdkCallsFolder, false) != 0) return false;
+  int marked = file.Write(FileChannel::kMarker, sizeof FileChannel::kMarker);
+  file.Close();
+  return wrote == 0 && marked == 0;
+}
+
+// ---- ScriptedPeer ----
+
+ScriptedPeer::ScriptedPeer(const ReplyTable& replies) : iReplies(replies) {}
+
+ScriptedPeer::~ScriptedPeer() { Stop(); }
+
+bool ScriptedPeer::CreateNavigatorWindow() {
+  if (iWindow != nullptr) return true;
+  WNDCLASSW windowClass = {};
+  windowClass.lpfnWndProc = NavigatorWindowProc;
+  windowClass.lpszClassName = kWindowClass;
+  RegisterClassW(&windowClass);  // fails harmlessly when already registered
+  iWindow = CreateWindowExW(0, kWindowClass, u"Scripted Navigator", WS_VISIBLE, 0, 0, 240, 320,
+                            nullptr, nullptr, nullptr, nullptr);
+  return iWindow != nullptr;
+}
+
+void ScriptedPeer::DestroyNavigatorWindow() {
+  if (iWindow != nullptr && IsWindow(iWindow)) DestroyWindow(iWindow);
+  iWindow = nullptr;
+}
+
+bool ScriptedPeer::Start() {
+  if (!CreateNavigatorWindow()) return false;
+  if (iThread.joinable()) return true;
+  if (!iServer.Watch()) return false;
+  {
+    std::lock_guard<std::mutex> hold(iLock);
+    iStopping = false;
+  }
+  iThread = std::thread([this] { Run(); });
+  return true;
+}
+
+void ScriptedPeer::Stop() {
+  {
+    std::lock_guard<std::mutex> hold(iLock);
+    iStopping = true;
+  }
+  if (iThread.joinable()) iThread.join();
+  DestroyNavigatorWindow();
+}
+
+void ScriptedPeer::Run() {
+  for (;;) {
+    bool goOn = iServer.Serve([this](const RecordedRequest& request) {
+      std::lock_guard<std::mutex> hold(iLock);
+      iRequests.push_back(request);
+      return iReplies.Find(request.fields.empty() ? std::string() : request.fields[0]);
+    });
+    if (!goOn) return;
+    {
+      std::lock_guard<std::mutex> hold(iLock);
+      if (iStopping) return;
+    }
+    // Short enough that Stop() returns promptly; a new request wakes the wait at once.
+    iServer.WaitForChange(20);
+  }
+}
+
+void ScriptedPeer::SetReply(const std::string& call, const std::string& text) {
+  std::lock_guard<std::mutex> hold(iLock);
+  iReplies.Set(call, text);
+}
+
+std::vector<RecordedRequest> ScriptedPeer::Requests() const {
+  std::lock_guard<std::mutex> hold(iLock);
+  return iRequests;
+}
+
+void ScriptedPeer::ClearRequests() {
+  std::lock_guard<std::mutex> hold(iLock);
+  iRequests.clear();
+}
+
+}  // namespace scripted
