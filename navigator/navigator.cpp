@@ -1,0 +1,535 @@
+#include "navigator/navigator.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace nav {
+
+namespace {
+
+constexpr const char* kVersionText = "1.0.0";
+constexpr int32_t kVersionBuild = 100;
+constexpr double kLocateMetres = 1000;       // how far from a street a position still gets its name
+constexpr size_t kMaxRoutePairs = 2000;      // a route reply never claims more pairs than this
+constexpr int32_t kMaxFlashMs = 10 * 60 * 1000;
+
+// The text widths (terminator included) of the client's result records.
+constexpr size_t kWidthVersion = 16, kWidthMapName = 128, kWidthFolder = 128, kWidthDeviceId = 32,
+                 kWidthStreet = 128, kWidthPlace = 128, kWidthFavName = 64, kWidthFavAddress = 128;
+
+}  // namespace
+
+// Reply fields after the result code. Texts are cut to the width of the client's record on a
+// character boundary and cleaned of the bytes the wire cannot carry.
+class Navigator::Reply {
+ public:
+  void Int(int64_t v) { fields.push_back(std::to_string(static_cast<int32_t>(v))); }
+  void Text(std::string_view t, size_t width) {
+    std::string s(t.substr(0, std::min(t.size(), width - 1)));
+    if (s.size() < t.size())
+      while (!s.empty() && (static_cast<unsigned char>(t[s.size()]) & 0xC0) == 0x80) s.pop_back();
+    for (char& c : s)
+      if (c == '|' || c == '\n' || c == '\r') c = ' ';
+    fields.push_back(std::move(s));
+  }
+  void Point(MapPoint p) {
+    Int(p.x);
+    Int(p.y);
+  }
+  std::vector<std::string> fields;
+};
+
+struct Navigator::Call {
+  const char* name;
+  const char* args;  // one letter per argument: i integer, t text
+  int32_t (Navigator::*handler)(const Args&, const Ints&, Reply&);
+};
+
+const Navigator::Call Navigator::kCalls[kCallCount] = {
+    {"GetRouteCoordinatesV01", "", &Navigator::GetRouteCoordinates},
+    {"StopApplicationV01", "", &Navigator::StopApplication},
+    {"GetApplicationVersionV01", "", &Navigator::GetApplicationVersion},
+    {"FlashMessageV01", "ti", &Navigator::FlashMessage},
+    {"GetDataSetInfoV01", "", &Navigator::GetDataSetInfo},
+    {"GetUniqueDeviceIdV01", "", &Navigator::GetUniqueDeviceId},
+    {"NavigateToCoordinatesV01", "iit", &Navigator::NavigateToCoordinates},
+    {"NavigateToFavoriteV01", "i", &Navigator::NavigateToFavorite},
+    {"NavigateToAddressV01", "tttt", &Navigator::NavigateToAddress},
+    {"ShowAddressOnMapV01", "tttt", &Navigator::ShowAddressOnMap},
+    {"ShowCoordinatesOnMapV01", "ii", &Navigator::ShowCoordinatesOnMap},
+    {"ShowRectangleOnMapV01", "iiii", &Navigator::ShowRectangleOnMap},
+    {"GetLocationInfoV01", "ii", &Navigator::GetLocationInfo},
+    {"GetLocationInfoExV01", "ii", &Navigator::GetLocationInfoEx},
+    {"GetRouteInfoV01", "", &Navigator::GetRouteInfo},
+    {"ChangeSettingV01", "i", &Navigator::ChangeSetting},
+    {"SwitchMapV01", "t", &Navigator::SwitchMapCall},
+    {"SetNavigatorPropertyV01", "ii", &Navigator::SetNavigatorProperty},
+    {"GetCurrentPositionV01", "", &Navigator::GetCurrentPosition},
+    {"GeocodeV01", "ttt", &Navigator::Geocode},
+    {"GeocodeExtendedV01", "tttt", &Navigator::GeocodeExtended},
+    {"ClearFavoriteV01", "i", &Navigator::ClearFavorite},
+    {"SetFavoriteV01", "ittii", &Navigator::SetFavorite},
+    {"GetFavoriteV01", "i", &Navigator::GetFavorite},
+    {"MakePoiVisibleV01", "ii", &Navigator::MakePoiVisible},
+    {"AddPoiV01", "tiitt", &Navigator::AddPoi},
+    {"DeleteClosestPoiV01", "tii", &Navigator::DeleteClosestPoi},
+    {"DeleteAllPoiV01", "t", &Navigator::DeleteAllPoi},
+    {"MakeUserPoiVisibleV01", "ti", &Navigator::MakeUserPoiVisible},
+    {"MoveClosestPoiV01", "tiiii", &Navigator::MoveClosestPoi},
+    {"BringNavigatorToForegroundV01", "", &Navigator::BringNavigatorToForeground},
+    {"SwitchToNavigatorViewV01", "", &Navigator::SwitchToNavigatorView},
+    {"EnableExternalGPSInputV01", "", &Navigator::EnableExternalGPSInput},
+    {"DisableExternalGPSInputV01", "", &Navigator::DisableExternalGPSInput},
+};
+
+const char* Navigator::CallName(int i) { return kCalls[i].name; }
+const char* Navigator::CallArgs(int i) { return kCalls[i].args; }
+
+Navigator::Navigator(NavigatorConfig config, std::string programFolder, PathMapper mapper, Clock clock,
+                     std::string hardwareId)
+    : config_(std::move(config)),
+      programFolder_(std::move(programFolder)),
+      mapper_(std::move(mapper)),
+      clock_(std::move(clock)),
+      hardwareId_(std::move(hardwareId)) {}
+
+void Navigator::Warn(const std::string& what) const { fprintf(stderr, "navigator: %s\n", what.c_str()); }
+
+void Navigator::Start(std::vector<std::string>& warnings) {
+  started_ = clock_();
+  if (config_.mode == GpsMode::kTrack) {
+    std::string device = ResolveBeside(programFolder_, config_.track), host, error;
+    std::vector<TrackPoint> points;
+    if (!mapper_(device, host)) {
+      warnings.push_back("GPS track \"" + config_.track + "\" is not a device path; no GPS fix");
+    } else if (!LoadGpxFile(host, points, error)) {
+      warnings.push_back("GPS track: " + error + "; no GPS fix");
+    } else {
+      track_ = TrackReplay(std::move(points), config_.defaultSpeed);
+    }
+  }
+  std::string error;
+  if (!SwitchMap(config_.mapFolder, error)) warnings.push_back(error);
+  std::string favHost;
+  std::string favDevice = ResolveBeside(programFolder_, config_.favorites);
+  if (mapper_(favDevice, favHost)) favorites_.Load(favHost, warnings);
+  else warnings.push_back("favourites file \"" + config_.favorites + "\" is not a device path");
+  GpsFix fix = Position();
+  viewCentre_ = fix.valid ? fix.pos : (streets_.Places().empty() ? MapPoint{} : streets_.Places().front().centre);
+}
+
+bool Navigator::SwitchMap(const std::string& deviceFolder, std::string& error) {
+  std::string folder = deviceFolder;
+  if (folder.empty() || folder.front() != '\\') {
+    error = "map folder \"" + deviceFolder + "\" is not a device path";
+    return false;
+  }
+  if (folder.back() != '\\') folder += '\\';
+  std::string host;
+  struct stat st;
+  std::string bare = folder.size() > 1 ? folder.substr(0, folder.size() - 1) : folder;
+  if (!mapper_(bare, host) || stat(host.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    error = "map folder " + folder + " does not exist";
+    return false;
+  }
+  if (host.back() != '/') host += '/';
+  std::vector<std::string> warnings;
+  StreetMap streets;
+  std::string streetError;
+  if (!streets.Load(host + "streets.txt", warnings, streetError)) {
+    warnings.push_back(streetError + " (the map has no streets)");
+    streets = StreetMap();
+  }
+  for (const std::string& w : warnings) Warn(folder + ": " + w);
+  streets_ = std::move(streets);
+  std::vector<std::string> storeWarnings;
+  categories_.Open(host, storeWarnings);
+  for (const std::string& w : storeWarnings) Warn(w);
+  mapFolder_ = folder;
+  mapName_ = streets_.Name();
+  if (mapName_.empty()) {
+    size_t start = folder.find_last_of('\\', folder.size() - 2);
+    mapName_ = folder.substr(start + 1, folder.size() - start - 2);
+  }
+  return true;
+}
+
+std::vector<std::string> Navigator::Handle(const std::vector<std::string_view>& request) {
+  auto refuse = [&](const std::string& why) {
+    Warn(why);
+    return std::vector<std::string>{std::to_string(kResultBadRequest)};
+  };
+  if (request.empty()) return refuse("request without fields");
+  const Call* call = nullptr;
+  for (const Call& c : kCalls)
+    if (request[0] == c.name) call = &c;
+  if (!call) return refuse("unknown call \"" + std::string(request[0].substr(0, 64)) + "\"");
+  size_t argc = std::char_traits<char>::length(call->args);
+  if (request.size() != argc + 1)
+    return refuse(std::string(call->name) + ": " + std::to_string(request.size() - 1) + " arguments, expected " +
+                  std::to_string(argc));
+  Args args(request.begin() + 1, request.end());
+  Ints ints(argc, 0);
+  for (size_t i = 0; i < argc; i++) {
+    if (call->args[i] == 'i' && !ParseInt32(args[i], ints[i]))
+      return refuse(std::string(call->name) + ": argument " + std::to_string(i + 1) + " is not an integer: \"" +
+                    std::string(args[i].substr(0, 32)) + "\"");
+  }
+  Reply reply;
+  int32_t code = (this->*call->handler)(args, ints, reply);
+  if (code != kResultOk) return {std::to_string(code)};
+  std::vector<std::string> out;
+  out.reserve(reply.fields.size() + 1);
+  out.push_back("0");
+  for (std::string& f : reply.fields) out.push_back(std::move(f));
+  return out;
+}
+
+GpsFix Navigator::Position() const {
+  GpsFix fix;
+  switch (config_.mode) {
+    case GpsMode::kTrack:
+      if (!track_.Empty()) fix = track_.At((clock_() - started_) * config_.rate);
+      break;
+    case GpsMode::kFixed:
+      fix.valid = true;
+      fix.pos = FromDegrees(config_.latitude, config_.longitude);
+      fix.heading = config_.heading;
+      fix.speed = config_.speed;
+      break;
+    case GpsMode::kNoFix:
+      break;
+  }
+  return fix;
+}
+
+MapPoint Navigator::ViewCentre() const {
+  if (follow_) {
+    GpsFix fix = Position();
+    if (fix.valid) return fix.pos;
+  }
+  return viewCentre_;
+}
+
+std::string Navigator::FlashText() const { return clock_() < flashUntil_ ? flashText_ : std::string(); }
+
+void Navigator::ShowAt(MapPoint centre, double spanMetres) {
+  follow_ = false;
+  viewCentre_ = centre;
+  viewSpan_ = std::clamp(spanMetres, 100.0, 50000.0);
+}
+
+int32_t Navigator::StoreError(const char* call, StoreResult r, const std::string& error) {
+  Warn(std::string(call) + ": " + StoreResultText(r) + ": " + error);
+  switch (r) {
+    case StoreResult::kOk: return kResultOk;
+    case StoreResult::kNotFound: return kResultNotFound;
+    case StoreResult::kBadName: return kResultBadRequest;
+    case StoreResult::kMalformed:
+    case StoreResult::kIoError: return kResultFailed;
+  }
+  return kResultFailed;
+}
+
+// --- The calls, in table order. ---
+
+int32_t Navigator::GetRouteCoordinates(const Args&, const Ints&, Reply& r) {
+  GpsFix fix = Position();
+  if (config_.mode != GpsMode::kTrack || !fix.valid) return kResultUnavailable;
+  const auto& points = track_.Points();
+  size_t count = std::min(kMaxRoutePairs, points.size() - fix.segment);
+  r.Int(static_cast<int64_t>(count));
+  r.Point(fix.pos);
+  for (size_t i = fix.segment + 1; i < points.size() && i < fix.segment + count; i++) r.Point(points[i].pos);
+  return kResultOk;
+}
+
+int32_t Navigator::StopApplication(const Args&, const Ints&, Reply&) {
+  stopRequested_ = true;
+  return kResultOk;
+}
+
+int32_t Navigator::GetApplicationVersion(const Args&, const Ints&, Reply& r) {
+  r.Text(kVersionText, kWidthVersion);
+  r.Int(kVersionBuild);
+  return kResultOk;
+}
+
+int32_t Navigator::FlashMessage(const Args& a, const Ints& n, Reply&) {
+  if (n[1] < 0 || n[1] > kMaxFlashMs) {
+    Warn("FlashMessageV01: display time out of range");
+    return kResultBadRequest;
+  }
+  flashText_ = std::string(a[0]);
+  flashUntil_ = clock_() + n[1] / 1000.0;
+  return kResultOk;
+}
+
+int32_t Navigator::GetDataSetInfo(const Args&, const Ints&, Reply& r) {
+  if (mapFolder_.empty()) return kResultUnavailable;
+  r.Text(mapName_, kWidthMapName);
+  r.Text(mapFolder_, kWidthFolder);
+  r.Int(static_cast<int64_t>(categories_.Categories().size()));
+  r.Int(static_cast<int64_t>(streets_.Streets().size()));
+  return kResultOk;
+}
+
+int32_t Navigator::GetUniqueDeviceId(const Args&, const Ints&, Reply& r) {
+  // The kind says where the id comes from: 1 the device's identifier, 2 navigator.ini, 0 none.
+  if (!config_.deviceId.empty()) {
+    r.Text(config_.deviceId, kWidthDeviceId);
+    r.Int(2);
+  } else if (!hardwareId_.empty()) {
+    r.Text(hardwareId_, kWidthDeviceId);
+    r.Int(1);
+  } else {
+    r.Text("00000000", kWidthDeviceId);
+    r.Int(0);
+  }
+  return kResultOk;
+}
+
+int32_t Navigator::NavigateToCoordinates(const Args& a, const Ints& n, Reply&) {
+  destination_ = {true, {n[0], n[1]}, std::string(a[2])};
+  follow_ = true;
+  return kResultOk;
+}
+
+int32_t Navigator::NavigateToFavorite(const Args&, const Ints& n, Reply&) {
+  const Favorite* f = favorites_.Get(n[0]);
+  if (!f) return kResultNotFound;
+  destination_ = {true, f->pos, f->name};
+  follow_ = true;
+  return kResultOk;
+}
+
+// Address arguments: place, street, house number, postcode (not used: the map has none).
+int32_t Navigator::NavigateToAddress(const Args& a, const Ints&, Reply&) {
+  GeocodeHit hit;
+  if (!streets_.Geocode(a[0], a[1], a[2], hit)) return kResultNotFound;
+  destination_ = {true, hit.pos, hit.street.empty() ? hit.place : hit.street};
+  follow_ = true;
+  return kResultOk;
+}
+
+int32_t Navigator::ShowAddressOnMap(const Args& a, const Ints&, Reply&) {
+  GeocodeHit hit;
+  if (!streets_.Geocode(a[0], a[1], a[2], hit)) return kResultNotFound;
+  ShowAt(hit.pos, 400);
+  return kResultOk;
+}
+
+int32_t Navigator::ShowCoordinatesOnMap(const Args&, const Ints& n, Reply&) {
+  ShowAt({n[0], n[1]}, viewSpan_);
+  return kResultOk;
+}
+
+int32_t Navigator::ShowRectangleOnMap(const Args&, const Ints& n, Reply&) {
+  MapPoint a{n[0], n[1]}, b{n[2], n[3]};
+  MapPoint centre = Interpolate(a, b, 0.5);
+  double span = std::max(DistanceMetres(a, {b.x, a.y}), DistanceMetres(a, {a.x, b.y}));
+  ShowAt(centre, span * 1.1);
+  return kResultOk;
+}
+
+// Location fields: the street's closest point (x, y), the distance to it in metres, the street,
+// the house number, the speed limit there; the Ex call adds the place.
+int32_t Navigator::GetLocationInfo(const Args&, const Ints& n, Reply& r) {
+  LocationInfo info;
+  if (!streets_.Locate({n[0], n[1]}, kLocateMetres, info)) return kResultNotFound;
+  r.Point(info.onStreet);
+  r.Int(info.metres);
+  r.Text(info.street, kWidthStreet);
+  r.Int(info.houseNumber);
+  r.Int(info.speedLimit);
+  return kResultOk;
+}
+
+int32_t Navigator::GetLocationInfoEx(const Args& a, const Ints& n, Reply& r) {
+  int32_t code = GetLocationInfo(a, n, r);
+  if (code != kResultOk) return code;
+  LocationInfo info;
+  streets_.Locate({n[0], n[1]}, kLocateMetres, info);
+  r.Text(info.place, kWidthPlace);
+  return kResultOk;
+}
+
+// Route fields: remaining metres and seconds, total metres and seconds, destination x and y,
+// next route point x and y, metres to it, speed, heading, speed limit here, next point index.
+int32_t Navigator::GetRouteInfo(const Args&, const Ints&, Reply& r) {
+  GpsFix fix = Position();
+  if (config_.mode != GpsMode::kTrack || !fix.valid) return kResultUnavailable;
+  const auto& points = track_.Points();
+  size_t next = std::min(fix.segment + 1, points.size() - 1);
+  double total = 0, remaining = DistanceMetres(fix.pos, points[next].pos);
+  for (size_t i = 1; i < points.size(); i++) {
+    double d = DistanceMetres(points[i - 1].pos, points[i].pos);
+    total += d;
+    if (i > next) remaining += d;
+  }
+  double duration = track_.Duration();
+  double left = total > 0 ? duration * remaining / total : 0;
+  LocationInfo here;
+  bool onStreet = streets_.Locate(fix.pos, 50, here);
+  r.Int(std::lround(remaining));
+  r.Int(std::lround(left));
+  r.Int(std::lround(total));
+  r.Int(std::lround(duration));
+  r.Point(points.back().pos);
+  r.Point(points[next].pos);
+  r.Int(std::lround(DistanceMetres(fix.pos, points[next].pos)));
+  r.Int(fix.speed);
+  r.Int(fix.heading);
+  r.Int(onStreet ? here.speedLimit : 0);
+  r.Int(static_cast<int64_t>(next));
+  return kResultOk;
+}
+
+// Settings: 0 day colours, 1 night colours.
+int32_t Navigator::ChangeSetting(const Args&, const Ints& n, Reply&) {
+  if (n[0] != 0 && n[0] != 1) return kResultNotFound;
+  night_ = n[0] == 1;
+  return kResultOk;
+}
+
+int32_t Navigator::SwitchMapCall(const Args& a, const Ints&, Reply&) {
+  std::string error;
+  if (!SwitchMap(std::string(a[0]), error)) {
+    Warn("SwitchMapV01: " + error);
+    return kResultNotFound;
+  }
+  return kResultOk;
+}
+
+int32_t Navigator::SetNavigatorProperty(const Args&, const Ints& n, Reply&) {
+  properties_[n[0]] = n[1];
+  return kResultOk;
+}
+
+int32_t Navigator::GetCurrentPosition(const Args&, const Ints&, Reply& r) {
+  GpsFix fix = Position();
+  r.Int(fix.valid ? 1 : 0);
+  r.Point(fix.valid ? fix.pos : MapPoint{});
+  r.Int(fix.valid ? fix.heading : 0);
+  r.Int(fix.valid ? fix.speed : 0);
+  return kResultOk;
+}
+
+// Geocode fields: x, y, house number, street, place.
+int32_t Navigator::Geocode(const Args& a, const Ints&, Reply& r) {
+  GeocodeHit hit;
+  if (!streets_.Geocode(a[0], a[1], a[2], hit)) return kResultNotFound;
+  r.Point(hit.pos);
+  r.Int(hit.houseNumber);
+  r.Text(hit.street, kWidthStreet);
+  r.Text(hit.place, kWidthPlace);
+  return kResultOk;
+}
+
+int32_t Navigator::GeocodeExtended(const Args& a, const Ints& n, Reply& r) { return Geocode(a, n, r); }
+
+int32_t Navigator::ClearFavorite(const Args&, const Ints& n, Reply&) {
+  std::string error;
+  bool existed = false;
+  if (!favorites_.Clear(n[0], error, existed)) {
+    Warn("ClearFavoriteV01: " + error);
+    return kResultFailed;
+  }
+  return existed ? kResultOk : kResultNotFound;
+}
+
+// Favourite arguments: index, name, address, x, y.
+int32_t Navigator::SetFavorite(const Args& a, const Ints& n, Reply&) {
+  if (n[0] < 0 || n[0] >= kMaxFavorites || a[1].size() >= kWidthFavName || a[2].size() >= kWidthFavAddress) {
+    Warn("SetFavoriteV01: index out of range or text too long");
+    return kResultBadRequest;
+  }
+  std::string error;
+  if (!favorites_.Set(n[0], {std::string(a[1]), std::string(a[2]), {n[3], n[4]}}, error)) {
+    Warn("SetFavoriteV01: " + error);
+    return kResultFailed;
+  }
+  return kResultOk;
+}
+
+int32_t Navigator::GetFavorite(const Args&, const Ints& n, Reply& r) {
+  const Favorite* f = favorites_.Get(n[0]);
+  if (!f) return kResultNotFound;
+  r.Text(f->name, kWidthFavName);
+  r.Text(f->address, kWidthFavAddress);
+  r.Point(f->pos);
+  return kResultOk;
+}
+
+int32_t Navigator::MakePoiVisible(const Args&, const Ints& n, Reply&) {
+  if (n[1]) visiblePoiTypes_.insert(n[0]);
+  else visiblePoiTypes_.erase(n[0]);
+  return kResultOk;
+}
+
+// The last argument is accepted and not stored: a point carries one text.
+int32_t Navigator::AddPoi(const Args& a, const Ints& n, Reply&) {
+  if (a[3].size() > kMaxPoiText) {
+    Warn("AddPoiV01: description longer than " + std::to_string(kMaxPoiText) + " bytes");
+    return kResultBadRequest;
+  }
+  if (mapFolder_.empty()) return kResultUnavailable;
+  std::string error;
+  StoreResult s = categories_.Add(a[0], {n[1], n[2]}, a[3], error);
+  return s == StoreResult::kOk ? kResultOk : StoreError("AddPoiV01", s, error);
+}
+
+int32_t Navigator::DeleteClosestPoi(const Args& a, const Ints& n, Reply&) {
+  std::string error;
+  StoreResult s = categories_.DeleteClosest(a[0], {n[1], n[2]}, error);
+  return s == StoreResult::kOk ? kResultOk : StoreError("DeleteClosestPoiV01", s, error);
+}
+
+int32_t Navigator::DeleteAllPoi(const Args& a, const Ints&, Reply&) {
+  std::string error;
+  StoreResult s = categories_.DeleteAll(a[0], error);
+  return s == StoreResult::kOk ? kResultOk : StoreError("DeleteAllPoiV01", s, error);
+}
+
+int32_t Navigator::MakeUserPoiVisible(const Args& a, const Ints& n, Reply&) {
+  if (!categories_.SetVisible(a[0], n[1] != 0)) {
+    Warn("MakeUserPoiVisibleV01: no category \"" + std::string(a[0].substr(0, 64)) + "\" in the map");
+    return kResultNotFound;
+  }
+  return kResultOk;
+}
+
+int32_t Navigator::MoveClosestPoi(const Args& a, const Ints& n, Reply&) {
+  std::string error;
+  StoreResult s = categories_.MoveClosest(a[0], {n[1], n[2]}, {n[3], n[4]}, error);
+  return s == StoreResult::kOk ? kResultOk : StoreError("MoveClosestPoiV01", s, error);
+}
+
+int32_t Navigator::BringNavigatorToForeground(const Args&, const Ints&, Reply&) {
+  if (host_) host_->BringToForeground();
+  return kResultOk;
+}
+
+int32_t Navigator::SwitchToNavigatorView(const Args&, const Ints&, Reply&) {
+  follow_ = true;
+  if (host_) host_->BringToForeground();
+  return kResultOk;
+}
+
+// The int is 1: external positions are accepted (they are not fed anywhere yet; the GPS
+// source of navigator.ini keeps the position).
+int32_t Navigator::EnableExternalGPSInput(const Args&, const Ints&, Reply& r) {
+  externalGps_ = true;
+  r.Int(1);
+  return kResultOk;
+}
+
+int32_t Navigator::DisableExternalGPSInput(const Args&, const Ints&, Reply&) {
+  externalGps_ = false;
+  return kResultOk;
+}
+
+}  // namespace nav

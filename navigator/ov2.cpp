@@ -1,0 +1,513 @@
+#include "navigator/ov2.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace nav {
+namespace {
+
+constexpr uint32_t kSkipperBytes = 21;
+constexpr uint32_t kPointHeader = 13;  // type, length, x, y
+// A length beyond this in the last record is taken as garbage rather than a record cut short.
+constexpr uint32_t kMaxRecordBytes = 1u << 24;
+
+uint32_t Le32(const unsigned char* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+void PutLe32(std::string& out, uint32_t v) {
+  for (int i = 0; i < 4; i++) out.push_back(static_cast<char>((v >> (8 * i)) & 0xff));
+}
+
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
+
+bool EndsWithNoCase(std::string_view s, std::string_view suffix) {
+  return s.size() >= suffix.size() && Lower(s.substr(s.size() - suffix.size())) == suffix;
+}
+
+std::string FolderOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+}
+
+std::string Errno(const char* what, const std::string& path, int err) {
+  return std::string(what) + " " + path + ": " + std::strerror(err);
+}
+
+// Makes a new or renamed directory entry durable.
+void SyncFolder(const std::string& path) {
+  int dfd = open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dfd >= 0) {
+    fsync(dfd);
+    close(dfd);
+  }
+}
+
+bool WriteAll(int fd, const std::string& bytes, off_t offset) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = pwrite(fd, bytes.data() + done, bytes.size() - done, offset + static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool ReadAll(int fd, std::string& bytes, int& err) {
+  bytes.clear();
+  char buf[65536];
+  off_t off = 0;
+  for (;;) {
+    ssize_t n = pread(fd, buf, sizeof buf, off);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      err = errno;
+      return false;
+    }
+    if (n == 0) return true;
+    bytes.append(buf, static_cast<size_t>(n));
+    off += n;
+  }
+}
+
+FileStamp StampOfStat(const struct stat& st) {
+  FileStamp s;
+  s.dev = st.st_dev;
+  s.ino = st.st_ino;
+  s.size = static_cast<uint64_t>(st.st_size);
+  s.mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  s.exists = true;
+  return s;
+}
+
+}  // namespace
+
+size_t Ov2Contents::PointCount() const {
+  return static_cast<size_t>(std::count_if(records.begin(), records.end(),
+                                           [](const Ov2Record& r) { return r.isPoint; }));
+}
+
+Ov2Contents ParseOv2(std::string_view bytes) {
+  Ov2Contents out;
+  out.fileBytes = bytes.size();
+  const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
+  size_t pos = 0;
+  while (pos < bytes.size()) {
+    size_t remaining = bytes.size() - pos;
+    uint8_t type = b[pos];
+    // A tail of zero bytes is what a file system can leave after a crash: a torn tail.
+    if (std::all_of(b + pos, b + bytes.size(), [](unsigned char c) { return c == 0; })) {
+      out.tornTail = true;
+      break;
+    }
+    uint32_t len;
+    if (type == 1) {
+      len = kSkipperBytes;
+    } else {
+      if (remaining < 5) {
+        out.tornTail = true;
+        break;
+      }
+      len = Le32(b + pos + 1);
+    }
+    uint32_t minimum = (type == 2 || type == 3) ? kPointHeader + 1 : 5;
+    if (len < minimum) {
+      char msg[128];
+      snprintf(msg, sizeof msg, "record of type %u at offset %zu has a bad length %u", type, pos, len);
+      out.error = msg;
+      break;
+    }
+    if (len > remaining) {
+      if (type <= 3 && len <= kMaxRecordBytes) {
+        out.tornTail = true;
+      } else {
+        char msg[128];
+        snprintf(msg, sizeof msg, "record of type %u at offset %zu claims %u bytes, %zu remain", type,
+                 pos, len, remaining);
+        out.error = msg;
+      }
+      break;
+    }
+    Ov2Record rec;
+    rec.type = type;
+    rec.raw.assign(bytes.substr(pos, len));
+    if (type == 2 || type == 3) {
+      rec.isPoint = true;
+      rec.pos.x = static_cast<int32_t>(Le32(b + pos + 5));
+      rec.pos.y = static_cast<int32_t>(Le32(b + pos + 9));
+      std::string_view text = bytes.substr(pos + kPointHeader, len - kPointHeader);
+      size_t nul = text.find('\0');
+      rec.text.assign(nul == std::string_view::npos ? text : text.substr(0, nul));
+    }
+    out.records.push_back(std::move(rec));
+    pos += len;
+    out.wholeBytes = pos;
+  }
+  return out;
+}
+
+std::string EncodeOv2Point(MapPoint pos, std::string_view text) {
+  std::string out;
+  uint32_t len = static_cast<uint32_t>(kPointHeader + text.size() + 1);
+  out.reserve(len);
+  out.push_back('\x02');
+  PutLe32(out, len);
+  PutLe32(out, static_cast<uint32_t>(pos.x));
+  PutLe32(out, static_cast<uint32_t>(pos.y));
+  out.append(text);
+  out.push_back('\0');
+  return out;
+}
+
+const char* StoreResultText(StoreResult r) {
+  switch (r) {
+    case StoreResult::kOk: return "ok";
+    case StoreResult::kNotFound: return "not found";
+    case StoreResult::kBadName: return "bad category name";
+    case StoreResult::kMalformed: return "malformed category file";
+    case StoreResult::kIoError: return "file error";
+  }
+  return "?";
+}
+
+bool ReadOv2File(const std::string& path, Ov2Contents& contents, std::string& error, int* errnoValue) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    if (errnoValue) *errnoValue = errno;
+    error = Errno("cannot open", path, errno);
+    return false;
+  }
+  std::string bytes;
+  int err = 0;
+  bool ok = ReadAll(fd, bytes, err);
+  close(fd);
+  if (!ok) {
+    if (errnoValue) *errnoValue = err;
+    error = Errno("cannot read", path, err);
+    return false;
+  }
+  contents = ParseOv2(bytes);
+  return true;
+}
+
+StoreResult RewriteOv2File(const std::string& path, const std::vector<Ov2Record>& records,
+                           std::string& error) {
+  std::string bytes;
+  for (const Ov2Record& r : records) bytes += r.raw;
+  std::string temp = path + ".tmp";
+  int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    error = Errno("cannot create", temp, errno);
+    return StoreResult::kIoError;
+  }
+  bool ok = WriteAll(fd, bytes, 0) && fsync(fd) == 0;
+  int err = errno;
+  close(fd);
+  if (!ok || rename(temp.c_str(), path.c_str()) != 0) {
+    if (ok) err = errno;
+    error = Errno("cannot write", path, err);
+    unlink(temp.c_str());
+    return StoreResult::kIoError;
+  }
+  SyncFolder(path);
+  return StoreResult::kOk;
+}
+
+bool IsValidCategoryName(std::string_view name) {
+  if (name.empty() || name.size() > 200 || name == "." || name == "..") return false;
+  for (char c : name) {
+    if (static_cast<unsigned char>(c) < 0x20 || std::strchr("\\/:*?\"<>|", c) != nullptr) return false;
+  }
+  return name.front() != ' ' && name.back() != ' ' && name.back() != '.';
+}
+
+FileStamp StampOf(const std::string& path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return {};
+  return StampOfStat(st);
+}
+
+void CategoryStore::Open(const std::string& hostFolder, std::vector<std::string>& warnings) {
+  std::map<std::string, bool> wasVisible;
+  if (hostFolder == folder_)
+    for (const auto& [key, c] : categories_) wasVisible[key] = c.visible;
+  folder_ = hostFolder;
+  categories_.clear();
+  DIR* dir = opendir(hostFolder.c_str());
+  if (!dir) {
+    warnings.push_back(Errno("cannot list map folder", hostFolder, errno));
+    return;
+  }
+  std::vector<std::string> ov2s;
+  std::map<std::string, std::string> bmps;  // lower-case stem -> file name
+  while (struct dirent* e = readdir(dir)) {
+    std::string n = e->d_name;
+    if (EndsWithNoCase(n, ".ov2")) ov2s.push_back(n);
+    if (EndsWithNoCase(n, ".bmp")) bmps[Lower(n.substr(0, n.size() - 4))] = n;
+  }
+  closedir(dir);
+  std::sort(ov2s.begin(), ov2s.end());
+  for (const std::string& file : ov2s) {
+    std::string stem = file.substr(0, file.size() - 4);
+    std::string key = Lower(stem);
+    if (!IsValidCategoryName(stem) || categories_.count(key)) {
+      warnings.push_back("skipping category file " + hostFolder + file);
+      continue;
+    }
+    Category c;
+    c.name = stem;
+    c.path = hostFolder + file;
+    if (auto it = bmps.find(key); it != bmps.end()) c.iconPath = hostFolder + it->second;
+    c.visible = wasVisible.count(key) ? wasVisible[key] : false;
+    std::string error;
+    if (!Sync(c, error)) warnings.push_back(error);
+    categories_.emplace(key, std::move(c));
+  }
+}
+
+const Category* CategoryStore::Find(std::string_view name) const {
+  auto it = categories_.find(Lower(name));
+  return it == categories_.end() ? nullptr : &it->second;
+}
+
+Category* CategoryStore::Lookup(std::string_view name) {
+  auto it = categories_.find(Lower(name));
+  return it == categories_.end() ? nullptr : &it->second;
+}
+
+bool CategoryStore::Sync(Category& c, std::string& error) {
+  FileStamp now = StampOf(c.path);
+  if (now == c.stamp) return true;
+  if (!now.exists) {
+    c.contents = {};
+    c.stamp = now;
+    return true;
+  }
+  Ov2Contents contents;
+  if (!ReadOv2File(c.path, contents, error)) return false;
+  if (!contents.error.empty())
+    fprintf(stderr, "navigator: %s: %s\n", c.path.c_str(), contents.error.c_str());
+  else if (contents.tornTail)
+    fprintf(stderr, "navigator: %s: incomplete last record ignored (%llu of %llu bytes whole)\n",
+            c.path.c_str(), static_cast<unsigned long long>(contents.wholeBytes),
+            static_cast<unsigned long long>(contents.fileBytes));
+  c.contents = std::move(contents);
+  c.stamp = now;
+  return true;
+}
+
+StoreResult CategoryStore::Add(std::string_view name, MapPoint pos, std::string_view text,
+                               std::string& error) {
+  if (!IsValidCategoryName(name)) {
+    error = "bad category name";
+    return StoreResult::kBadName;
+  }
+  Category* c = Lookup(name);
+  if (!c) {
+    Category fresh;
+    fresh.name = std::string(name);
+    fresh.path = folder_ + fresh.name + ".ov2";
+    c = &categories_.emplace(Lower(name), std::move(fresh)).first->second;
+  }
+  if (!Sync(*c, error)) return StoreResult::kIoError;
+  if (!c->contents.error.empty()) {
+    error = c->path + ": " + c->contents.error + "; not adding to it";
+    return StoreResult::kMalformed;
+  }
+  bool created = !c->stamp.exists;
+  int fd = open(c->path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    error = Errno("cannot open", c->path, errno);
+    return StoreResult::kIoError;
+  }
+  struct stat st;
+  if (fstat(fd, &st) != 0) {
+    error = Errno("cannot stat", c->path, errno);
+    close(fd);
+    return StoreResult::kIoError;
+  }
+  // Someone changed the file between our look and the open: read it again through this handle.
+  if (!(StampOfStat(st) == c->stamp) && st.st_size > 0) {
+    std::string bytes;
+    int err = 0;
+    if (!ReadAll(fd, bytes, err)) {
+      error = Errno("cannot read", c->path, err);
+      close(fd);
+      return StoreResult::kIoError;
+    }
+    c->contents = ParseOv2(bytes);
+    if (!c->contents.error.empty()) {
+      error = c->path + ": " + c->contents.error + "; not adding to it";
+      c->stamp = StampOfStat(st);
+      close(fd);
+      return StoreResult::kMalformed;
+    }
+  } else if (st.st_size == 0) {
+    c->contents = {};
+  }
+  off_t end = static_cast<off_t>(c->contents.wholeBytes);
+  if (st.st_size > end) {
+    fprintf(stderr, "navigator: %s: cutting off an incomplete last record (%lld bytes)\n",
+            c->path.c_str(), static_cast<long long>(st.st_size - end));
+    if (ftruncate(fd, end) != 0) {
+      error = Errno("cannot truncate", c->path, errno);
+      close(fd);
+      return StoreResult::kIoError;
+    }
+  }
+  std::string record = EncodeOv2Point(pos, text);
+  if (!WriteAll(fd, record, end) || fsync(fd) != 0) {
+    error = Errno("cannot write", c->path, errno);
+    // Leave no partial record behind.
+    if (ftruncate(fd, end) == 0) fsync(fd);
+    close(fd);
+    c->stamp = {};
+    return StoreResult::kIoError;
+  }
+  fstat(fd, &st);
+  close(fd);
+  if (created) SyncFolder(c->path);
+  Ov2Record rec;
+  rec.type = 2;
+  rec.raw = std::move(record);
+  rec.isPoint = true;
+  rec.pos = pos;
+  rec.text.assign(text);
+  c->contents.wholeBytes += rec.raw.size();
+  c->contents.fileBytes = c->contents.wholeBytes;
+  c->contents.tornTail = false;
+  c->contents.records.push_back(std::move(rec));
+  c->stamp = StampOfStat(st);
+  return StoreResult::kOk;
+}
+
+StoreResult CategoryStore::Rewrite(Category& c, std::vector<Ov2Record> records, std::string& error) {
+  // Skipper records describe blocks that a rewrite changes, and deleted records are dead space.
+  std::erase_if(records, [](const Ov2Record& r) { return r.type == 0 || r.type == 1; });
+  StoreResult r = RewriteOv2File(c.path, records, error);
+  if (r != StoreResult::kOk) {
+    c.stamp = {};
+    return r;
+  }
+  c.contents = {};
+  for (const Ov2Record& rec : records) c.contents.wholeBytes += rec.raw.size();
+  c.contents.fileBytes = c.contents.wholeBytes;
+  c.contents.records = std::move(records);
+  c.stamp = StampOf(c.path);
+  return StoreResult::kOk;
+}
+
+namespace {
+
+// Index of the point record closest to `near`, or -1.
+long Closest(const Ov2Contents& contents, MapPoint near) {
+  long best = -1;
+  double bestMetres = 0;
+  for (size_t i = 0; i < contents.records.size(); i++) {
+    if (!contents.records[i].isPoint) continue;
+    double d = DistanceMetres(near, contents.records[i].pos);
+    if (best < 0 || d < bestMetres) {
+      best = static_cast<long>(i);
+      bestMetres = d;
+    }
+  }
+  return best;
+}
+
+}  // namespace
+
+StoreResult CategoryStore::DeleteClosest(std::string_view name, MapPoint near, std::string& error) {
+  Category* c = Lookup(name);
+  if (!c) {
+    error = "no category " + std::string(name);
+    return StoreResult::kNotFound;
+  }
+  if (!Sync(*c, error)) return StoreResult::kIoError;
+  if (!c->contents.error.empty()) {
+    error = c->path + ": " + c->contents.error;
+    return StoreResult::kMalformed;
+  }
+  long i = Closest(c->contents, near);
+  if (i < 0) {
+    error = "no point in " + c->name;
+    return StoreResult::kNotFound;
+  }
+  std::vector<Ov2Record> records = c->contents.records;
+  records.erase(records.begin() + i);
+  return Rewrite(*c, std::move(records), error);
+}
+
+StoreResult CategoryStore::DeleteAll(std::string_view name, std::string& error) {
+  Category* c = Lookup(name);
+  if (!c) {
+    error = "no category " + std::string(name);
+    return StoreResult::kNotFound;
+  }
+  if (!Sync(*c, error)) return StoreResult::kIoError;
+  if (!c->stamp.exists) {
+    error = "no file for category " + c->name;
+    return StoreResult::kNotFound;
+  }
+  // Records of types we do not know are not points: they stay.
+  std::vector<Ov2Record> records = c->contents.records;
+  std::erase_if(records, [](const Ov2Record& r) { return r.isPoint; });
+  return Rewrite(*c, std::move(records), error);
+}
+
+StoreResult CategoryStore::MoveClosest(std::string_view name, MapPoint near, MapPoint to,
+                                       std::string& error) {
+  Category* c = Lookup(name);
+  if (!c) {
+    error = "no category " + std::string(name);
+    return StoreResult::kNotFound;
+  }
+  if (!Sync(*c, error)) return StoreResult::kIoError;
+  if (!c->contents.error.empty()) {
+    error = c->path + ": " + c->contents.error;
+    return StoreResult::kMalformed;
+  }
+  long i = Closest(c->contents, near);
+  if (i < 0) {
+    error = "no point in " + c->name;
+    return StoreResult::kNotFound;
+  }
+  std::vector<Ov2Record> records = c->contents.records;
+  Ov2Record& r = records[static_cast<size_t>(i)];
+  r.pos = to;
+  // x and y sit at the same offsets in both point record types.
+  std::string coords;
+  PutLe32(coords, static_cast<uint32_t>(to.x));
+  PutLe32(coords, static_cast<uint32_t>(to.y));
+  r.raw.replace(5, 8, coords);
+  return Rewrite(*c, std::move(records), error);
+}
+
+bool CategoryStore::SetVisible(std::string_view name, bool visible) {
+  Category* c = Lookup(name);
+  if (!c) return false;
+  c->visible = visible;
+  return true;
+}
+
+void CategoryStore::Refresh() {
+  for (auto& [key, c] : categories_) {
+    std::string error;
+    if (!Sync(c, error)) fprintf(stderr, "navigator: %s\n", error.c_str());
+  }
+}
+
+}  // namespace nav
