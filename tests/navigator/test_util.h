@@ -1,0 +1,40 @@
+// Helpers shared by the navigator tests: a throw-away device folder and small file helpers.
+#pragma once
+
+#include <string>
+
+namespace navtest {
+
+// A fresh temporary folder, removed with everything in it when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  const std::string& Path() const { return path_; }  // no trailing '/'
+
+ private:
+  std::string path_;
+};
+
+void WriteFile(const std::string& path, const std::string& bytes);
+std::string ReadFile(const std::string& path);
+void MakeDirs(const std::string& path);
+// A device folder ($CE_DEVICE points at it while the object lives) holding the demo map in
+// \TomTom\Maps\Demotown\ and the demo track beside the navigator in \Program Files\Navigator\.
+class DemoDevice {
+ public:
+  DemoDevice();
+  ~DemoDevice();
+  const std::string& Root() const { return dir_.Path(); }
+  std::string Host(const std::string& relative) const { return dir_.Path() + "/fs/" + relative; }
+  std::string MapFolder() const { return Host("TomTom/Maps/Demotown/"); }
+  std::string CallsFolder() const { return Host("TomTom/SdkFileCalls/"); }
+
+ private:
+  TempDir dir_;
+};
+
+// Runs a shell command and returns what it printed on standard output.
+std::string RunCommand(const std::string& command, int* status = nullptr);
+
+}  // namespace navtest
