@@ -1,0 +1,346 @@
+// File handles and the calls on files and folders by name.
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+#include "ce/device.h"
+#include "ce/kernel/internal.h"
+#include "ce/kernel/object.h"
+#include "ce/kernel/share.h"
+
+using ce::detail::Fail;
+
+namespace {
+
+class FileObject : public ce::KernelObject {
+ public:
+  FileObject(int fd, DWORD access, std::unique_ptr<ce::detail::ShareLock> lock)
+      : fd_(fd), access_(access), lock_(std::move(lock)) {}
+  ~FileObject() override { close(fd_); }
+  int fd() const { return fd_; }
+  bool CanRead() const { return (access_ & (GENERIC_READ | GENERIC_ALL)) != 0; }
+  bool CanWrite() const { return (access_ & (GENERIC_WRITE | GENERIC_ALL)) != 0; }
+
+ private:
+  int fd_;
+  DWORD access_;
+  std::unique_ptr<ce::detail::ShareLock> lock_;
+};
+
+bool ReadOnly(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
+
+// Whether the device path names a folder by its form: it ends with a separator.
+bool EndsWithSeparator(LPCWSTR path) {
+  size_t n = wcslen(path);
+  return n > 0 && (path[n - 1] == u'\\' || path[n - 1] == u'/');
+}
+
+DWORD ErrorForPath(int err, const std::string& hostPath) {
+  return err == ENOENT ? ce::detail::MissingError(hostPath) : ce::detail::ErrorFromErrno(err);
+}
+
+}  // namespace
+
+HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode, LPSECURITY_ATTRIBUTES,
+                   DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes, HANDLE) {
+  const DWORD kAccessBits = GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE | GENERIC_ALL;
+  if ((dwDesiredAccess & ~kAccessBits) != 0 ||
+      (dwShareMode & ~(FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE)) != 0 ||
+      dwCreationDisposition < CREATE_NEW || dwCreationDisposition > TRUNCATE_EXISTING)
+    return Fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
+  bool write = (dwDesiredAccess & (GENERIC_WRITE | GENERIC_ALL)) != 0;
+  if (dwCreationDisposition == TRUNCATE_EXISTING && !write) return Fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
+  std::string host;
+  if (!ce::detail::ResolveDevicePath(lpFileName, host)) return INVALID_HANDLE_VALUE;
+  if (EndsWithSeparator(lpFileName)) return Fail(ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
+
+  bool truncates = dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == TRUNCATE_EXISTING;
+  bool creates = dwCreationDisposition == CREATE_NEW || dwCreationDisposition == CREATE_ALWAYS ||
+                 dwCreationDisposition == OPEN_ALWAYS;
+  int mode = (write || truncates) ? O_RDWR : O_RDONLY;
+  mode_t newMode = (dwFlagsAndAttributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
+
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    bool existed = false;
+    struct stat st;
+    if (stat(host.c_str(), &st) == 0) {
+      existed = true;
+      if (S_ISDIR(st.st_mode)) return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+      if (dwCreationDisposition == CREATE_NEW) return Fail(ERROR_FILE_EXISTS, INVALID_HANDLE_VALUE);
+      // Checked here as well as by the host, so a read-only file stays read-only for root too.
+      if (ReadOnly(st) && (write || truncates)) return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+    } else if (!creates) {
+      return Fail(ce::detail::MissingError(host), INVALID_HANDLE_VALUE);
+    }
+    int fd = existed ? open(host.c_str(), mode | O_CLOEXEC)
+                     : open(host.c_str(), mode | O_CLOEXEC | O_CREAT | O_EXCL, newMode);
+    if (fd < 0) {
+      if (errno == ENOENT && existed) continue;   // removed meanwhile: decide again
+      if (errno == EEXIST && !existed) continue;  // created meanwhile: decide again
+      if (errno == EISDIR) return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+      return Fail(ErrorForPath(errno, host), INVALID_HANDLE_VALUE);
+    }
+    std::unique_ptr<ce::detail::ShareLock> lock;
+    ce::detail::ShareLock::Result result =
+        ce::detail::ShareLock::Acquire(fd, host, dwDesiredAccess, dwShareMode, lock);
+    if (result == ce::detail::ShareLock::Result::kFileReplaced) {
+      close(fd);
+      continue;
+    }
+    if (result == ce::detail::ShareLock::Result::kConflict) {
+      close(fd);
+      return Fail(ERROR_SHARING_VIOLATION, INVALID_HANDLE_VALUE);
+    }
+    // Truncate only once the share modes allow this handle.
+    if (existed && truncates && ftruncate(fd, 0) != 0) {
+      int err = errno;
+      close(fd);
+      return Fail(ce::detail::ErrorFromErrno(err), INVALID_HANDLE_VALUE);
+    }
+    HANDLE handle = ce::InsertObject(std::make_shared<FileObject>(fd, dwDesiredAccess, std::move(lock)));
+    if (handle == nullptr) return INVALID_HANDLE_VALUE;  // the object closed its descriptor
+    bool reportsExisting = existed && (dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == OPEN_ALWAYS);
+    SetLastError(reportsExisting ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+    return handle;
+  }
+  return Fail(ERROR_SHARING_VIOLATION, INVALID_HANDLE_VALUE);  // the file kept changing under us
+}
+
+BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD lpNumberOfBytesRead,
+              LPOVERLAPPED lpOverlapped) {
+  if (lpNumberOfBytesRead) *lpNumberOfBytesRead = 0;
+  std::shared_ptr<FileObject> file = ce::LookupObjectAs<FileObject>(hFile);
+  if (!file) return FALSE;
+  if (lpOverlapped != nullptr || (lpBuffer == nullptr && nNumberOfBytesToRead > 0))
+    return Fail(ERROR_INVALID_PARAMETER, FALSE);
+  if (!file->CanRead()) return Fail(ERROR_ACCESS_DENIED, FALSE);
+  DWORD done = 0;
+  while (done < nNumberOfBytesToRead) {
+    ssize_t n = read(file->fd(), static_cast<char*>(lpBuffer) + done, nNumberOfBytesToRead - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      if (lpNumberOfBytesRead) *lpNumberOfBytesRead = done;
+      return Fail(errno == EISDIR ? DWORD(ERROR_ACCESS_DENIED) : DWORD(ERROR_READ_FAULT), FALSE);
+    }
+    if (n == 0) break;  // end of file: success with fewer bytes
+    done += DWORD(n);
+  }
+  if (lpNumberOfBytesRead) *lpNumberOfBytesRead = done;
+  return TRUE;
+}
+
+BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite, LPDWORD lpNumberOfBytesWritten,
+               LPOVERLAPPED lpOverlapped) {
+  if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = 0;
+  std::shared_ptr<FileObject> file = ce::LookupObjectAs<FileObject>(hFile);
+  if (!file) return FALSE;
+  if (lpOverlapped != nullptr || (lpBuffer == nullptr && nNumberOfBytesToWrite > 0))
+    return Fail(ERROR_INVALID_PARAMETER, FALSE);
+  if (!file->CanWrite()) return Fail(ERROR_ACCESS_DENIED, FALSE);
+  DWORD done = 0;
+  while (done < nNumberOfBytesToWrite) {
+    ssize_t n = write(file->fd(), static_cast<const char*>(lpBuffer) + done, nNumberOfBytesToWrite - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      int err = errno;
+      if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = done;
+      return Fail(err == ENOSPC || err == EDQUOT ? DWORD(ERROR_DISK_FULL) : DWORD(ERROR_WRITE_FAULT), FALSE);
+    }
+    done += DWORD(n);
+  }
+  if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = done;
+  return TRUE;
+}
+
+DWORD GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
+  std::shared_ptr<FileObject> file = ce::LookupObjectAs<FileObject>(hFile);
+  if (!file) return INVALID_FILE_SIZE;
+  struct stat st;
+  if (fstat(file->fd(), &st) != 0) return Fail(ce::detail::ErrorFromErrno(errno), INVALID_FILE_SIZE);
+  unsigned long long size = (unsigned long long)st.st_size;
+  if (lpFileSizeHigh) *lpFileSizeHigh = DWORD(size >> 32);
+  SetLastError(ERROR_SUCCESS);  // a size whose low part is 0xFFFFFFFF is told apart by the error
+  return DWORD(size & 0xFFFFFFFFu);
+}
+
+DWORD SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveHigh, DWORD dwMoveMethod) {
+  std::shared_ptr<FileObject> file = ce::LookupObjectAs<FileObject>(hFile);
+  if (!file) return INVALID_SET_FILE_POINTER;
+  long long distance = lpDistanceToMoveHigh
+                           ? (long long)(((unsigned long long)(DWORD)*lpDistanceToMoveHigh << 32) | (DWORD)lDistanceToMove)
+                           : (long long)lDistanceToMove;
+  int whence;
+  switch (dwMoveMethod) {
+    case FILE_BEGIN: whence = SEEK_SET; break;
+    case FILE_CURRENT: whence = SEEK_CUR; break;
+    case FILE_END: whence = SEEK_END; break;
+    default: return Fail(ERROR_INVALID_PARAMETER, INVALID_SET_FILE_POINTER);
+  }
+  off_t base = 0;
+  if (whence == SEEK_CUR) base = lseek(file->fd(), 0, SEEK_CUR);
+  if (whence == SEEK_END) {
+    struct stat st;
+    base = fstat(file->fd(), &st) == 0 ? st.st_size : 0;
+  }
+  if (base + distance < 0) return Fail(ERROR_NEGATIVE_SEEK, INVALID_SET_FILE_POINTER);
+  if (!lpDistanceToMoveHigh && base + distance > 0xFFFFFFFELL)
+    return Fail(ERROR_INVALID_PARAMETER, INVALID_SET_FILE_POINTER);  // the position would not fit the result
+  off_t position = lseek(file->fd(), off_t(base + distance), SEEK_SET);
+  if (position < 0) return Fail(ce::detail::ErrorFromErrno(errno), INVALID_SET_FILE_POINTER);
+  if (lpDistanceToMoveHigh) *lpDistanceToMoveHigh = LONG((unsigned long long)position >> 32);
+  SetLastError(ERROR_SUCCESS);
+  return DWORD((unsigned long long)position & 0xFFFFFFFFu);
+}
+
+BOOL SetEndOfFile(HANDLE hFile) {
+  std::shared_ptr<FileObject> file = ce::LookupObjectAs<FileObject>(hFile);
+  if (!file) return FALSE;
+  if (!file->CanWrite()) return Fail(ERROR_ACCESS_DENIED, FALSE);
+  off_t position = lseek(file->fd(), 0, SEEK_CUR);
+  if (position < 0 || ftruncate(file->fd(), position) != 0) return Fail(ce::detail::ErrorFromErrno(errno), FALSE);
+  return TRUE;
+}
+
+BOOL FlushFileBuffers(HANDLE hFile) {
+  std::shared_ptr<FileObject> file = ce::LookupObjectAs<FileObject>(hFile);
+  if (!file) return FALSE;
+  if (!file->CanWrite()) return Fail(ERROR_ACCESS_DENIED, FALSE);
+  if (fsync(file->fd()) != 0) return Fail(ce::detail::ErrorFromErrno(errno), FALSE);
+  return TRUE;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Calls by name
+
+BOOL CopyFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, BOOL bFailIfExists) {
+  HANDLE source = CreateFileW(lpExistingFileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (source == INVALID_HANDLE_VALUE) return FALSE;
+  DWORD attributes = GetFileAttributesW(lpExistingFileName);
+  HANDLE target = CreateFileW(lpNewFileName, GENERIC_WRITE, 0, nullptr, bFailIfExists ? CREATE_NEW : CREATE_ALWAYS,
+                              0, nullptr);
+  if (target == INVALID_HANDLE_VALUE) {
+    DWORD error = GetLastError();
+    CloseHandle(source);
+    return Fail(error, FALSE);
+  }
+  std::vector<char> buffer(64 * 1024);
+  DWORD error = ERROR_SUCCESS;
+  for (;;) {
+    DWORD got = 0, put = 0;
+    if (!ReadFile(source, buffer.data(), DWORD(buffer.size()), &got, nullptr)) {
+      error = GetLastError();
+      break;
+    }
+    if (got == 0) break;
+    if (!WriteFile(target, buffer.data(), got, &put, nullptr)) {
+      error = GetLastError();
+      break;
+    }
+  }
+  CloseHandle(source);
+  CloseHandle(target);
+  if (error != ERROR_SUCCESS) {
+    DeleteFileW(lpNewFileName);  // no partial copy is left behind
+    return Fail(error, FALSE);
+  }
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+    SetFileAttributesW(lpNewFileName, FILE_ATTRIBUTE_READONLY);
+  SetLastError(ERROR_SUCCESS);
+  return TRUE;
+}
+
+BOOL DeleteFileW(LPCWSTR lpFileName) {
+  std::string host;
+  if (!ce::detail::ResolveDevicePath(lpFileName, host)) return FALSE;
+  struct stat st;
+  if (lstat(host.c_str(), &st) != 0) return Fail(ce::detail::MissingError(host), FALSE);
+  if (S_ISDIR(st.st_mode) || ReadOnly(st)) return Fail(ERROR_ACCESS_DENIED, FALSE);
+  DWORD error = ce::detail::UnlessOpen(host, [&]() -> DWORD {
+    return unlink(host.c_str()) == 0 ? DWORD(ERROR_SUCCESS) : ErrorForPath(errno, host);
+  });
+  if (error != ERROR_SUCCESS) return Fail(error, FALSE);
+  return TRUE;
+}
+
+BOOL MoveFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName) {
+  std::string from, to;
+  if (!ce::detail::ResolveDevicePath(lpExistingFileName, from) || !ce::detail::ResolveDevicePath(lpNewFileName, to))
+    return FALSE;
+  struct stat st;
+  if (lstat(from.c_str(), &st) != 0) return Fail(ce::detail::MissingError(from), FALSE);
+  if (from == to) {
+    // A change of case only: the new name's last component as given.
+    const WCHAR* last = lpNewFileName + wcslen(lpNewFileName);
+    while (last > lpNewFileName && last[-1] != u'\\' && last[-1] != u'/') --last;
+    std::string name = ce::ToUtf8(last);
+    if (name.empty() || name == "." || name == "..") return Fail(ERROR_ALREADY_EXISTS, FALSE);
+    to = to.substr(0, to.rfind('/') + 1) + name;
+    if (to == from) return TRUE;
+  } else if (lstat(to.c_str(), &st) == 0) {
+    return Fail(ERROR_ALREADY_EXISTS, FALSE);
+  }
+  DWORD error = ce::detail::UnlessOpen(from, [&]() -> DWORD {
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return ERROR_SUCCESS;
+    if (errno == EINVAL || errno == ENOSYS) {  // a file system without RENAME_NOREPLACE
+      struct stat existing;
+      if (lstat(to.c_str(), &existing) == 0) return ERROR_ALREADY_EXISTS;
+      if (rename(from.c_str(), to.c_str()) == 0) return ERROR_SUCCESS;
+    }
+    if (errno == EEXIST) return ERROR_ALREADY_EXISTS;
+    return errno == ENOENT ? DWORD(ERROR_PATH_NOT_FOUND) : ce::detail::ErrorFromErrno(errno);
+  });
+  if (error != ERROR_SUCCESS) return Fail(error, FALSE);
+  return TRUE;
+}
+
+DWORD GetFileAttributesW(LPCWSTR lpFileName) {
+  std::string host;
+  if (!ce::detail::ResolveDevicePath(lpFileName, host)) return INVALID_FILE_ATTRIBUTES;
+  struct stat st;
+  if (stat(host.c_str(), &st) != 0) return Fail(ErrorForPath(errno, host), INVALID_FILE_ATTRIBUTES);
+  if (!S_ISDIR(st.st_mode) && EndsWithSeparator(lpFileName)) return Fail(ERROR_PATH_NOT_FOUND, INVALID_FILE_ATTRIBUTES);
+  DWORD attributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+  if (ReadOnly(st)) attributes |= FILE_ATTRIBUTE_READONLY;
+  return attributes;
+}
+
+BOOL SetFileAttributesW(LPCWSTR lpFileName, DWORD dwFileAttributes) {
+  const DWORD kAccepted = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                          FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NORMAL |
+                          FILE_ATTRIBUTE_TEMPORARY;
+  if ((dwFileAttributes & ~kAccepted) != 0) return Fail(ERROR_INVALID_PARAMETER, FALSE);
+  std::string host;
+  if (!ce::detail::ResolveDevicePath(lpFileName, host)) return FALSE;
+  struct stat st;
+  if (stat(host.c_str(), &st) != 0) return Fail(ErrorForPath(errno, host), FALSE);
+  mode_t mode = st.st_mode & 07777;
+  mode = (dwFileAttributes & FILE_ATTRIBUTE_READONLY) ? mode_t(mode & ~0222) : mode_t(mode | S_IWUSR);
+  if (chmod(host.c_str(), mode) != 0) return Fail(ce::detail::ErrorFromErrno(errno), FALSE);
+  return TRUE;
+}
+
+BOOL CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTES) {
+  std::string host;
+  if (!ce::detail::ResolveDevicePath(lpPathName, host)) return FALSE;
+  if (mkdir(host.c_str(), 0777) != 0)
+    return Fail(errno == ENOENT ? DWORD(ERROR_PATH_NOT_FOUND) : ce::detail::ErrorFromErrno(errno), FALSE);
+  return TRUE;
+}
+
+BOOL RemoveDirectoryW(LPCWSTR lpPathName) {
+  std::string host;
+  if (!ce::detail::ResolveDevicePath(lpPathName, host)) return FALSE;
+  if (host == ce::DeviceRoot() + "/fs") return Fail(ERROR_ACCESS_DENIED, FALSE);
+  struct stat st;
+  if (lstat(host.c_str(), &st) != 0) return Fail(ce::detail::MissingError(host), FALSE);
+  if (!S_ISDIR(st.st_mode)) return Fail(ERROR_DIRECTORY, FALSE);
+  if (ReadOnly(st)) return Fail(ERROR_ACCESS_DENIED, FALSE);
+  if (rmdir(host.c_str()) != 0)
+    return Fail(errno == ENOTEMPTY || errno == EEXIST ? DWORD(ERROR_DIR_NOT_EMPTY) : ce::detail::ErrorFromErrno(errno),
+                FALSE);
+  return TRUE;
+}
