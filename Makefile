@@ -38,8 +38,7 @@ test-asan: build-asan
 check: test test-asan
 
 demo: build
-	cmake --build $(BUILD) --target install-device
-	./tools/emulator.sh --device $(BUILD)/device
+	./tools/emulator.sh --build $(BUILD) --device $(BUILD)/device
 
 clean:
 	rm -rf $(BUILD) $(ASAN)
