@@ -438,7 +438,8 @@ WCHAR* wcsstr(WCHAR* haystack, const WCHAR* needle);
 long wcstol(const WCHAR* s, WCHAR** end, int base);  // saturates at the limits of 32-bit LONG
 int _wtoi(const WCHAR* s);
 // UTF-8 both ways. dst NULL: the size needed without the NUL. Otherwise at most n units are written,
-// whole characters only, with a NUL if it fits. Returns units written without the NUL, or
+// whole characters only, with a NUL if it fits (also after a character that did not fit, unlike
+// the C runtime, so a cut result is still terminated when there is room). Returns units written without the NUL, or
 // (size_t)-1 for input that cannot be converted (an unpaired surrogate, invalid UTF-8).
 size_t wcstombs(char* dst, const WCHAR* src, size_t n);
 size_t mbstowcs(WCHAR* dst, const char* src, size_t n);

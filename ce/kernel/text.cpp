@@ -388,7 +388,10 @@ size_t wcstombs(char* dst, const WCHAR* src, size_t n) {
     if (!valid) return size_t(-1);
     size_t bytes = ce::detail::EncodeUtf8(c, buf);
     if (dst) {
-      if (written + bytes > n) return written;  // never a part of a character
+      if (written + bytes > n) {  // never a part of a character; terminate what fits
+        if (written < n) dst[written] = 0;
+        return written;
+      }
       memcpy(dst + written, buf, bytes);
     }
     written += bytes;
@@ -406,7 +409,10 @@ size_t mbstowcs(WCHAR* dst, const char* src, size_t n) {
     if (!valid) return size_t(-1);
     size_t units = ce::detail::EncodeUtf16(c, buf);
     if (dst) {
-      if (written + units > n) return written;
+      if (written + units > n) {
+        if (written < n) dst[written] = 0;
+        return written;
+      }
       for (size_t k = 0; k < units; ++k) dst[written + k] = buf[k];
     }
     written += units;
