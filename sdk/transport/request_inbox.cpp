@@ -37,7 +37,7 @@ bool CallsFolder(WCHAR* folder, size_t capacity, bool withSlash) {
   WCHAR shared[kSdkPathSize];
   FindSharedFolder(shared, kSdkPathSize);
   return SUCCEEDED(StringCchCopyW(folder, capacity, shared)) &&
-         SUCCEEDED(StringCchCatW(folder, capacity, withSlash ? u")SdkFileCalls\\" : TEXT("SdkFileCalls")));
+         SUCCEEDED(StringCchCatW(folder, capacity, withSlash ? TEXT("SdkFileCalls\\") : TEXT("SdkFileCalls")));
 }
 
 bool Before(const InboxRequest& a, const InboxRequest& b) {
