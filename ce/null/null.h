@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ce/user.h"
+#include "ce/user/backend.h"
 
 namespace ce::null {
 
@@ -53,6 +54,8 @@ struct MessageBoxRecord {
 void QueueMessageBoxAnswer(int answer);
 // Every box shown since the last reset, in order.
 std::vector<MessageBoxRecord> MessageBoxes();
+// The buttons of a real box window (client coordinates), as laid out.
+std::vector<ce::user::DialogButton> DialogButtons(HWND box);
 // true: boxes are real "Dialog" windows, drawn and answered by stylus or keys, instead of recorded.
 void SetRealMessageBoxes(bool real);
 

@@ -25,6 +25,7 @@ class NullBackend final : public Backend {
   std::condition_variable cv;
   bool woken = false;
   std::map<HWND, ce::null::Frame> frames;
+  std::map<HWND, std::vector<DialogButton>> dialogs;
   std::deque<int> answers;
   std::vector<ce::null::MessageBoxRecord> boxes;
   bool realBoxes = false;
@@ -39,6 +40,7 @@ class NullBackend final : public Backend {
   void DestroyNative(HWND hwnd) override {
     std::lock_guard<std::mutex> lock(mu);
     frames.erase(hwnd);
+    dialogs.erase(hwnd);
     if (stylusWindow == hwnd) stylusWindow = nullptr;
   }
   void ShowNative(HWND, bool) override {}
@@ -87,10 +89,14 @@ class NullBackend final : public Backend {
     boxes.push_back(ce::null::MessageBoxRecord{owner, caption ? caption : u"Error", text ? text : u"", type, *answer});
     return true;
   }
-  void DescribeDialog(HWND, const std::u16string&, const std::vector<DialogButton>&) override {}
+  void DescribeDialog(HWND box, const std::u16string&, const std::vector<DialogButton>& buttons) override {
+    std::lock_guard<std::mutex> lock(mu);
+    dialogs[box] = buttons;
+  }
   void Reset() override {
     std::lock_guard<std::mutex> lock(mu);
     frames.clear();
+    dialogs.clear();
     answers.clear();
     boxes.clear();
     realBoxes = false;
@@ -214,6 +220,14 @@ std::vector<MessageBoxRecord> MessageBoxes() {
   if (!be) return {};
   std::lock_guard<std::mutex> lock(be->mu);
   return be->boxes;
+}
+
+std::vector<DialogButton> DialogButtons(HWND box) {
+  NullBackend* be = Null();
+  if (!be) return {};
+  std::lock_guard<std::mutex> lock(be->mu);
+  auto it = be->dialogs.find(box);
+  return it == be->dialogs.end() ? std::vector<DialogButton>{} : it->second;
 }
 
 void SetRealMessageBoxes(bool real) {

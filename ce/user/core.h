@@ -43,7 +43,7 @@ struct Window {
   DWORD exStyle = 0;
   HWND owner = nullptr;
   LONG id = 0;
-  LONG userData = 0;
+  LONG_PTR userData = 0;
   std::vector<uint8_t> extra;  // cbWndExtra bytes
   RECT rect{};                 // screen rectangle (no frame: the client area is the whole window)
   bool visible = false;
