@@ -20,6 +20,7 @@ constexpr UINT kServeMessage = WM_APP + 1;
 constexpr UINT_PTR kRepaintTimer = 1;
 constexpr UINT kRepaintMs = 250;
 constexpr uint32_t kSlowPollMs = 500;
+constexpr uint32_t kBusyPollMs = 2;  // a marker was still being written: look again soon
 const WCHAR kClassName[] = u"MunichWinClass";
 const WCHAR kTitle[] = u"TomTom Navigator";
 
@@ -34,6 +35,7 @@ struct App : nav::NavigatorHost {
   int frameWidth = 0, frameHeight = 0;
   std::atomic<bool> servePosted{false};
   std::atomic<bool> quitting{false};
+  std::atomic<bool> serviceBusy{false};
 
   void BringToForeground() override {
     ShowWindow(window, SW_SHOW);
@@ -81,6 +83,7 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case kServeMessage: {
       app.servePosted = false;
       if (app.service->ServeReady() > 0) InvalidateRect(hwnd, nullptr, FALSE);
+      app.serviceBusy = app.service->Busy();
       if (app.navigator->StopRequested()) DestroyWindow(hwnd);
       return 0;
     }
@@ -168,7 +171,7 @@ int main() {
 
   std::thread watcher([&] {
     while (!app.quitting) {
-      service.WaitForChange(kSlowPollMs);
+      service.WaitForChange(app.serviceBusy ? kBusyPollMs : kSlowPollMs);
       if (!app.quitting && !app.servePosted.exchange(true)) PostMessageW(app.window, kServeMessage, 0, 0);
     }
   });

@@ -1,5 +1,8 @@
 #include "navigator/service.h"
 
+#include "ce/ce.h"
+#include "sdk/transport/sdk_file.h"
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -17,16 +20,33 @@ bool Service::Watch() { return inbox_.Watch(); }
 int Service::ServeReady() {
   InboxRequest requests[kBatch];
   int answered = 0;
+  busy_ = false;
   for (;;) {
     int total = inbox_.List(requests, kBatch);
     int n = total < kBatch ? total : kBatch;
     for (int i = 0; i < n; i++) {
+      if (MarkerBusy(requests[i])) {
+        busy_ = true;
+        continue;
+      }
       ServeOne(requests[i]);
       answered++;
       if (navigator_.StopRequested()) return answered;
     }
-    if (total <= kBatch) return answered;
+    if (total <= kBatch || busy_) return answered;
   }
+}
+
+// The marker appears before its writer has closed it; taking the request then would leave the
+// marker behind (it cannot be deleted while open) to be served a second time.
+bool Service::MarkerBusy(const InboxRequest& request) {
+  char name[kSdkNameSize];
+  if (!FormatChannelFileName(name, sizeof name, request.client, kServerName, request.linkId, request.sequence,
+                             kSdkFinishedFile))
+    return false;
+  SdkFile marker;
+  if (marker.OpenForReading(name, kSdkCallsFolder) == 0) return false;
+  return marker.LastError() == ERROR_SHARING_VIOLATION;
 }
 
 void Service::ServeOne(const InboxRequest& request) {

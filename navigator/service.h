@@ -20,8 +20,12 @@ class Service {
   // fall back to sleeping their timeout.
   bool Watch();
   // Answers every request waiting now, in order of client, link and sequence; returns how many
-  // were answered. Stops early once a request asked the navigator to stop.
+  // were answered. Stops early once a request asked the navigator to stop. A request whose
+  // marker its writer still holds open is left for a later pass (see Busy).
   int ServeReady();
+  // True when the last pass left requests whose markers were still being written: the writer's
+  // closing makes no change notification, so the next pass should come soon.
+  bool Busy() const { return busy_; }
   // Waits for a change in the calls folder, at most `timeoutMs`.
   bool WaitForChange(uint32_t timeoutMs) { return inbox_.WaitForChange(timeoutMs); }
 
@@ -29,11 +33,13 @@ class Service {
 
  private:
   void ServeOne(const InboxRequest& request);
+  bool MarkerBusy(const InboxRequest& request);
 
   Navigator& navigator_;
   RequestInbox inbox_;
   SdkMessage message_;
   uint64_t served_ = 0;
+  bool busy_ = false;
 };
 
 }  // namespace nav

@@ -1,0 +1,163 @@
+// The real navigator program, installed into a device and run headless: many clients at once,
+// and a kill in the middle of writing.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+#include <sstream>
+#include <thread>
+
+#include "navigator/ov2.h"
+#include "tests/navigator/client_util.h"
+#include "tests/navigator/test_util.h"
+
+namespace {
+
+using navtest::Fields;
+
+// Starts a program with stdout (and stderr, unless given) going to files; returns its pid.
+pid_t Spawn(const std::vector<std::string>& args, const std::string& out, const std::string& err) {
+  pid_t pid = fork();
+  if (pid == 0) {
+    FILE* o = freopen(out.c_str(), "w", stdout);
+    FILE* e = freopen(err.c_str(), "a", stderr);
+    (void)o;
+    (void)e;
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  return pid;
+}
+
+int WaitExit(pid_t pid) {
+  int status = 0;
+  if (waitpid(pid, &status, 0) != pid) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+class ProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    int status = -1;
+    std::string out = navtest::RunCommand(std::string(NAV_INSTALL_SCRIPT " '") + NAV_EXECUTABLE "' '" +
+                                              device.Root() + "' 2>&1",
+                                          &status);
+    ASSERT_EQ(status, 0) << out;
+    exe = device.Host("Program Files/Navigator/TomTom Navigator.exe");
+    ASSERT_TRUE(std::filesystem::is_regular_file(exe));
+    ASSERT_FALSE(std::filesystem::is_symlink(exe));
+    setenv("CE_BACKEND", "null", 1);
+    log = device.Root() + "/navigator.log";
+  }
+  void TearDown() override {
+    if (server > 0) {
+      kill(server, SIGKILL);
+      WaitExit(server);
+    }
+    unsetenv("CE_BACKEND");
+  }
+  // Starts the navigator and waits until it answers.
+  void StartNavigator() {
+    server = Spawn({exe}, device.Root() + "/navigator.out", log);
+    navtest::TestClient probe;
+    probe.SetServerPid(server);
+    Fields reply;
+    ASSERT_TRUE(probe.Exchange({"GetApplicationVersionV01"}, reply)) << navtest::ReadFile(log);
+  }
+  pid_t StartClient(const std::string& mode, int calls, int k) {
+    return Spawn({NAV_LOAD_CLIENT, mode, std::to_string(calls), std::to_string(k), std::to_string(server)},
+                 ClientOut(k), device.Root() + "/client" + std::to_string(k) + ".err");
+  }
+  std::string ClientOut(int k) { return device.Root() + "/client" + std::to_string(k) + ".out"; }
+  std::vector<std::string> CallsFolderFiles() {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(device.CallsFolder())) names.push_back(e.path().filename());
+    return names;
+  }
+
+  navtest::DemoDevice device;
+  std::string exe, log;
+  pid_t server = 0;
+};
+
+TEST_F(ProgramTest, EightClientsGetTheirOwnRepliesAndNothingIsLeftBehind) {
+  StartNavigator();
+  constexpr int kClients = 8, kCalls = 500;
+  std::vector<pid_t> clients;
+  for (int k = 0; k < kClients; k++) clients.push_back(StartClient("mixed", kCalls, k));
+  for (int k = 0; k < kClients; k++)
+    EXPECT_EQ(WaitExit(clients[k]), 0) << navtest::ReadFile(device.Root() + "/client" + std::to_string(k) + ".err");
+  EXPECT_TRUE(CallsFolderFiles().empty()) << CallsFolderFiles().size() << " files left, first "
+                                          << CallsFolderFiles().front();
+  // Every client's points, all of them, in its own category.
+  for (int k = 0; k < kClients; k++) {
+    nav::Ov2Contents c = nav::ParseOv2(navtest::ReadFile(device.MapFolder() + "Load" + std::to_string(k) + ".ov2"));
+    EXPECT_EQ(c.PointCount(), static_cast<size_t>(kCalls / 5)) << "client " << k;
+    EXPECT_TRUE(c.error.empty() && !c.tornTail);
+  }
+  navtest::TestClient stopper;
+  stopper.SetServerPid(server);
+  Fields reply;
+  ASSERT_TRUE(stopper.Exchange({"StopApplicationV01"}, reply));
+  EXPECT_EQ(reply, Fields{"0"});
+  EXPECT_EQ(WaitExit(server), 0);
+  server = 0;
+}
+
+TEST_F(ProgramTest, KilledWhileWritingLosesNoAcknowledgedPoint) {
+  StartNavigator();
+  constexpr int kClients = 4;
+  std::vector<pid_t> clients;
+  for (int k = 0; k < kClients; k++) clients.push_back(StartClient("add", 100000, k));
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  kill(server, SIGKILL);
+  WaitExit(server);
+  server = 0;
+  for (pid_t c : clients) {
+    kill(c, SIGKILL);
+    WaitExit(c);
+  }
+  size_t total = 0;
+  for (int k = 0; k < kClients; k++) {
+    std::string path = device.MapFolder() + "Load" + std::to_string(k) + ".ov2";
+    nav::Ov2Contents c = nav::ParseOv2(navtest::ReadFile(path));
+    EXPECT_TRUE(c.error.empty()) << path << ": " << c.error;
+    std::set<std::string> stored;
+    for (const nav::Ov2Record& r : c.records) stored.insert(r.text);
+    std::istringstream acked(navtest::ReadFile(ClientOut(k)));
+    std::string line;
+    size_t count = 0;
+    while (std::getline(acked, line)) {
+      count++;
+      EXPECT_TRUE(stored.count(line)) << "acknowledged but not stored: " << line;
+    }
+    EXPECT_GT(count, 0u) << "client " << k << " got no point stored before the kill";
+    total += count;
+    int status = -1;
+    std::string csv = navtest::RunCommand("gpsbabel -i tomtom -f '" + path + "' -o unicsv -F - 2>&1", &status);
+    EXPECT_EQ(status, 0) << csv;
+  }
+  // A restarted navigator appends after the last whole record.
+  StartNavigator();
+  navtest::TestClient client;
+  client.SetServerPid(server);
+  Fields reply;
+  std::string path = device.MapFolder() + "Load0.ov2";
+  size_t before = nav::ParseOv2(navtest::ReadFile(path)).PointCount();
+  ASSERT_TRUE(client.Exchange({"AddPoiV01", "Load0", "1", "2", "after the restart", ""}, reply));
+  EXPECT_EQ(reply, Fields{"0"});
+  nav::Ov2Contents after = nav::ParseOv2(navtest::ReadFile(path));
+  EXPECT_EQ(after.PointCount(), before + 1);
+  EXPECT_FALSE(after.tornTail);
+  EXPECT_EQ(after.records.back().text, "after the restart");
+  std::cout << "acknowledged before the kill: " << total << " points\n";
+}
+
+}  // namespace
