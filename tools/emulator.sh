@@ -100,32 +100,15 @@ if [[ -x $built_app ]]; then
 elif [[ ! -x $app_exe ]]; then
   missing+=("Trapmarker (no $built_app: the application is not built yet)")
 fi
-if [[ -x $built_nav ]]; then
-  tm_install_file "$built_nav" "$nav_exe" || tm_die "cannot install the navigator into $nav_dir"
+# The navigator's own install step puts it in with its navigator.ini, the demo track and the
+# demo map; settings and category files already on the device stay (they hold earlier cameras).
+nav_install="$REPO/navigator/install-navigator.sh"
+if [[ -x $built_nav && -f $nav_install ]]; then
+  bash "$nav_install" "$built_nav" "$device" >/dev/null || tm_die "installing the navigator failed ($nav_install)"
 elif [[ ! -x $nav_exe ]]; then
   missing+=("the navigator stand-in (no $built_nav: it is not built yet)")
 fi
-
-# The demo map, track and settings come with the navigator's sources (navigator/demo: the
-# navigator.ini and track beside the executable, the map folder Demotown). Settings already on
-# the device stay, and so do the category files of its map: they hold the cameras of earlier runs.
-demo="$REPO/navigator/demo"
 mkdir -p "$nav_dir"
-if [[ -d $demo ]]; then
-  [[ -f $nav_dir/navigator.ini ]] || tm_install_file "$demo/navigator.ini" "$nav_dir/navigator.ini"
-  for f in "$demo"/*.gpx; do [[ -f $f ]] && tm_install_file "$f" "$nav_dir/$(basename "$f")"; done
-  for d in "$demo"/*/; do
-    d=${d%/}
-    for f in "$d"/*; do
-      [[ -f $f ]] || continue
-      target="$fs/TomTom/Maps/$(basename "$d")/$(basename "$f")"
-      [[ $f == *.ov2 && -f $target ]] && continue
-      tm_install_file "$f" "$target"
-    done
-  done
-else
-  tm_say "note: no demo map and track ($demo is missing)"
-fi
 if [[ ! -f $nav_dir/navigator.ini ]]; then
   printf '[gps]\nmode=%s\n[map]\nfolder=%s\n' "${gps:-track}" "$map_device_folder" >"$nav_dir/navigator.ini"
 else
@@ -166,7 +149,8 @@ TM_SCREEN_PID="" TM_DISPLAY=""
 # shellcheck disable=SC2317  # reached through the trap
 cleanup() {
   local status=$?
-  trap - EXIT INT TERM
+  trap "" INT TERM  # a second Ctrl-C must not cut the clean-up short
+  trap - EXIT
   if [[ -n $TM_DISPLAY ]]; then
     # shellcheck disable=SC2046
     tm_stop_pids $(tm_device_pids "$fs" "$TM_DISPLAY")

@@ -16,7 +16,8 @@ unset DISPLAY
 
 screen_pid_in() { sed -n 's/.*device screen: Xvfb on display :[0-9]* (pid \([0-9]*\)).*/\1/p' "$1" | head -n 1; }
 program_pids_in() { sed -n 's/.*started [a-z]* (pid \([0-9]*\).*/\1/p' "$1"; }
-gone() { ! kill -0 "$1" 2>/dev/null; }
+source "$repo/tools/emulator/lib.sh"
+gone() { ! tm_alive "$1"; }
 
 # --- nothing built: a device is still made, the gaps are named, the screen is ended --------------
 mkdir -p "$tmp/empty-build"
@@ -33,9 +34,6 @@ check_eq $'[screen]\nwidth=480\nheight=640\n[system]\nplatform=SmartPhone\ndevic
   "$(cat "$tmp/dev1/device.ini")" "device.ini follows the options"
 check_eq "320d0a310d0a4675656c0d0a436172207061726b0d0a" \
   "$(od -An -tx1 -v "$tmp/dev1/fs/Program Files/Trapmarker/Trapmarker.ini" | tr -d ' \n')" "Trapmarker.ini"
-check_true "the demo map is installed" test -f "$tmp/dev1/fs/TomTom/Maps/Demotown/streets.txt"
-check_true "the demo track is installed beside the navigator" test -f "$tmp/dev1/fs/Program Files/Navigator/demotown.gpx"
-check_true "navigator.ini is installed" test -f "$tmp/dev1/fs/Program Files/Navigator/navigator.ini"
 pid=$(screen_pid_in "$tmp/err1")
 check_true "Xvfb was started ($err)" test -n "$pid"
 [[ -n $pid ]] && check_true "Xvfb (pid $pid) is ended" gone "$pid"
@@ -54,43 +52,58 @@ check_contains "--orientation takes 0, 1, 2 or 3" "$(cat "$tmp/err3")" "says wha
 if [[ -x $build/navigator/navigator ]]; then
   "$repo/tools/emulator.sh" --build "$build" --device "$tmp/dev2" 2>"$tmp/err4" >/dev/null &
   launcher=$!
+  # Interrupt while the navigator runs, before the script would go on by itself.
   for ((i = 0; i < 200; i++)); do
-    [[ -n $(program_pids_in "$tmp/err4") ]] && grep -q 'screenshot' "$tmp/err4" && break
+    [[ -n $(program_pids_in "$tmp/err4") ]] && break
     kill -0 "$launcher" 2>/dev/null || break
-    sleep 0.1
+    sleep 0.05
   done
-  nav=$(program_pids_in "$tmp/err4" | head -n 1)
-  xvfb=$(screen_pid_in "$tmp/err4")
-  check_true "the navigator was started: $(cat "$tmp/err4")" test -n "$nav"
+  # The clean-up finds device programs by their executable in the device and their display.
+  display=$(sed -n 's/.*device screen: Xvfb on display \(:[0-9]*\).*/\1/p' "$tmp/err4")
+  found=$(tm_device_pids "$tmp/dev2/fs" "$display" | tr '\n' ' ')
   kill -INT "$launcher" 2>/dev/null
   wait "$launcher"
   status=$?
-  if [[ -x $build/app/Trapmarker ]]; then
-    # With the application there the run may have finished by itself before the interrupt.
-    check_true "launcher ended (status $status)" test "$status" -eq 130 -o "$status" -eq 0 -o "$status" -eq 1
-  else
-    check_true "launcher ended with 1 or by the interrupt (status $status)" test "$status" -eq 130 -o "$status" -eq 1
-  fi
+  err=$(cat "$tmp/err4")
+  nav=$(program_pids_in "$tmp/err4" | head -n 1)
+  xvfb=$(screen_pid_in "$tmp/err4")
+  check_eq 130 "$status" "exit status after Ctrl-C: $err"
+  check_contains "interrupted" "$err" "says it was interrupted"
+  check_true "the navigator was started: $err" test -n "$nav"
+  check_eq "$nav " "$found" "the device's processes while the navigator runs"
   [[ -n $nav ]] && check_true "the navigator (pid $nav) is ended" gone "$nav"
   [[ -n $xvfb ]] && check_true "Xvfb (pid $xvfb) is ended" gone "$xvfb"
-  check_true "the navigator's screen was captured" test -f "$tmp/dev2/shots/01-navigator.png"
+  check_true "the navigator is installed under its device name" test -x "$tmp/dev2/fs/Program Files/Navigator/TomTom Navigator.exe"
+  check_true "the demo map is installed" test -f "$tmp/dev2/fs/TomTom/Maps/Demotown/streets.txt"
+  check_true "the demo track is installed beside the navigator" test -f "$tmp/dev2/fs/Program Files/Navigator/demotown.gpx"
+
+  if [[ ! -x $build/app/Trapmarker ]]; then
+    # Without the application the run shows the navigator, says what is missing and fails.
+    "$repo/tools/emulator.sh" --build "$build" --device "$tmp/dev2" 2>"$tmp/err5" >/dev/null
+    check_eq 1 $? "exit status without the application"
+    check_contains "Trapmarker is not installed" "$(cat "$tmp/err5")" "says the capture cannot run"
+    check_true "the navigator's screen was captured" test -s "$tmp/dev2/shots/01-navigator.png"
+    for p in $(program_pids_in "$tmp/err5") $(screen_pid_in "$tmp/err5"); do
+      check_true "process $p is ended" gone "$p"
+    done
+  fi
 else
   echo "skipped: the navigator is not built in $build"
 fi
 
 # --- both programs built: the scripted capture stores a camera -----------------------------------
 if [[ -x $build/navigator/navigator && -x $build/app/Trapmarker && -x $build/tools/exporter/trapmarker-export ]]; then
-  "$repo/tools/emulator.sh" --build "$build" --device "$tmp/dev3" --device-id 00A1B2C3 >"$tmp/out5" 2>"$tmp/err5"
+  "$repo/tools/emulator.sh" --build "$build" --device "$tmp/dev3" --device-id 00A1B2C3 >"$tmp/out6" 2>"$tmp/err6"
   status=$?
-  check_eq 0 "$status" "scripted capture: $(cat "$tmp/err5")"
-  out=$(cat "$tmp/out5")
+  check_eq 0 "$status" "scripted capture: $(cat "$tmp/err6")"
+  out=$(cat "$tmp/out6")
   check_contains ",camera," "$out" "the stored camera is printed"
   check_contains ",1,Gatso,4,50 mph,0,This side," "$out" "the camera carries the three taps"
   check_contains ",00A1B2C3," "$out" "the camera carries the device identifier"
   for shot in navigator type-page speed-page direction-page navigator-saved; do
     check_true "screenshot $shot" compgen -G "$tmp/dev3/shots/[0-9][0-9]-$shot.png" >/dev/null
   done
-  for p in $(program_pids_in "$tmp/err5") $(screen_pid_in "$tmp/err5"); do
+  for p in $(program_pids_in "$tmp/err6") $(screen_pid_in "$tmp/err6"); do
     check_true "process $p is ended" gone "$p"
   done
 else

@@ -169,6 +169,14 @@ tm_device_pids() {
   done
 }
 
+# tm_alive PID: the process runs (an ended one that nobody has reaped yet does not count).
+tm_alive() {
+  local stat
+  stat=$(cat "/proc/$1/stat" 2>/dev/null) || return 1
+  stat=${stat##*) }
+  [[ ${stat%% *} != Z ]]
+}
+
 # tm_stop_pids PID...: TERM, up to two seconds' grace, then KILL.
 tm_stop_pids() {
   local pid i alive
@@ -176,7 +184,7 @@ tm_stop_pids() {
   kill -TERM "$@" 2>/dev/null
   for ((i = 0; i < 40; i++)); do
     alive=0
-    for pid in "$@"; do kill -0 "$pid" 2>/dev/null && alive=1; done
+    for pid in "$@"; do tm_alive "$pid" && alive=1; done
     ((alive)) || return 0
     sleep 0.05
   done
