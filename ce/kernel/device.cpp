@@ -5,6 +5,7 @@
 #include <INIReader.h>
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -19,19 +20,30 @@
 namespace ce {
 namespace {
 
-std::mutex deviceMutex;
-std::unique_ptr<std::string> cachedRoot;
-std::unique_ptr<DeviceProfile> cachedProfile;
+// Never destroyed, so destructors of other statics can still reach the device at exit.
+struct Cache {
+  std::mutex mutex;
+  std::unique_ptr<std::string> root;
+  std::unique_ptr<DeviceProfile> profile;
+};
+
+Cache& TheCache() {
+  static Cache* cache = new Cache;
+  return *cache;
+}
 
 [[noreturn]] void StopWithoutDevice(const char* why, const char* value) {
   if (value)
     std::fprintf(stderr, "%s: %s (set CE_DEVICE to the device folder that holds device.ini and fs/)\n", why, value);
   else
     std::fprintf(stderr, "%s (set CE_DEVICE to the device folder that holds device.ini and fs/)\n", why);
-  std::exit(2);
+  // _exit: the device lock is held here, and exit handlers might ask for the device again.
+  std::fflush(nullptr);
+  _exit(2);
 }
 
 const std::string& RootLocked() {
+  std::unique_ptr<std::string>& cachedRoot = TheCache().root;
   if (!cachedRoot) {
     const char* env = std::getenv("CE_DEVICE");
     if (env == nullptr || *env == '\0') StopWithoutDevice("CE_DEVICE is not set", nullptr);
@@ -123,20 +135,22 @@ bool FindIgnoringCase(const std::string& folder, const std::string& name, std::s
 }  // namespace
 
 const std::string& DeviceRoot() {
-  std::lock_guard<std::mutex> lock(deviceMutex);
+  std::lock_guard<std::mutex> lock(TheCache().mutex);
   return RootLocked();
 }
 
 const DeviceProfile& Device() {
-  std::lock_guard<std::mutex> lock(deviceMutex);
-  if (!cachedProfile) cachedProfile = std::make_unique<DeviceProfile>(ReadProfile(RootLocked() + "/device.ini"));
-  return *cachedProfile;
+  Cache& cache = TheCache();
+  std::lock_guard<std::mutex> lock(cache.mutex);
+  if (!cache.profile) cache.profile = std::make_unique<DeviceProfile>(ReadProfile(RootLocked() + "/device.ini"));
+  return *cache.profile;
 }
 
 void ResetDeviceForTests() {
-  std::lock_guard<std::mutex> lock(deviceMutex);
-  cachedRoot.reset();
-  cachedProfile.reset();
+  Cache& cache = TheCache();
+  std::lock_guard<std::mutex> lock(cache.mutex);
+  cache.root.reset();
+  cache.profile.reset();
 }
 
 bool DevicePathToHost(LPCWSTR devicePath, std::string& hostPath) {

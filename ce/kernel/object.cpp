@@ -22,9 +22,18 @@ thread_local DWORD lastError = 0;
 constexpr size_t kMaxHandles = 1u << 16;
 constexpr int kRecheckMs = 5;  // how often an object without a descriptor is rechecked
 
-std::mutex tableMutex;
-std::vector<std::shared_ptr<KernelObject>> table;
-size_t nextSlot = 0;  // slots are handed out round-robin so a closed handle is not reused at once
+// The table is never destroyed: handles may still be closed by destructors of other statics while
+// the process exits.
+struct Table {
+  std::mutex mutex;
+  std::vector<std::shared_ptr<KernelObject>> slots;
+  size_t nextSlot = 0;  // slots are handed out round-robin so a closed handle is not reused at once
+};
+
+Table& TheTable() {
+  static Table* table = new Table;
+  return *table;
+}
 
 bool SlotOf(HANDLE handle, size_t& slot) {
   uintptr_t value = reinterpret_cast<uintptr_t>(handle);
@@ -105,27 +114,29 @@ DWORD KernelObject::Wait(DWORD timeoutMs) {
 }
 
 HANDLE InsertObject(std::shared_ptr<KernelObject> object) {
-  std::lock_guard<std::mutex> lock(tableMutex);
-  size_t size = table.size();
+  Table& table = TheTable();
+  std::lock_guard<std::mutex> lock(table.mutex);
+  size_t size = table.slots.size();
   for (size_t n = 0; n < size; ++n) {
-    size_t slot = (nextSlot + n) % size;
-    if (!table[slot]) {
-      table[slot] = std::move(object);
-      nextSlot = slot + 1;
+    size_t slot = (table.nextSlot + n) % size;
+    if (!table.slots[slot]) {
+      table.slots[slot] = std::move(object);
+      table.nextSlot = slot + 1;
       return reinterpret_cast<HANDLE>(uintptr_t(slot + 1) * 4);
     }
   }
   if (size >= kMaxHandles) return detail::Fail(ERROR_TOO_MANY_OPEN_FILES, HANDLE(nullptr));
-  table.push_back(std::move(object));
-  nextSlot = size + 1;
+  table.slots.push_back(std::move(object));
+  table.nextSlot = size + 1;
   return reinterpret_cast<HANDLE>(uintptr_t(size + 1) * 4);
 }
 
 std::shared_ptr<KernelObject> LookupObject(HANDLE handle) {
   size_t slot;
   if (SlotOf(handle, slot)) {
-    std::lock_guard<std::mutex> lock(tableMutex);
-    if (slot < table.size() && table[slot]) return table[slot];
+    Table& table = TheTable();
+    std::lock_guard<std::mutex> lock(table.mutex);
+    if (slot < table.slots.size() && table.slots[slot]) return table.slots[slot];
   }
   SetLastError(ERROR_INVALID_HANDLE);
   return nullptr;
@@ -135,8 +146,9 @@ bool RemoveObject(HANDLE handle) {
   std::shared_ptr<KernelObject> object;  // destroyed after the lock is released
   size_t slot;
   if (SlotOf(handle, slot)) {
-    std::lock_guard<std::mutex> lock(tableMutex);
-    if (slot < table.size()) object = std::move(table[slot]);
+    Table& table = TheTable();
+    std::lock_guard<std::mutex> lock(table.mutex);
+    if (slot < table.slots.size()) object = std::move(table.slots[slot]);
   }
   if (!object) return detail::Fail(ERROR_INVALID_HANDLE, false);
   return true;

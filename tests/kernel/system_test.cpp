@@ -37,7 +37,7 @@ TEST_F(SystemTest, PlatformTypeComesFromTheProfileWithByteSizedBuffers) {
     ASSERT_TRUE(SystemParametersInfoW(SPI_GETPLATFORMTYPE, sizeof text, text, 0));
     EXPECT_EQ(Narrow(text), row.platform);
   }
-  WCHAR small[10];
+  WCHAR small[11];
   for (WCHAR& w : small) w = 0xb0b0;
   SetLastError(0xdeadbeef);
   EXPECT_FALSE(SystemParametersInfoW(SPI_GETPLATFORMTYPE, 20, small, 0)) << "10 characters cannot hold SmartPhone";
@@ -161,6 +161,7 @@ int RecordingBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
 }
 
 TEST(MessageBox, InstalledHandlerReceivesTheBoxAndNullRestoresStderr) {
+  seen = Seen();
   ce::SetMessageBoxHandler(RecordingBox);
   EXPECT_EQ(MessageBoxW(nullptr, u"iArguments->NrReceiveFields ()>0", u"SDK ERROR!", MB_OK | MB_ICONHAND), IDCANCEL);
   EXPECT_EQ(seen.calls, 1);
