@@ -29,6 +29,10 @@ bool GetBitmapPixels(HBITMAP bitmap, const uint16_t** topRow, int* width, int* h
 // The same for whatever a context draws into: the selected bitmap or a surface's pixels.
 bool GetDCPixels(HDC dc, const uint16_t** topRow, int* width, int* height, int* strideBytes);
 
+// An icon's image for a window manager: RGB565 pixels, top row first, width * height of them,
+// and one byte per pixel that is 1 where the icon is drawn. False for a handle that is not an icon.
+bool GetIconImage(HICON icon, const uint16_t** pixels, const uint8_t** mask, int* width, int* height);
+
 // PNG files (8-bit RGB). The writers return false, leaving no partial file behind, when the
 // image is empty or the file cannot be written.
 bool WritePng565(const uint16_t* topDownPixels, int width, int height, int strideBytes, const char* hostPath);
