@@ -115,8 +115,12 @@ int main(int argc, char** argv) {
   setenv("CE_DEVICE", root, 1);
   ce::ResetDeviceForTests();
 
-  int result = Measure(argv[0], true, notifyIterations);
-  if (result == 0) result = Measure(argv[0], false, pollIterations);
+  char self[4096];
+  const ssize_t length = readlink("/proc/self/exe", self, sizeof(self) - 1);
+  if (length <= 0) return 1;
+  self[length] = '\0';
+  int result = Measure(self, true, notifyIterations);
+  if (result == 0) result = Measure(self, false, pollIterations);
   std::error_code ignored;
   std::filesystem::remove_all(root, ignored);
   return result;

@@ -9,6 +9,14 @@
 #include "sdk/transport/sdk_file.h"
 #include "sdk/transport/shared_folder.h"
 
+namespace {
+
+// Another handle holds a channel file only for an instant (a peer reading a marker the moment it
+// appears, or finishing its write): retry every millisecond for this many times.
+constexpr int kBusyRetries = 100;
+
+}  // namespace
+
 MessageChannel::~MessageChannel() { delete iArguments; }
 
 bool FormatChannelFileName(char* name, size_t capacity, const char* sender, const char* receiver,
@@ -99,7 +107,12 @@ ReplyTicket* FileChannel::Send() {
   if (!iIsReply) RemoveExchange(iPeerName, iOwnName, sequence);
 
   SdkFile file;
-  if (file.OpenForWriting(textName, kSdkCallsFolder, false) != 0) return nullptr;
+  int opened = file.OpenForWriting(textName, kSdkCallsFolder, false);
+  for (int retry = 0; opened != 0 && file.LastError() == ERROR_SHARING_VIOLATION && retry < kBusyRetries; ++retry) {
+    Sleep(1);
+    opened = file.OpenForWriting(textName, kSdkCallsFolder, false);
+  }
+  if (opened != 0) return nullptr;
   const char* text = iArguments->Buffer();
   const size_t length = strnlen(text, static_cast<size_t>(iArguments->BufferSize() - 1));
   const int wrote = file.Write(text, static_cast<uint32_t>(length + 1));
@@ -111,14 +124,8 @@ ReplyTicket* FileChannel::Send() {
   }
 
   // The text is closed before the marker exists, so a peer never reads it half-written.
-  if (file.OpenForWriting(markerName, kSdkCallsFolder, false) != 0) {
+  if (!WriteMarker(markerName)) {
     SdkFile::Delete(textName, kSdkCallsFolder);
-    return nullptr;
-  }
-  const int marked = file.Write(kMarker, sizeof(kMarker));
-  file.Close();
-  if (marked != 0) {
-    RemoveExchange(iOwnName, iPeerName, sequence);
     return nullptr;
   }
 
@@ -133,7 +140,37 @@ ReplyTicket* FileChannel::Send() {
   return ticket;
 }
 
-int FileChannel::IsReplyReady(const ReplyTicket* ticket) {
+bool FileChannel::WriteMarker(const char* markerName) {
+  // The marker is written under a passing name and renamed into place, so it appears closed and
+  // whole: a peer woken by its appearance never opens (or deletes) it under its writer's hands.
+  char passing[kSdkNameSize];
+  const int length = std::snprintf(passing, sizeof(passing), "%s.tmp", markerName);
+  const bool renamed = length > 0 && static_cast<size_t>(length) < sizeof(passing);
+  const char* target = renamed ? passing : markerName;
+
+  SdkFile file;
+  if (file.OpenForWriting(target, kSdkCallsFolder, false) != 0) return false;
+  const int marked = file.Write(kMarker, sizeof(kMarker));
+  file.Close();
+  if (marked != 0) {
+    SdkFile::Delete(target, kSdkCallsFolder);
+    return false;
+  }
+  if (!renamed) return true;
+  if (SdkFile::Move(passing, markerName, kSdkCallsFolder)) return true;
+  // A marker of that name is left from before: replace it.
+  if (SdkFile::DeleteWhenFree(markerName, kSdkCallsFolder) &&
+      SdkFile::Move(passing, markerName, kSdkCallsFolder)) {
+    return true;
+  }
+  SdkFile::Delete(passing, kSdkCallsFolder);
+  return false;
+}
+
+int FileChannel::IsReplyReady(const ReplyTicket* ticket) { return ProbeReply(ticket, nullptr); }
+
+int FileChannel::ProbeReply(const ReplyTicket* ticket, bool* busy) {
+  if (busy) *busy = false;
   if (!ticket) return 0;
   char markerName[kSdkNameSize];
   if (!FormatChannelFileName(markerName, sizeof(markerName), iPeerName, iOwnName, iLinkId,
@@ -141,12 +178,29 @@ int FileChannel::IsReplyReady(const ReplyTicket* ticket) {
     return 0;
   }
   SdkFile marker;
-  return marker.OpenForReading(markerName, kSdkCallsFolder) == 0 ? 1 : 0;
+  if (marker.OpenForReading(markerName, kSdkCallsFolder) == 0) return 1;
+  if (busy) *busy = marker.LastError() == ERROR_SHARING_VIOLATION;
+  return 0;
 }
 
 namespace {
 
-HANDLE WatchCalls() {
+// Opening a change watch is cheap, closing one costs milliseconds (the system waits out a grace
+// period), so each thread keeps one watch on the calls folder and reuses it for every wait.
+struct CallsFolderWatch {
+  WCHAR folder[kSdkPathSize] = {};
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  ~CallsFolderWatch() { Close(); }
+  void Close() {
+    if (handle != INVALID_HANDLE_VALUE) FindCloseChangeNotification(handle);
+    handle = INVALID_HANDLE_VALUE;
+    folder[0] = 0;
+  }
+};
+thread_local CallsFolderWatch tCallsWatch;
+
+// The watch on the calls folder as it is found now, with the changes seen so far cleared.
+HANDLE WatchCallsFolder() {
   WCHAR shared[kSdkPathSize];
   FindSharedFolder(shared, kSdkPathSize);
   WCHAR calls[kSdkPathSize];
@@ -154,22 +208,49 @@ HANDLE WatchCalls() {
       FAILED(StringCchCatW(calls, kSdkPathSize, TEXT("SdkFileCalls")))) {
     return INVALID_HANDLE_VALUE;
   }
-  return FindFirstChangeNotificationW(calls, FALSE,
-                                      FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE);
+  if (tCallsWatch.handle != INVALID_HANDLE_VALUE && lstrcmpW(tCallsWatch.folder, calls) == 0) {
+    FindNextChangeNotification(tCallsWatch.handle);
+    return tCallsWatch.handle;
+  }
+  tCallsWatch.Close();
+  // The folders exist once a request was written; make sure, since a missing folder cannot be
+  // watched.
+  size_t length = 0;
+  if (SUCCEEDED(StringCchLengthW(shared, kSdkPathSize, &length)) && length > 1) {
+    shared[length - 1] = 0;
+    CreateDirectoryW(shared, nullptr);
+  }
+  CreateDirectoryW(calls, nullptr);
+  HANDLE handle = FindFirstChangeNotificationW(
+      calls, FALSE, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE);
+  if (handle == INVALID_HANDLE_VALUE) return handle;
+  tCallsWatch.handle = handle;
+  StringCchCopyW(tCallsWatch.folder, kSdkPathSize, calls);
+  return handle;
 }
 
 }  // namespace
 
+void ForgetCallsFolderWatch() { tCallsWatch.Close(); }
+
 bool FileChannel::WaitForReplyMarker(const ReplyTicket* ticket) {
   // Watch before looking, so a marker created between the look and the wait still wakes us.
-  HANDLE watch = iReplyWait == SdkReplyWait::kNotify ? WatchCalls() : INVALID_HANDLE_VALUE;
+  HANDLE watch = iReplyWait == SdkReplyWait::kNotify ? WatchCallsFolder() : INVALID_HANDLE_VALUE;
   using Clock = std::chrono::steady_clock;
   Clock::time_point lastAliveCheck = Clock::now();
   bool replied = false;
+  int busyRetries = 0;
   for (;;) {
-    if (IsReplyReady(ticket)) {
+    bool busy = false;
+    if (ProbeReply(ticket, &busy)) {
       replied = true;
       break;
+    }
+    if (busy && busyRetries < kBusyRetries) {
+      // The marker exists and the peer is still closing it: no change will announce that.
+      ++busyRetries;
+      Sleep(1);
+      continue;
     }
     if (iIsPeerAlive && Clock::now() - lastAliveCheck >= std::chrono::milliseconds(kPollMilliseconds)) {
       lastAliveCheck = Clock::now();
@@ -185,7 +266,6 @@ bool FileChannel::WaitForReplyMarker(const ReplyTicket* ticket) {
       Sleep(kPollMilliseconds);
     }
   }
-  if (watch != INVALID_HANDLE_VALUE) FindCloseChangeNotification(watch);
   return replied;
 }
 
@@ -215,7 +295,12 @@ void FileChannel::ReceiveReply(ReplyTicket* ticket) {
                         kSdkFinishedFile);
 
   SdkFile file;
-  if (file.OpenForReading(textName, kSdkCallsFolder) != 0) {
+  int opened = file.OpenForReading(textName, kSdkCallsFolder);
+  for (int retry = 0; opened != 0 && file.LastError() == ERROR_SHARING_VIOLATION && retry < kBusyRetries; ++retry) {
+    Sleep(1);
+    opened = file.OpenForReading(textName, kSdkCallsFolder);
+  }
+  if (opened != 0) {
     // A marker without its text answers nothing; left in place it would answer a later request.
     SdkFile::Delete(markerName, kSdkCallsFolder);
     iArguments->Clear();
@@ -248,7 +333,7 @@ void FileChannel::ReceiveReply(ReplyTicket* ticket) {
     MessageBoxW(nullptr, kErrorBoxText, kErrorBoxCaption, MB_OK | MB_ICONHAND);
   }
 
-  SdkFile::Delete(markerName, kSdkCallsFolder);
-  SdkFile::Delete(textName, kSdkCallsFolder);
+  SdkFile::DeleteWhenFree(markerName, kSdkCallsFolder);
+  SdkFile::DeleteWhenFree(textName, kSdkCallsFolder);
   delete ticket;
 }

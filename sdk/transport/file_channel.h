@@ -80,6 +80,11 @@ enum class SdkReplyWait {
   kPoll,    // check every 100 ms
 };
 
+// Each thread that waits for replies with kNotify keeps one watch on the calls folder for good
+// (closing a watch is slow). This closes the calling thread's watch: for a test that moves the
+// device to another folder while the calls folder keeps its device path.
+void ForgetCallsFolderWatch();
+
 class FileChannel : public MessageChannel {
  public:
   static constexpr uint32_t kPollMilliseconds = 100;
@@ -119,7 +124,10 @@ class FileChannel : public MessageChannel {
   const char* PeerName() const { return iPeerName; }
 
  private:
+  // IsReplyReady that also tells whether the marker exists but is still held by its writer.
+  int ProbeReply(const ReplyTicket* ticket, bool* busy);
   bool WaitForReplyMarker(const ReplyTicket* ticket);
+  bool WriteMarker(const char* markerName);
   void RemoveExchange(const char* sender, const char* receiver, uint32_t sequence);
 
   char iOwnName[kSdkNameSize];

@@ -12,6 +12,9 @@ namespace {
 
 constexpr char kMarkerSuffix[] = ".finished";
 
+// A client holds its marker only while writing its 8 bytes: wait for it this many milliseconds.
+constexpr int kBusyRetries = 1000;
+
 // Plain decimal as a channel writes it with "%TEXT(": digits only, no leading zero, within 32 bits.
 bool ParseNumber(const char* begin, const char* end, uint32_t* value) {
   const size_t length = static_cast<size_t>(end - begin);
@@ -163,6 +166,17 @@ int RequestInbox::Read(const InboxRequest& request, SdkMessage* message) {
   if (!message) return -1;
   message->Clear();
   char name[kSdkNameSize];
+  // The text is complete once the marker exists; wait until the client has also let go of the
+  // marker, so that Remove can delete it.
+  if (!FormatChannelFileName(name, sizeof(name), request.client, iServer, request.linkId,
+                             request.sequence, kSdkFinishedFile)) {
+    return -1;
+  }
+  for (int retry = 0; retry < kBusyRetries; ++retry) {
+    SdkFile marker;
+    if (marker.OpenForReading(name, kSdkCallsFolder) == 0 || marker.LastError() != ERROR_SHARING_VIOLATION) break;
+    Sleep(1);
+  }
   if (!FormatChannelFileName(name, sizeof(name), request.client, iServer, request.linkId,
                              request.sequence, kSdkMessageFile)) {
     return -1;
@@ -187,11 +201,11 @@ void RequestInbox::Remove(const InboxRequest& request) {
   char name[kSdkNameSize];
   if (FormatChannelFileName(name, sizeof(name), request.client, iServer, request.linkId,
                             request.sequence, kSdkFinishedFile)) {
-    SdkFile::Delete(name, kSdkCallsFolder);
+    SdkFile::DeleteWhenFree(name, kSdkCallsFolder);
   }
   if (FormatChannelFileName(name, sizeof(name), request.client, iServer, request.linkId,
                             request.sequence, kSdkMessageFile)) {
-    SdkFile::Delete(name, kSdkCallsFolder);
+    SdkFile::DeleteWhenFree(name, kSdkCallsFolder);
   }
 }
 

@@ -61,10 +61,12 @@ class RequestInbox {
   // Requests whose marker exists, ordered by client, link id and sequence number. Fills up to
   // `capacity` entries and returns how many there are in all.
   int List(InboxRequest* requests, int capacity);
-  // Reads the request text into `message` and splits it. 0, or -1 when the text cannot be
-  // opened (the message is then empty; Remove the stale marker).
+  // Reads the request text into `message` and splits it, once the client has closed the marker
+  // (waiting up to a second for that). 0, or -1 when the text cannot be opened (the message is
+  // then empty; Remove the stale marker).
   int Read(const InboxRequest& request, SdkMessage* message);
-  // Removes the request's marker, then its text.
+  // Removes the request's marker, then its text (waiting, within a second, for a handle that
+  // still holds one of them).
   void Remove(const InboxRequest& request);
   // Writes the reply of `count` fields under the mirrored names: the text, closed, then the
   // marker. 0 when both files were written, else -1.

@@ -160,7 +160,7 @@ bool SdkFile::ResolvePath(const char* name, int location, bool forWriting, WCHAR
   return true;
 }
 
-SdkFile::SdkFile() : iHandle(INVALID_HANDLE_VALUE), iIsOpen(false) {}
+SdkFile::SdkFile() : iHandle(INVALID_HANDLE_VALUE), iIsOpen(false), iLastError(ERROR_SUCCESS) {}
 
 SdkFile::~SdkFile() { Close(); }
 
@@ -172,12 +172,16 @@ void SdkFile::Close() {
 
 int SdkFile::OpenForReading(const char* name, int location) {
   Close();
+  iLastError = ERROR_INVALID_NAME;
   WCHAR path[kSdkPathSize];
   if (!ResolvePath(name, location, false, path, kSdkPathSize)) return kOpenFailed;
   PrepareFolders(location, false);
   HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return kOpenFailed;
+  if (file == INVALID_HANDLE_VALUE) {
+    iLastError = GetLastError();
+    return kOpenFailed;
+  }
   iHandle = file;
   iIsOpen = true;
   return 0;
@@ -185,12 +189,16 @@ int SdkFile::OpenForReading(const char* name, int location) {
 
 int SdkFile::OpenForWriting(const char* name, int location, bool append) {
   Close();
+  iLastError = ERROR_INVALID_NAME;
   WCHAR path[kSdkPathSize];
   if (!ResolvePath(name, location, true, path, kSdkPathSize)) return kOpenFailed;
   PrepareFolders(location, true);
   HANDLE file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
                             append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return kOpenFailed;
+  if (file == INVALID_HANDLE_VALUE) {
+    iLastError = GetLastError();
+    return kOpenFailed;
+  }
   if (append) SetFilePointer(file, 0, nullptr, FILE_END);
   iHandle = file;
   iIsOpen = true;
@@ -233,12 +241,36 @@ uint32_t SdkFile::Size() {
   return size == INVALID_FILE_SIZE ? 0 : size;
 }
 
-void SdkFile::Delete(const char* name, int location) {
+bool SdkFile::Delete(const char* name, int location) {
   WCHAR path[kSdkPathSize];
-  if (!ResolvePath(name, location, false, path, kSdkPathSize)) return;
+  if (!ResolvePath(name, location, false, path, kSdkPathSize)) {
+    SetLastError(ERROR_INVALID_NAME);
+    return false;
+  }
   const DWORD attributes = GetFileAttributesW(path);
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+  if (attributes == INVALID_FILE_ATTRIBUTES) return false;  // nothing there (or unreachable)
+  if (attributes & FILE_ATTRIBUTE_READONLY) {
     SetFileAttributesW(path, attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
   }
-  DeleteFileW(path);
+  return DeleteFileW(path) != FALSE;
+}
+
+bool SdkFile::DeleteWhenFree(const char* name, int location) {
+  constexpr int kRetries = 1000;
+  for (int retry = 0;; ++retry) {
+    if (Delete(name, location)) return true;
+    if (GetLastError() != ERROR_SHARING_VIOLATION || retry >= kRetries) return false;
+    Sleep(1);
+  }
+}
+
+bool SdkFile::Move(const char* from, const char* to, int location) {
+  WCHAR fromPath[kSdkPathSize];
+  WCHAR toPath[kSdkPathSize];
+  if (!ResolvePath(from, location, true, fromPath, kSdkPathSize) ||
+      !ResolvePath(to, location, true, toPath, kSdkPathSize)) {
+    SetLastError(ERROR_INVALID_NAME);
+    return false;
+  }
+  return MoveFileW(fromPath, toPath) != FALSE;
 }

@@ -50,9 +50,17 @@ class SdkFile {
   uint32_t Size();
   void Close();
   bool IsOpen() const { return iIsOpen; }
+  // The system error of the last failed open (ERROR_SHARING_VIOLATION: another handle has the
+  // file open in a way that excludes this one, so the file exists).
+  DWORD LastError() const { return iLastError; }
 
-  // Deletes the file, clearing its read-only attribute first. Creates no folder.
-  static void Delete(const char* name, int location);
+  // Deletes the file, clearing its read-only attribute first. Creates no folder. True when the
+  // file was deleted; otherwise GetLastError says why.
+  static bool Delete(const char* name, int location);
+  // Delete, retrying every millisecond (up to a second) while another handle has the file open.
+  static bool DeleteWhenFree(const char* name, int location);
+  // Renames a file within the location; fails when `to` exists. True when it was renamed.
+  static bool Move(const char* from, const char* to, int location);
 
   // The full device path of `name` in `location`; `forWriting` picks the script folder's rule.
   // False when the path does not fit `capacity` (at most kSdkPathSize is used). Creates nothing.
@@ -62,4 +70,5 @@ class SdkFile {
  private:
   HANDLE iHandle;
   bool iIsOpen;
+  DWORD iLastError;
 };

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "ce/device.h"
+#include "sdk/transport/file_channel.h"
 
 namespace fs = std::filesystem;
 
@@ -26,6 +27,7 @@ TestDevice::~TestDevice() {
   std::error_code ignored;
   fs::remove_all(iRoot, ignored);
   ce::ResetDeviceForTests();
+  ForgetCallsFolderWatch();
 }
 
 void TestDevice::WriteFile(const std::string& path, const std::string& bytes) {
