@@ -2,7 +2,9 @@
 // system queries, time, text conversion and the bounded string family, with Win32 names and values.
 //
 // Device paths are UTF-16, absolute, with backslashes ("\TomTom\x"); they map into $CE_DEVICE/fs
-// (see ce/device.h). Every call sets the thread's last error on failure, as Win32 does.
+// (see ce/device.h). A relative path fails with ERROR_PATH_NOT_FOUND; a name holding * ? < > | " or
+// a control character with ERROR_INVALID_NAME. Every call sets the thread's last error on failure,
+// as Win32 does.
 //
 // Choices this stand-in makes where Windows CE leaves room:
 // - Share modes are honoured between all handles of the device, across processes: each open file

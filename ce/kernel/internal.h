@@ -40,8 +40,8 @@ bool NamesEqualIgnoringCase(const std::string& a, const std::string& b);
 // Case-folded UTF-8 name, for sorting listings.
 std::string FoldedName(const std::string& name);
 
-// Device path to host path, setting ERROR_PATH_NOT_FOUND (or ERROR_INVALID_NAME for NULL) on
-// failure.
+// Device path to host path, setting ERROR_PATH_NOT_FOUND (a relative path, or one climbing out of
+// the device) or ERROR_INVALID_NAME (NULL, empty, wildcards or other characters Windows forbids).
 bool ResolveDevicePath(LPCWSTR devicePath, std::string& hostPath);
 
 // Share-mode bookkeeping across handles and processes (share.cpp).

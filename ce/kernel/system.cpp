@@ -53,6 +53,10 @@ DWORD MissingError(const std::string& hostPath) {
 
 bool ResolveDevicePath(LPCWSTR devicePath, std::string& hostPath) {
   if (devicePath == nullptr || devicePath[0] == 0) return Fail(ERROR_INVALID_NAME, false);
+  // Characters Windows never allows in a name; wildcards belong to FindFirstFileW alone.
+  for (const WCHAR* p = devicePath; *p; ++p)
+    if (*p < 0x20 || *p == u'*' || *p == u'?' || *p == u'<' || *p == u'>' || *p == u'|' || *p == u'"')
+      return Fail(ERROR_INVALID_NAME, false);
   if (!DevicePathToHost(devicePath, hostPath)) return Fail(ERROR_PATH_NOT_FOUND, false);
   return true;
 }

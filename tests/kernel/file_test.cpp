@@ -80,6 +80,9 @@ TEST_F(FileTest, BadArgumentsAndMissingFoldersFailWithTheirCodes) {
       {"truncate without write access", u"\\f.txt", GENERIC_READ, TRUNCATE_EXISTING, ERROR_INVALID_PARAMETER},
       {"relative path", u"f.txt", GENERIC_READ, OPEN_ALWAYS, ERROR_PATH_NOT_FOUND},
       {"climbing out of the device", u"\\..\\device.ini", GENERIC_READ, OPEN_EXISTING, ERROR_PATH_NOT_FOUND},
+      {"wildcard in the name", u"\\a*b.txt", GENERIC_WRITE, CREATE_ALWAYS, ERROR_INVALID_NAME},
+      {"quote in the name", u"\\a\"b.txt", GENERIC_WRITE, CREATE_ALWAYS, ERROR_INVALID_NAME},
+      {"empty name", u"", GENERIC_READ, OPEN_EXISTING, ERROR_INVALID_NAME},
   };
   WriteIni("");
   for (const Row& row : rows) {

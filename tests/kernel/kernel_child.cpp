@@ -1,5 +1,6 @@
 // A small program that the process tests install into a device and start with CreateProcessW.
-//   report ARGS...  writes \child\report.txt (CE_DEVICE, module path, arguments) and exits with 7
+//   report ARGS...  writes \child\report.txt (CE_DEVICE, DISPLAY, module path, arguments) and
+//                   exits with 7
 //   hold            opens \child\held.txt without sharing, creates \child\holding, and exits once
 //                   \child\release exists (at most 20 s)
 //   sleep           sleeps until killed
@@ -26,9 +27,11 @@ int main(int argc, char** argv) {
   std::string mode = argc > 1 ? argv[1] : "";
   if (mode == "report") {
     const char* device = getenv("CE_DEVICE");
+    const char* display = getenv("DISPLAY");
     WCHAR module[MAX_PATH];
     DWORD n = GetModuleFileNameW(nullptr, module, MAX_PATH);
-    std::string text = std::string(device ? device : "(unset)") + "\n" + ce::ToUtf8(std::u16string(module, n)) + "\n";
+    std::string text = std::string(device ? device : "(unset)") + "\n" + (display ? display : "(unset)") + "\n" +
+                       ce::ToUtf8(std::u16string(module, n)) + "\n";
     for (int i = 2; i < argc; ++i) text += std::string(argv[i]) + "|";
     return Write(u"\\child\\report.txt", text) ? 7 : 1;
   }
