@@ -27,7 +27,7 @@ struct Rec {
 std::vector<Rec> seen;
 
 LRESULT CALLBACK LocalProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_ACTIVATE || msg == WM_LBUTTONDOWN || msg == WM_MOUSEMOVE || msg == WM_LBUTTONUP || msg == WM_KEYDOWN) {
+  if (msg == WM_PAINT || msg == WM_ACTIVATE || msg == WM_LBUTTONDOWN || msg == WM_MOUSEMOVE || msg == WM_LBUTTONUP || msg == WM_KEYDOWN) {
     seen.push_back(Rec{msg, wParam, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
   }
   return DefWindowProcW(hwnd, msg, wParam, lParam);
@@ -92,6 +92,14 @@ class X11Test : public ::testing::Test {
           return done();
         },
         timeoutMs, 2);
+  }
+  // Keeps only the stylus messages of what was seen.
+  static void KeepStylus() {
+    std::vector<Rec> kept;
+    for (const Rec& r : seen) {
+      if (r.msg >= WM_MOUSEFIRST && r.msg <= WM_MOUSELAST) kept.push_back(r);
+    }
+    seen = kept;
   }
   static bool Saw(UINT msg, WPARAM wParam) {
     for (const Rec& r : seen) {
@@ -180,6 +188,41 @@ TEST_F(X11Test, ForegroundMovesTheFocusAndBothSidesGetActivate) {
       << ProbeLog();
 }
 
+TEST_F(X11Test, AnotherProgramsWindowCanBeHiddenShownAndPostedTo) {
+  ASSERT_NE(StartProbe("ProbeClass", "Probe"), nullptr);
+  ASSERT_TRUE(dev->screen().WaitForWindow("ProbeClass", "Probe", 5000));
+  HWND probe = FindWindowW(u"ProbeClass", u"Probe");
+  ASSERT_NE(probe, nullptr);
+  EXPECT_TRUE(ShowWindow(probe, SW_HIDE));
+  EXPECT_TRUE(dev->screen().WaitForNoWindow("ProbeClass", "Probe", 2000)) << "hidden windows are not viewable";
+  EXPECT_EQ(FindWindowW(u"ProbeClass", u"Probe"), probe) << "a hidden window is still found";
+  ShowWindow(probe, SW_SHOWNORMAL);
+  harness::XWin shown;
+  ASSERT_TRUE(dev->screen().WaitForWindow("ProbeClass", "Probe", 2000, &shown));
+  EXPECT_EQ(dev->screen().Focus(), shown.id) << "SW_SHOWNORMAL activates";
+  EXPECT_TRUE(PostMessageW(probe, WM_USER, 7, MAKELPARAM(3, 4)));
+  WaitForLog("WM_USER 7 3 4");
+}
+
+TEST_F(X11Test, UncoveredWindowIsPaintedAgain) {
+  HWND local = CreateWindowExW(0, u"LocalClass", u"Under", WS_VISIBLE, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0, nullptr,
+                               nullptr, nullptr, nullptr);
+  ASSERT_NE(local, nullptr);
+  auto paints = [] {
+    int n = 0;
+    for (const Rec& r : seen) n += r.msg == WM_PAINT;
+    return n;
+  };
+  ASSERT_TRUE(PumpUntil([&] { return paints() == 1; }));
+  Pump();
+  EXPECT_EQ(paints(), 1) << "mapping a new window paints it once";
+  harness::Program* probe = StartProbe("ProbeClass", "Cover");
+  ASSERT_TRUE(dev->screen().WaitForWindow("ProbeClass", "Cover", 5000));
+  probe->Kill(SIGKILL);
+  ASSERT_TRUE(probe->Wait(5000));
+  EXPECT_TRUE(PumpUntil([&] { return paints() >= 2; })) << "the exposed window is painted again";
+}
+
 TEST_F(X11Test, TapAndDragReachTheWindowProcedureWithTheirPositions) {
   HWND w = CreateWindowExW(0, u"LocalClass", u"Touch", WS_VISIBLE, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0, nullptr,
                            nullptr, nullptr, nullptr);
@@ -192,6 +235,7 @@ TEST_F(X11Test, TapAndDragReachTheWindowProcedureWithTheirPositions) {
   screen.MoveTo(5, 5);  // the pointer moving with nothing pressed is no stylus
   screen.Tap(30, 40);
   ASSERT_TRUE(PumpUntil([] { return !seen.empty() && seen.back().msg == WM_LBUTTONUP; }));
+  KeepStylus();
   ASSERT_EQ(seen.size(), 2u) << "a tap is a down and an up";
   EXPECT_EQ(seen[0].msg, static_cast<UINT>(WM_LBUTTONDOWN));
   EXPECT_EQ(seen[0].wParam, static_cast<WPARAM>(MK_LBUTTON));
@@ -203,6 +247,7 @@ TEST_F(X11Test, TapAndDragReachTheWindowProcedureWithTheirPositions) {
   seen.clear();
   screen.Drag(10, 10, 100, 150, 6);
   ASSERT_TRUE(PumpUntil([] { return !seen.empty() && seen.back().msg == WM_LBUTTONUP; }));
+  KeepStylus();
   ASSERT_GE(seen.size(), 3u);
   EXPECT_EQ(seen.front().msg, static_cast<UINT>(WM_LBUTTONDOWN));
   EXPECT_EQ(seen.front().x, 10);
