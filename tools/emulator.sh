@@ -175,7 +175,8 @@ start_program() {  # start_program NAME EXE: starts a device program on the devi
     return 1
   fi
   (cd "$(dirname "$exe")" && CE_DEVICE=$device DISPLAY=$TM_DISPLAY exec "$exe") >>"$device/logs/$name.log" 2>&1 &
-  tm_say "started $name (pid $!, log $device/logs/$name.log)"
+  last_pid=$!
+  tm_say "started $name (pid $last_pid, log $device/logs/$name.log)"
 }
 
 start_navigator() {
@@ -192,13 +193,14 @@ if ((!headless)); then
   tm_say "keys: Enter starts Trapmarker, n the navigator, s saves a screenshot, q quits"
   shot=0
   keys=1
-  [[ -t 0 ]] || { keys=0; tm_say "no terminal for keys: close the device window to stop"; }
   while kill -0 "$TM_SCREEN_PID" 2>/dev/null; do
     if ((!keys)); then sleep 1; continue; fi
     key=""
-    if ! read -rsn1 -t 1 key; then
+    read -rsn1 -t 1 key
+    status=$?
+    if ((status != 0)); then
       # A timeout only means no key yet; anything else is the end of the input.
-      (($? > 128)) && continue
+      ((status > 128)) && continue
       keys=0
       tm_say "input closed: close the device window to stop"
       continue
@@ -271,8 +273,20 @@ if ((no_navigator)); then
 fi
 
 start_program trapmarker "$app_exe"
-tm_wait_window TRAPMARKER 10 >/dev/null || { tm_say "Trapmarker's window did not appear (see its log)"; exit 1; }
-shown=$(tm_wait_settled "$blank" 10) || { tm_say "Trapmarker did not draw its first page"; exit 1; }
+for ((i = 0; i < 200; i++)); do
+  [[ -n $(tm_window TRAPMARKER) ]] || ! tm_alive "$last_pid" && break
+  sleep 0.05
+done
+if tm_alive "$last_pid"; then
+  tm_wait_window TRAPMARKER 1 >/dev/null || { tm_say "Trapmarker's window did not appear (see its log)"; exit 1; }
+  shown=$(tm_wait_settled "$blank" 10) || { tm_say "Trapmarker did not draw its first page"; exit 1; }
+fi
+if [[ -z $(tm_window TRAPMARKER) ]]; then
+  # It ends by itself when the navigator has no GPS fix, after flashing a message there.
+  shoot navigator-message
+  tm_say "Trapmarker ended before any tap (no GPS fix?): see the navigator's message in $shots"
+  exit 1
+fi
 shoot type-page
 
 # Gatso (type page, place 1), 50 mph (speed page, place 3), This side (direction page, place 1).

@@ -91,6 +91,43 @@ else
   echo "skipped: the navigator is not built in $build"
 fi
 
+# --- with a desktop: the device screen is a Xephyr window, worked by keys -------------------------
+if [[ -x $build/navigator/navigator && -x $build/app/Trapmarker ]] && command -v Xephyr >/dev/null; then
+  # The "desktop" is an Xvfb of our own; the keys come through a pipe instead of a terminal.
+  Xvfb -screen 0 800x600x24 -nolisten tcp -noreset -displayfd 3 3>"$tmp/hostfd" 2>/dev/null &
+  host_pid=$!
+  for ((i = 0; i < 100; i++)); do [[ -s $tmp/hostfd ]] && break; sleep 0.05; done
+  host=":$(head -n 1 "$tmp/hostfd")"
+  mkfifo "$tmp/keys"
+  DISPLAY=$host "$repo/tools/emulator.sh" --build "$build" --device "$tmp/dev4" <"$tmp/keys" 2>"$tmp/err7" >/dev/null &
+  launcher=$!
+  exec 7>"$tmp/keys"
+  for ((i = 0; i < 200; i++)); do
+    grep -q 'keys: Enter' "$tmp/err7" && break
+    sleep 0.05
+  done
+  geometry=$(DISPLAY=$host xdotool search --name 'Trapmarker device' getwindowgeometry 2>/dev/null)
+  printf 's' >&7
+  for ((i = 0; i < 100; i++)); do [[ -s $tmp/dev4/shots/screen-1.png ]] && break; sleep 0.05; done
+  printf 'q' >&7
+  wait "$launcher"
+  status=$?
+  exec 7>&-
+  err=$(cat "$tmp/err7")
+  check_eq 0 "$status" "exit status after q: $err"
+  check_contains "device screen: Xephyr" "$err" "a desktop gets a Xephyr window"
+  check_contains "Geometry: 240x320" "$geometry" "the window has the device's size"
+  check_contains "started trapmarker" "$err" "Trapmarker starts on the device screen"
+  check_true "s saved a screenshot" test -s "$tmp/dev4/shots/screen-1.png"
+  for p in $(program_pids_in "$tmp/err7") $(sed -n 's/.*Xephyr on display :[0-9]* (pid \([0-9]*\)).*/\1/p' "$tmp/err7"); do
+    check_true "process $p is ended" gone "$p"
+  done
+  kill "$host_pid" 2>/dev/null
+  wait "$host_pid" 2>/dev/null
+else
+  echo "skipped: the Xephyr run needs Xephyr, the navigator and Trapmarker"
+fi
+
 # --- both programs built: the scripted capture stores a camera -----------------------------------
 if [[ -x $build/navigator/navigator && -x $build/app/Trapmarker && -x $build/tools/exporter/trapmarker-export ]]; then
   "$repo/tools/emulator.sh" --build "$build" --device "$tmp/dev3" --device-id 00A1B2C3 >"$tmp/out6" 2>"$tmp/err6"
