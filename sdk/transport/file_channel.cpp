@@ -15,6 +15,18 @@ namespace {
 // appears, or finishing its write): retry every millisecond for this many times.
 constexpr int kBusyRetries = 100;
 
+// Opens a channel file in the calls folder, retrying while another handle has it open.
+int OpenWhenFree(SdkFile& file, const char* name, bool forWriting) {
+  for (int retry = 0;; ++retry) {
+    const int opened = forWriting ? file.OpenForWriting(name, kSdkCallsFolder, false)
+                                  : file.OpenForReading(name, kSdkCallsFolder);
+    if (opened == 0 || file.LastError() != ERROR_SHARING_VIOLATION || retry >= kBusyRetries) {
+      return opened;
+    }
+    Sleep(1);
+  }
+}
+
 }  // namespace
 
 MessageChannel::~MessageChannel() { delete iArguments; }
@@ -107,12 +119,7 @@ ReplyTicket* FileChannel::Send() {
   if (!iIsReply) RemoveExchange(iPeerName, iOwnName, sequence);
 
   SdkFile file;
-  int opened = file.OpenForWriting(textName, kSdkCallsFolder, false);
-  for (int retry = 0; opened != 0 && file.LastError() == ERROR_SHARING_VIOLATION && retry < kBusyRetries; ++retry) {
-    Sleep(1);
-    opened = file.OpenForWriting(textName, kSdkCallsFolder, false);
-  }
-  if (opened != 0) return nullptr;
+  if (OpenWhenFree(file, textName, true) != 0) return nullptr;
   const char* text = iArguments->Buffer();
   const size_t length = strnlen(text, static_cast<size_t>(iArguments->BufferSize() - 1));
   const int wrote = file.Write(text, static_cast<uint32_t>(length + 1));
@@ -233,6 +240,26 @@ HANDLE WatchCallsFolder() {
 
 void ForgetCallsFolderWatch() { tCallsWatch.Close(); }
 
+void ReadMessageText(SdkFile& file, SdkMessage* message) {
+  const uint32_t size = file.Size();
+  int32_t region = SdkMessage::kInlineSize;
+  if (size >= static_cast<uint32_t>(SdkMessage::kInlineSize - 1)) {
+    // A large text gets a heap buffer of size + 1. If that cannot be had, the message falls back
+    // to its inline buffer and the text is read only as far as that holds.
+    if (size < static_cast<uint32_t>(INT32_MAX) && message->Reserve(static_cast<int32_t>(size + 1))) {
+      region = static_cast<int32_t>(size + 1);
+    } else {
+      message->Clear();
+    }
+  }
+  if (region > message->BufferSize()) region = message->BufferSize();
+
+  char* buffer = message->Buffer();
+  buffer[0] = '\0';  // an empty or unreadable file leaves an empty text, not the previous one
+  if (file.ReadLine(buffer, region) < 0) buffer[0] = '\0';
+  buffer[region - 1] = '\0';
+}
+
 bool FileChannel::WaitForReplyMarker(const ReplyTicket* ticket) {
   // Watch before looking, so a marker created between the look and the wait still wakes us.
   HANDLE watch = iReplyWait == SdkReplyWait::kNotify ? WatchCallsFolder() : INVALID_HANDLE_VALUE;
@@ -295,12 +322,7 @@ void FileChannel::ReceiveReply(ReplyTicket* ticket) {
                         kSdkFinishedFile);
 
   SdkFile file;
-  int opened = file.OpenForReading(textName, kSdkCallsFolder);
-  for (int retry = 0; opened != 0 && file.LastError() == ERROR_SHARING_VIOLATION && retry < kBusyRetries; ++retry) {
-    Sleep(1);
-    opened = file.OpenForReading(textName, kSdkCallsFolder);
-  }
-  if (opened != 0) {
+  if (OpenWhenFree(file, textName, false) != 0) {
     // A marker without its text answers nothing; left in place it would answer a later request.
     SdkFile::Delete(markerName, kSdkCallsFolder);
     iArguments->Clear();
@@ -308,25 +330,8 @@ void FileChannel::ReceiveReply(ReplyTicket* ticket) {
     return;
   }
 
-  const uint32_t size = file.Size();
-  int32_t region = SdkMessage::kInlineSize;
-  if (size >= static_cast<uint32_t>(SdkMessage::kInlineSize - 1)) {
-    // Large reply: a heap buffer of file size + 1. If it cannot be had, the message falls back
-    // to its inline buffer and the reply is read only as far as that holds.
-    if (size < static_cast<uint32_t>(INT32_MAX) &&
-        iArguments->Reserve(static_cast<int32_t>(size + 1))) {
-      region = static_cast<int32_t>(size + 1);
-    } else {
-      iArguments->Clear();
-    }
-  }
-  if (region > iArguments->BufferSize()) region = iArguments->BufferSize();
-
-  char* buffer = iArguments->Buffer();
-  buffer[0] = '\0';  // an empty or unreadable reply leaves an empty text, not the request
-  if (file.ReadLine(buffer, region) < 0) buffer[0] = '\0';
+  ReadMessageText(file, iArguments);
   file.Close();
-  buffer[region - 1] = '\0';
 
   iArguments->SplitFields();
   if (iArguments->NrReceiveFields() < 1) {

@@ -80,6 +80,14 @@ enum class SdkReplyWait {
   kPoll,    // check every 100 ms
 };
 
+class SdkFile;
+
+// Reads an open channel file into `message` as a reply is read: a text under 1023 bytes into the
+// current buffer, a larger one into a reserved buffer of size + 1 (or, when that cannot be had,
+// as much as the inline buffer holds); up to the first line feed; always NUL-terminated; not
+// split. An empty or unreadable file leaves an empty text.
+void ReadMessageText(SdkFile& file, SdkMessage* message);
+
 // Each thread that waits for replies with kNotify keeps one watch on the calls folder for good
 // (closing a watch is slow). This closes the calling thread's watch: for a test that moves the
 // device to another folder while the calls folder keeps its device path.

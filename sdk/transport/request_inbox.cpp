@@ -39,8 +39,9 @@ const char* LastDot(const char* begin, const char* end) {
 bool CallsFolder(WCHAR* folder, size_t capacity, bool withSlash) {
   WCHAR shared[kSdkPathSize];
   FindSharedFolder(shared, kSdkPathSize);
+  const WCHAR* calls = withSlash ? TEXT("SdkFileCalls\\") : TEXT("SdkFileCalls");
   return SUCCEEDED(StringCchCopyW(folder, capacity, shared)) &&
-         SUCCEEDED(StringCchCatW(folder, capacity, withSlash ? TEXT("SdkFileCalls\\") : TEXT("SdkFileCalls")));
+         SUCCEEDED(StringCchCatW(folder, capacity, calls));
 }
 
 bool Before(const InboxRequest& a, const InboxRequest& b) {
@@ -174,7 +175,8 @@ int RequestInbox::Read(const InboxRequest& request, SdkMessage* message) {
   }
   for (int retry = 0; retry < kBusyRetries; ++retry) {
     SdkFile marker;
-    if (marker.OpenForReading(name, kSdkCallsFolder) == 0 || marker.LastError() != ERROR_SHARING_VIOLATION) break;
+    if (marker.OpenForReading(name, kSdkCallsFolder) == 0) break;
+    if (marker.LastError() != ERROR_SHARING_VIOLATION) break;
     Sleep(1);
   }
   if (!FormatChannelFileName(name, sizeof(name), request.client, iServer, request.linkId,
@@ -183,16 +185,7 @@ int RequestInbox::Read(const InboxRequest& request, SdkMessage* message) {
   }
   SdkFile file;
   if (file.OpenForReading(name, kSdkCallsFolder) != 0) return -1;
-  const uint32_t size = file.Size();
-  int32_t region = SdkMessage::kInlineSize;
-  if (size >= static_cast<uint32_t>(SdkMessage::kInlineSize - 1) && size < static_cast<uint32_t>(INT32_MAX) &&
-      message->Reserve(static_cast<int32_t>(size + 1))) {
-    region = static_cast<int32_t>(size + 1);
-  }
-  if (region > message->BufferSize()) region = message->BufferSize();
-  char* buffer = message->Buffer();
-  if (file.ReadLine(buffer, region) < 0) buffer[0] = '\0';
-  buffer[region - 1] = '\0';
+  ReadMessageText(file, message);
   message->SplitFields();
   return 0;
 }

@@ -93,6 +93,8 @@ void FindSharedFolder(WCHAR* folder, size_t capacity) {
     }
   }
 
-  if (FAILED(StringCchCatW(result, kSdkPathSize, TEXT("\\")))) StringCchCopyW(result, kSdkPathSize, TEXT("\\TomTom\\"));
+  if (FAILED(StringCchCatW(result, kSdkPathSize, TEXT("\\")))) {
+    StringCchCopyW(result, kSdkPathSize, TEXT("\\TomTom\\"));
+  }
   CopyOut(folder, capacity, result);
 }

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -140,6 +142,26 @@ TEST_F(Channel, NamesThatDoNotFitAreNotSent) {
   FileChannel longNames(std::string(400, 'a').c_str(), std::string(300, 'b').c_str(), 1, new SdkMessage('|'));
   EXPECT_EQ(std::strlen(longNames.OwnName()), 255u);
   EXPECT_EQ(std::strlen(longNames.PeerName()), 255u);
+}
+
+TEST_F(Channel, RequestThatCannotBeWrittenWholeLeavesNothingBehind) {
+  FileChannel* channel = Make();
+  // Files may not grow past 1000 bytes for a moment: the 3000-byte request is cut short.
+  void (*previous)(int) = signal(SIGXFSZ, SIG_IGN);
+  rlimit saved;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  rlimit small = saved;
+  small.rlim_cur = 1000;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  ReplyTicket* ticket = Request(channel, {"Call", std::string(3000, 'w')});
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, previous);
+
+  EXPECT_EQ(ticket, nullptr);
+  EXPECT_EQ(channel->LastSendStatus(), -1);
+  EXPECT_TRUE(CallsFolder().empty()) << "a cut request was left for the peer";
+  delete ticket;
+  delete channel;
 }
 
 TEST_F(Channel, LinkIdMinusOneIsTheProcessId) {
