@@ -130,38 +130,43 @@ struct Preprocessor {
     return out;
   }
 
-  // Value of a #if expression: defined(X), numbers, macros, ! && || == != < > <= >= ( ).
+  // Value of a #if expression or a #defined number: defined(X), numbers, macros, and C's
+  // operators ! ~ - + * / % << >> < > <= >= == != & | && || with parentheses.
   struct Expr {
     const Preprocessor* pp;
     const std::string& s;
     size_t i = 0;
     bool ok = true;
+    int depth = 0;
     void Space() {
       while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i]))) ++i;
     }
-    bool Eat(const char* op) {
+    // Takes `op` unless it is the start of a longer operator in `longer`.
+    bool Eat(const char* op, const char* longer = nullptr) {
       Space();
       size_t n = std::strlen(op);
-      if (s.compare(i, n, op) == 0) {
-        i += n;
-        return true;
-      }
-      return false;
+      if (s.compare(i, n, op) != 0) return false;
+      if (longer && i + n < s.size() && std::strchr(longer, s[i + n])) return false;
+      i += n;
+      return true;
     }
     long long Primary() {
       Space();
+      if (!ok) return 0;
       if (Eat("(")) {
         long long v = Or();
         if (!Eat(")")) ok = false;
         return v;
       }
-      if (Eat("!")) return !Primary();
+      if (Eat("!", "=")) return !Primary();
+      if (Eat("~")) return ~Primary();
       if (Eat("-")) return -Primary();
+      if (Eat("+")) return Primary();
       if (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) {
         char* end;
         long long v = std::strtoll(s.c_str() + i, &end, 0);
         i = static_cast<size_t>(end - s.c_str());
-        while (i < s.size() && (s[i] == 'L' || s[i] == 'l' || s[i] == 'U' || s[i] == 'u')) ++i;
+        while (i < s.size() && std::strchr("LlUu", s[i])) ++i;
         return v;
       }
       size_t start = i;
@@ -182,26 +187,77 @@ struct Preprocessor {
       }
       auto it = pp->defines.find(word);
       if (it == pp->defines.end()) return 0;
+      if (depth >= 64) {  // a macro defined in terms of itself
+        ok = false;
+        return 0;
+      }
       Expr inner{pp, it->second};
+      inner.depth = depth + 1;
       long long v = inner.Or();
-      return inner.ok ? v : 0;
+      inner.Space();
+      if (!inner.ok || inner.i != it->second.size()) ok = false;
+      return v;
     }
-    long long Compare() {
+    long long Mul() {
       long long v = Primary();
       for (;;) {
-        if (Eat("==")) v = v == Primary();
-        else if (Eat("!=")) v = v != Primary();
-        else if (Eat("<=")) v = v <= Primary();
-        else if (Eat(">=")) v = v >= Primary();
-        else if (Eat("<")) v = v < Primary();
-        else if (Eat(">")) v = v > Primary();
+        if (Eat("*")) {
+          v *= Primary();
+        } else if (Eat("/") || Eat("%")) {
+          bool divide = s[i - 1] == '/';
+          long long r = Primary();
+          if (r == 0) {
+            ok = false;
+            return 0;
+          }
+          v = divide ? v / r : v % r;
+        } else {
+          return v;
+        }
+      }
+    }
+    long long Add() {
+      long long v = Mul();
+      for (;;) {
+        if (Eat("+")) v += Mul();
+        else if (Eat("-")) v -= Mul();
         else return v;
       }
     }
-    long long And() {
+    long long Shift() {
+      long long v = Add();
+      for (;;) {
+        if (Eat("<<")) v = static_cast<long long>(static_cast<unsigned long long>(v) << (Add() & 63));
+        else if (Eat(">>")) v >>= (Add() & 63);
+        else return v;
+      }
+    }
+    long long Compare() {
+      long long v = Shift();
+      for (;;) {
+        if (Eat("==")) v = v == Shift();
+        else if (Eat("!=")) v = v != Shift();
+        else if (Eat("<=")) v = v <= Shift();
+        else if (Eat(">=")) v = v >= Shift();
+        else if (Eat("<", "<")) v = v < Shift();
+        else if (Eat(">", ">")) v = v > Shift();
+        else return v;
+      }
+    }
+    long long BitAnd() {
       long long v = Compare();
+      while (Eat("&", "&")) v &= Compare();
+      return v;
+    }
+    long long BitOr() {
+      long long v = BitAnd();
+      while (Eat("|", "|")) v |= BitAnd();
+      return v;
+    }
+    long long And() {
+      long long v = BitOr();
       while (Eat("&&")) {
-        long long r = Compare();
+        long long r = BitOr();
         v = v && r;
       }
       return v;
