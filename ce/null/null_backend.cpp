@@ -67,7 +67,8 @@ class NullBackend final : public Backend {
     woken = true;
     cv.notify_all();
   }
-  bool SetForeground(HWND) override { return true; }  // the core's activation is the foreground
+  // The core's activation is the foreground; there are no other programs' windows here.
+  bool SetForeground(HWND hwnd) override { return !IsForeignHandle(hwnd); }
   HWND GetForeground() override { return ActiveLocalWindow(); }
   HWND FindForeign(const char16_t*, const char16_t*) override { return nullptr; }
   bool ForeignExists(HWND) override { return false; }

@@ -405,8 +405,7 @@ BOOL IsWindow(HWND hwnd) {
   Backend* be = ActiveBackend();
   if (IsForeignHandle(hwnd)) return be->ForeignExists(hwnd) ? TRUE : FALSE;
   std::lock_guard<std::mutex> lock(core().mu);
-  Window* w = FindLocked(hwnd);
-  return w && !w->destroying;
+  return FindLocked(hwnd) != nullptr;  // also while WM_DESTROY runs, as under Windows
 }
 
 BOOL IsWindowVisible(HWND hwnd) {

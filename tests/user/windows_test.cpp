@@ -101,6 +101,11 @@ TEST_F(WindowTest, ForegroundMovesActivationWithInactiveFirstAndAcceptsTheLowBit
   EXPECT_FALSE(SetForegroundWindow(reinterpret_cast<HWND>(0x4444)));
   EXPECT_FALSE(SetForegroundWindow(nullptr));
   EXPECT_FALSE(IsWindow(withBit)) << "only the foreground call takes the CE low bit";
+  HWND elsewhere = ce::user::MakeForeignHandle(0x1234);  // another program's: none on this screen
+  EXPECT_FALSE(SetForegroundWindow(elsewhere));
+  EXPECT_FALSE(IsWindow(elsewhere));
+  EXPECT_FALSE(PostMessageW(elsewhere, WM_CLOSE, 0, 0));
+  EXPECT_EQ(GetForegroundWindow(), a);
 }
 
 TEST_F(WindowTest, FindWindowMatchesClassTitleOrBothIgnoringCase) {
