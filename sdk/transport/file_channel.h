@@ -109,8 +109,9 @@ class FileChannel : public MessageChannel {
   void BeginReply(const ReplyTicket& request) override;
   void AddField(const char* text) override;
   // Raises the sequence number, then (requests only) removes any reply files left under this
-  // exchange's reply names, writes the text, closes it, and writes the marker. When the text
-  // cannot be written whole, nothing of the exchange is left behind and no ticket is returned.
+  // exchange's reply names, writes the text, closes it, and writes the marker (as
+  // "<marker>.tmp", renamed into place, so it appears whole). When the text cannot be written
+  // whole, nothing of the exchange is left behind and no ticket is returned.
   ReplyTicket* Send() override;
   int IsReplyReady(const ReplyTicket* ticket) override;
   // Reply without any field: one "SDK ERROR!" box (MessageBoxW, MB_OK | MB_ICONHAND), 0 fields.
@@ -118,8 +119,9 @@ class FileChannel : public MessageChannel {
   // waiting (SetPeerAliveCheck): 0 fields, the request files are removed.
   void ReceiveReply(ReplyTicket* ticket) override;
 
-  // While waiting for a reply, asks `isAlive(context)` after each wait that saw no reply; a
-  // false answer ends the wait with 0 fields. Without a check the wait has no limit.
+  // While waiting for a reply, asks `isAlive(context)` every 100 ms or so; a false answer ends
+  // the wait with 0 fields (unless the reply came just before). A living peer is waited for
+  // however long it takes; without a check the wait has no limit.
   void SetPeerAliveCheck(bool (*isAlive)(void* context), void* context);
   void SetReplyWait(SdkReplyWait mode) { iReplyWait = mode; }
   SdkReplyWait ReplyWait() const { return iReplyWait; }
