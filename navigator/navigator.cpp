@@ -265,6 +265,9 @@ int32_t Navigator::FlashMessage(const Args& a, const Ints& n, Reply&) {
   }
   flashText_ = std::string(a[0]);
   flashUntil_ = clock_() + n[1] / 1000.0;
+  // Also on standard output, one line per message, for whoever watches the navigator run.
+  printf("flash %d ms: %s\n", n[1], flashText_.c_str());
+  fflush(stdout);
   return kResultOk;
 }
 
