@@ -210,7 +210,7 @@ std::vector<uint8_t> MakeIco(const std::vector<int>& sizes, const std::function<
 bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
   FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return false;
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   return (std::fclose(f) == 0) && ok;
 }
 
