@@ -241,6 +241,11 @@ count_cameras() {  # the number of cameras stored in the demo map's camera file
 }
 
 [[ -x $exporter ]] || tm_say "note: the exporter is not built ($exporter); stored cameras cannot be listed"
+nav_log="$device/logs/navigator.log"
+nav_log_start=$(stat -c %s "$nav_log" 2>/dev/null || echo 0)
+show_flashes() {  # the navigator logs each message it flashes; show this run's
+  tail -c +$((nav_log_start + 1)) "$nav_log" 2>/dev/null | sed -n 's/^flash /emulator: the navigator flashed for /p' >&2
+}
 before=$(count_cameras)
 blank=$(tm_screen_sum)
 
@@ -284,6 +289,7 @@ fi
 if [[ -z $(tm_window TRAPMARKER) ]]; then
   # It ends by itself when the navigator has no GPS fix, after flashing a message there.
   shoot navigator-message
+  show_flashes
   tm_say "Trapmarker ended before any tap (no GPS fix?): see the navigator's message in $shots"
   exit 1
 fi
@@ -308,6 +314,7 @@ done
 
 after=$(count_cameras)
 tm_say "screenshots in $shots"
+show_flashes
 if [[ -x $exporter && -f $map_dir/Roadwatchcameras.ov2 ]]; then
   tm_say "cameras stored in $map_dir/Roadwatchcameras.ov2:"
   "$exporter" -f csv "$map_dir/Roadwatchcameras.ov2"
