@@ -149,7 +149,10 @@ INT EnsureNavigatorRunning(NavigatorLink* link) {
       if (ticket == nullptr) {
         result = -1;
       } else {
-        for (int retry = 0; !link->channel->IsReplyReady(ticket) && retry < kStartRetries; ++retry) {
+        // A navigator that dies while coming up will never answer: stop polling for it then.
+        for (int retry = 0; !link->channel->IsReplyReady(ticket) && retry < kStartRetries &&
+                            FindWindowW(kNavigatorWindowClass, nullptr) != nullptr;
+             ++retry) {
           Sleep(kStartPollMs);
         }
         INT discarded = 0;

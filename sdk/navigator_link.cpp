@@ -9,10 +9,10 @@
 #include "sdk/transport/sdk_message.h"
 
 HWND navigatorWindow = nullptr;
+const WCHAR kNavigatorWindowClass[] = u"MunichWinClass";
 
 namespace {
 
-const WCHAR kNavigatorClass[] = u"MunichWinClass";
 const char kClientName[] = "client";
 const char kNavigatorName[] = "TomTomNavigationServer";
 
@@ -25,7 +25,7 @@ FileChannel* MakeFileChannel(const char* ownName, const char* peerName, INT link
 }
 
 // Asked by the channel while a call waits: a navigator whose window is gone will never answer.
-bool NavigatorWindowExists(void*) { return FindWindowW(kNavigatorClass, nullptr) != nullptr; }
+bool NavigatorWindowExists(void*) { return FindWindowW(kNavigatorWindowClass, nullptr) != nullptr; }
 
 void FillRecord(const SdkCallShape& call, SdkMessage* reply, void* record) {
   unsigned char* base = static_cast<unsigned char*>(record);
@@ -68,7 +68,7 @@ void CloseNavigatorLink(NavigatorLink* link) {
 }
 
 bool IsNavigatorRunning() {
-  navigatorWindow = FindWindowW(kNavigatorClass, nullptr);
+  navigatorWindow = FindWindowW(kNavigatorWindowClass, nullptr);
   return navigatorWindow != nullptr;
 }
 

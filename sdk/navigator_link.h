@@ -36,6 +36,9 @@ struct NavigatorLink {
   char numberText[16];      // each integer argument as decimal text, just before it is added
 };
 
+// Class of the navigator's main window; the window exists exactly while the navigator runs.
+extern const WCHAR kNavigatorWindowClass[];
+
 // The navigator's main window as last found by IsNavigatorRunning, or null.
 extern HWND navigatorWindow;
 
