@@ -304,7 +304,8 @@ HBRUSH CreateBrushIndirect(const LOGBRUSH* brush);
 // 16 bits per pixel only, BI_RGB or BI_BITFIELDS with the masks F800/07E0/001F. A 16-bit BI_RGB
 // section holds RGB565 here (Windows would use 555); a positive height is bottom-up memory.
 HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section, DWORD offset);
-// Always 16 bits per pixel (the display's depth), whatever bitmap `dc` holds; zero-filled.
+// Always 16 bits per pixel (the display's depth), whatever bitmap `dc` holds (Windows would
+// make a monochrome one for a fresh memory context); zero-filled; a size of 0 fails.
 HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height);
 // A .bmp file of the device (1, 4, 8, 16, 24 or 32 bits per pixel) as a 16-bit bitmap;
 // NULL for a missing, short or malformed file.
@@ -342,10 +343,14 @@ int GetBkMode(HDC dc);
 UINT SetTextAlign(HDC dc, UINT align);
 UINT GetTextAlign(HDC dc);
 
-// Fonts are found by face name through fontconfig ("Tahoma" is Wine's Tahoma) and drawn
-// monochrome, like a handheld's screen. lfHeight < 0: character (em) height; > 0: cell height;
-// 0: 12 pixels. lfWidth != 0 stretches the glyphs to that average character width. Weights of
-// FW_BOLD and more use the bold face (emboldened outlines when the family has none).
+// Fonts are found by face name through fontconfig ("Tahoma" is Wine's Tahoma; an unknown face
+// falls back to a sans face) and drawn monochrome, like a handheld's screen. lfHeight < 0:
+// character (em) height; > 0: cell height (tmHeight is exactly lfHeight); 0: 12 pixels.
+// lfWidth != 0 stretches the glyphs so the average lower-case width (weighted the classic way) is
+// lfWidth. Weights of FW_BOLD and more use the bold face's outlines with one pixel added to every
+// stem, which is how bold looks at these sizes; a family without a bold face is emboldened and
+// widened. Regular text at 8 to 16 pixels uses Tahoma's own bitmaps. No kerning, no anti-aliasing.
+// The system font (SYSTEM_FONT, every new context's font) is Tahoma with lfHeight -11.
 HFONT CreateFontIndirectW(const LOGFONTW* font);
 HFONT CreateFontW(int height, int width, int escapement, int orientation, int weight, DWORD italic,
                   DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision,

@@ -32,9 +32,9 @@ void DrawGlyph(const Surface& s, const RECT& clip, long long x, long long y, con
   long long c0 = std::max<long long>(0, clip.left - x0), c1 = std::min<long long>(g.width, clip.right - x0);
   for (long long r = r0; r < r1; ++r) {
     const uint8_t* bits = g.bits + g.pitch * r;
-    uint16_t* row = s.Row(static_cast<int>(y0 + r)) + x0;
+    uint16_t* row = s.Row(static_cast<int>(y0 + r));
     for (long long c = c0; c < c1; ++c)
-      if (bits[c >> 3] & (0x80 >> (c & 7))) row[c] = pixel;
+      if (bits[c >> 3] & (0x80 >> (c & 7))) row[x0 + c] = pixel;
   }
 }
 

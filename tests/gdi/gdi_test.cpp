@@ -1,5 +1,6 @@
 #include "tests/gdi/gdi_test.h"
 
+#include <ftw.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -214,11 +215,32 @@ bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
   return (std::fclose(f) == 0) && ok;
 }
 
+namespace {
+
+std::vector<std::string>& Folders() {
+  static std::vector<std::string> folders;
+  return folders;
+}
+
+int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) { return ::remove(path); }
+
+void RemoveFolders() {
+  for (const std::string& dir : Folders()) nftw(dir.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+}
+
+}  // namespace
+
 std::string TempFolder(const char* tag) {
   char pattern[256];
   std::snprintf(pattern, sizeof pattern, "/tmp/gdi-%s-XXXXXX", tag);
   const char* made = mkdtemp(pattern);
-  return made ? std::string(made) : std::string("/tmp");
+  if (!made) {
+    std::fprintf(stderr, "cannot make a folder from %s\n", pattern);
+    return std::string("/nonexistent");  // later steps fail on it
+  }
+  if (Folders().empty()) std::atexit(RemoveFolders);
+  Folders().push_back(made);
+  return made;
 }
 
 }  // namespace gditest

@@ -948,9 +948,8 @@ std::string DepEscape(const std::string& s) {
   return out;
 }
 
-bool WriteIfChanged(const std::string& path, const std::string& content) {
-  std::string old;
-  if (ReadFile(path, &old) && old == content) return true;
+// Written whole under a temporary name and renamed, so a failed run never leaves half a file.
+bool WriteWhole(const std::string& path, const std::string& content) {
   std::string temp = path + ".tmp";
   FILE* f = std::fopen(temp.c_str(), "wb");
   if (!f) return false;
@@ -1002,7 +1001,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s\n", failure.empty() ? "ce_rc: failed" : failure.c_str());
     return 1;
   }
-  if (!WriteIfChanged(output, Generate(compiler.resources, script))) {
+  if (!WriteWhole(output, Generate(compiler.resources, script))) {
     std::fprintf(stderr, "%s: error: cannot write the output\n", output.c_str());
     return 1;
   }
@@ -1010,7 +1009,7 @@ int main(int argc, char** argv) {
     std::string deps = DepEscape(output) + ":";
     for (const std::string& d : pp.dependencies) deps += " \\\n  " + DepEscape(d);
     deps += "\n";
-    if (!WriteIfChanged(depfile, deps)) {
+    if (!WriteWhole(depfile, deps)) {
       std::fprintf(stderr, "%s: error: cannot write the dependency file\n", depfile.c_str());
       return 1;
     }
