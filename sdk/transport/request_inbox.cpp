@@ -15,7 +15,7 @@ constexpr char kMarkerSuffix[] = ".finished";
 // A client holds its marker only while writing its 8 bytes: wait for it this many milliseconds.
 constexpr int kBusyRetries = 1000;
 
-// Plain decimal as a channel writes it with "%TEXT(": digits only, no leading zero, within 32 bits.
+// Plain decimal as a channel writes it with "%u": digits only, no leading zero, within 32 bits.
 bool ParseNumber(const char* begin, const char* end, uint32_t* value) {
   const size_t length = static_cast<size_t>(end - begin);
   if (length == 0 || length > 10 || (length > 1 && begin[0] == '0')) return false;
