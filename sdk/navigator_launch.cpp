@@ -19,6 +19,9 @@ const WCHAR* const kNavigatorNames[] = {
 const DWORD kStartPollMs = 5;
 const int kStartRetries = 5000;
 
+const FolderListing kPlatformListing = {FindFirstFileW, FindNextFileW, FindClose};
+const FolderListing* folderListing = &kPlatformListing;
+
 size_t TextLength(LPCWSTR text) {
   size_t length = 0;
   while (text[length] != 0) ++length;
@@ -61,6 +64,10 @@ int VisitNavigatorCandidate(LPCWSTR folder, LPCWSTR name, void* argument) {
 
 }  // namespace
 
+void SetFolderListing(const FolderListing* listing) {
+  folderListing = listing != nullptr ? listing : &kPlatformListing;
+}
+
 bool JoinPath(WCHAR* dest, size_t capacity, LPCWSTR folder, LPCWSTR name) {
   if (dest == nullptr || capacity == 0) return false;
   dest[0] = 0;
@@ -86,7 +93,7 @@ INT SearchFiles(LPCWSTR folder, LPCWSTR pattern, bool recurse, SearchVisitor vis
   WIN32_FIND_DATAW entry;
 
   if (JoinPath(path, MAX_PATH, folder, pattern)) {
-    HANDLE find = FindFirstFileW(path, &entry);
+    HANDLE find = folderListing->findFirst(path, &entry);
     if (find != INVALID_HANDLE_VALUE) {
       do {
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
@@ -94,14 +101,14 @@ INT SearchFiles(LPCWSTR folder, LPCWSTR pattern, bool recurse, SearchVisitor vis
         if (!JoinPath(path, MAX_PATH, folder, entry.cFileName)) continue;
         ++count;
         if (visitor(folder, entry.cFileName, argument) == 0) *stop = true;
-      } while (!*stop && FindNextFileW(find, &entry));
-      FindClose(find);
+      } while (!*stop && folderListing->findNext(find, &entry));
+      folderListing->findClose(find);
     }
   }
   if (*stop || !recurse) return count;
 
   if (!JoinPath(path, MAX_PATH, folder, u"*.*")) return count;
-  HANDLE find = FindFirstFileW(path, &entry);
+  HANDLE find = folderListing->findFirst(path, &entry);
   if (find == INVALID_HANDLE_VALUE) return count;
   WCHAR subfolder[MAX_PATH];
   do {
@@ -109,8 +116,8 @@ INT SearchFiles(LPCWSTR folder, LPCWSTR pattern, bool recurse, SearchVisitor vis
     if (IsDotEntry(entry.cFileName)) continue;
     if (!JoinPath(subfolder, MAX_PATH, folder, entry.cFileName)) continue;
     count += SearchFiles(subfolder, pattern, recurse, visitor, argument, stop);
-  } while (!*stop && FindNextFileW(find, &entry));
-  FindClose(find);
+  } while (!*stop && folderListing->findNext(find, &entry));
+  folderListing->findClose(find);
   return count;
 }
 

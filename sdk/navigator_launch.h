@@ -41,6 +41,16 @@ typedef int (*SearchVisitor)(LPCWSTR folder, LPCWSTR name, void* argument);
 INT SearchFiles(LPCWSTR folder, LPCWSTR pattern, bool recurse, SearchVisitor visitor, void* argument,
                 bool* stop);
 
+// How SearchFiles lists a folder: the platform's FindFirstFileW family, unless replaced (tests
+// use this to list "." and ".." the way desktop Windows does).
+struct FolderListing {
+  HANDLE(WINAPI* findFirst)(LPCWSTR pattern, LPWIN32_FIND_DATAW entry);
+  BOOL(WINAPI* findNext)(HANDLE find, LPWIN32_FIND_DATAW entry);
+  BOOL(WINAPI* findClose)(HANDLE find);
+};
+// Null restores the platform's listing.
+void SetFolderListing(const FolderListing* listing);
+
 // Writes `folder`, a backslash unless `folder` already ends with one, and `name` into `dest`
 // (capacity in characters, terminator included). When the result does not fit, `dest` is left
 // empty and the result is false.

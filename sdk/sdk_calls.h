@@ -78,7 +78,7 @@ struct GeocodeResult {
   INT y;
   INT matchKind;
   char address[128];
-  char place[128];
+  char place[128];  // no caller fixes this width; 128 like the other place texts
 };
 
 struct FavoriteResult {

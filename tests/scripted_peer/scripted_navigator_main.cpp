@@ -55,8 +55,8 @@ void AppendLine(const std::string& logPath, const std::string& line) {
 
 int main(int argc, char** argv) {
   std::string folder = ExecutableFolder();
-  std::string repliesPath = folder + "/scripted-navigator.replies";
-  std::string logPath = folder + "/scripted-navigator.log";
+  std::string repliesPath = folder + "/" + scripted::kRepliesFileName;
+  std::string logPath = folder + "/" + scripted::kLogFileName;
   for (int i = 1; i + 1 < argc; i += 2) {
     if (std::strcmp(argv[i], "--replies") == 0) repliesPath = argv[i + 1];
     if (std::strcmp(argv[i], "--log") == 0) logPath = argv[i + 1];

@@ -11,6 +11,8 @@ namespace scripted {
 
 const char kServerName[] = "TomTomNavigationServer";
 const WCHAR kWindowClass[] = u"MunichWinClass";
+const char kRepliesFileName[] = "scripted-navigator.replies";
+const char kLogFileName[] = "scripted-navigator.log";
 
 namespace {
 
@@ -125,6 +127,22 @@ std::string RecordedRequest::Text() const {
     text += '|';
   }
   return text;
+}
+
+std::vector<std::vector<std::string>> ReadRequestLog(const std::string& hostPath) {
+  std::vector<std::vector<std::string>> requests;
+  std::ifstream log(hostPath, std::ios::binary);
+  std::string line;
+  while (std::getline(log, line)) {
+    std::vector<std::string> fields;
+    size_t start = 0;
+    for (size_t bar = line.find('|'); bar != std::string::npos; bar = line.find('|', start)) {
+      fields.push_back(line.substr(start, bar - start));
+      start = bar + 1;
+    }
+    requests.push_back(fields);
+  }
+  return requests;
 }
 
 // ---- RequestServer ----

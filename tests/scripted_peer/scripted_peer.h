@@ -34,6 +34,11 @@ namespace scripted {
 extern const char kServerName[];       // "TomTomNavigationServer"
 extern const WCHAR kWindowClass[];     // u"MunichWinClass"
 
+// Files the scripted-navigator executable keeps beside itself: the replies it reads at start and
+// the log it appends one line per request to.
+extern const char kRepliesFileName[];  // "scripted-navigator.replies"
+extern const char kLogFileName[];      // "scripted-navigator.log"
+
 // What the peer does with a request of one call name.
 struct ScriptedReply {
   enum Action {
@@ -75,6 +80,10 @@ struct RecordedRequest {
   // The fields as they travelled: each followed by "|".
   std::string Text() const;
 };
+
+// The requests of a scripted-navigator log, each split into its fields; empty when the file
+// cannot be read.
+std::vector<std::vector<std::string>> ReadRequestLog(const std::string& hostPath);
 
 // One server over the calls folder: takes every pending request, removes its files and answers
 // it with whatever the caller's `respond` chooses.

@@ -16,6 +16,7 @@
 #include "sdk/sdk_calls.h"
 #include "sdk/transport/file_channel.h"
 #include "tests/harness/harness.h"
+#include "tests/scripted_peer/scripted_peer.h"
 
 namespace {
 
@@ -185,8 +186,14 @@ TEST_F(NavigatorLaunchTest, CallsAfterAStartReachTheNavigator) {
   EXPECT_EQ(position.fix, 1);
   EXPECT_EQ(position.x, 512345);
   EXPECT_EQ(position.y, -12345);
-  EXPECT_EQ(LogIn("\\Program Files\\Navigator"),
-            "BringNavigatorToForegroundV01|\nBringNavigatorToForegroundV01|\nGetCurrentPositionV01|\n");
+  FlashMessageV01(&link, &status, "'Gatso 50 mph' saved ", 1500);
+  std::vector<std::vector<std::string>> expected = {{"BringNavigatorToForegroundV01"},
+                                                    {"BringNavigatorToForegroundV01"},
+                                                    {"GetCurrentPositionV01"},
+                                                    {"FlashMessageV01", "'Gatso 50 mph' saved ", "1500"}};
+  EXPECT_EQ(scripted::ReadRequestLog(
+                device->HostPath("\\Program Files\\Navigator\\scripted-navigator.log")),
+            expected);
 }
 
 TEST_F(NavigatorLaunchTest, NavigatorThatGoesAwayEndsTheCall) {

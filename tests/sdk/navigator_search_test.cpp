@@ -118,6 +118,72 @@ TEST_F(SearchTest, PathsTooLongForTheBufferAreSkipped) {
   EXPECT_EQ(visit.seen[1].substr(visit.seen[1].size() - 7), ":ok.exe");
 }
 
+// A listing that starts every folder listing with "." and "..", as desktop Windows does.
+struct DotListing {
+  struct Open {
+    HANDLE handle;
+    int served;  // 0: nothing yet, 1: ".", 2: "..", 3: the first real entry
+    WIN32_FIND_DATAW first;
+  };
+  static std::vector<Open> open;
+  static int listings;  // a search that walks into the dots ends here instead of never
+
+  static void Dot(LPWIN32_FIND_DATAW entry, const char16_t* name) {
+    std::memset(entry, 0, sizeof *entry);
+    entry->dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY;
+    std::memcpy(entry->cFileName, name, (std::char_traits<char16_t>::length(name) + 1) * sizeof(char16_t));
+  }
+  static HANDLE First(LPCWSTR pattern, LPWIN32_FIND_DATAW entry) {
+    if (++listings > 100) return INVALID_HANDLE_VALUE;
+    HANDLE handle = FindFirstFileW(pattern, entry);
+    if (handle == INVALID_HANDLE_VALUE) return handle;
+    open.push_back({handle, 1, *entry});
+    Dot(entry, u".");
+    return handle;
+  }
+  static BOOL Next(HANDLE handle, LPWIN32_FIND_DATAW entry) {
+    for (Open& o : open) {
+      if (o.handle != handle) continue;
+      if (o.served == 1) {
+        o.served = 2;
+        Dot(entry, u"..");
+        return TRUE;
+      }
+      if (o.served == 2) {
+        o.served = 3;
+        *entry = o.first;
+        return TRUE;
+      }
+    }
+    return FindNextFileW(handle, entry);
+  }
+  static BOOL Close(HANDLE handle) {
+    for (size_t i = 0; i < open.size(); ++i) {
+      if (open[i].handle == handle) open.erase(open.begin() + static_cast<long>(i));
+    }
+    return FindClose(handle);
+  }
+};
+std::vector<DotListing::Open> DotListing::open;
+int DotListing::listings = 0;
+
+TEST_F(SearchTest, DotEntriesAreNeverDescendedInto) {
+  for (const char* path : {"a.exe", "A/b.exe", "A/B/c.exe"}) device.Put(path);
+  Visit plain;
+  INT plainCount = SearchFiles(u"\\", u"*.exe", true, RecordVisit, &plain, nullptr);
+
+  const FolderListing withDots = {DotListing::First, DotListing::Next, DotListing::Close};
+  SetFolderListing(&withDots);
+  Visit dotted;
+  INT dottedCount = SearchFiles(u"\\", u"*.exe", true, RecordVisit, &dotted, nullptr);
+  SetFolderListing(nullptr);
+
+  EXPECT_EQ(plainCount, 3);
+  EXPECT_EQ(dottedCount, plainCount);
+  EXPECT_EQ(dotted.seen, plain.seen);
+  EXPECT_TRUE(DotListing::open.empty()) << "a listing was left open";
+}
+
 TEST_F(SearchTest, FindsTheFirstCandidateInSearchOrder) {
   struct Case {
     const char* label;
