@@ -173,14 +173,22 @@ bool WriteReply(const InboxRequest& request, const std::string& text) {
                              request.linkId, request.sequence, kSdkFinishedFile)) {
     return false;
   }
+  std::string passingName = std::string(markerName) + ".tmp";
+  if (passingName.size() >= kSdkNameSize) return false;
+
   SdkFile file;
   if (file.OpenForWriting(textName, kSdkCallsFolder, false) != 0) return false;
   int wrote = file.Write(text.c_str(), static_cast<uint32_t>(text.size() + 1));
   file.Close();
-  // The marker only once the text is closed, so the client never reads half a reply.
-  if (file.OpenForWriting(markerName, kSdkCallsFolder, false) != 0) return false;
+  // The marker is written under another name and renamed once closed, so it appears whole and
+  // only after the text: a client never catches it half-made.
+  if (file.OpenForWriting(passingName.c_str(), kSdkCallsFolder, false) != 0) return false;
   int marked = file.Write(FileChannel::kMarker, sizeof FileChannel::kMarker);
   file.Close();
+  if (!SdkFile::Move(passingName.c_str(), markerName, kSdkCallsFolder)) {
+    SdkFile::Delete(passingName.c_str(), kSdkCallsFolder);
+    return false;
+  }
   return wrote == 0 && marked == 0;
 }
 

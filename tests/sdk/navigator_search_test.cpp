@@ -235,7 +235,7 @@ TEST_F(EnsureRunningTest, RunningNavigatorNeedsNoSearchNoCursorAndNoExchange) {
   EXPECT_EQ(Narrow(navigatorPath), Narrow(kSentinel)) << "searched although the navigator runs";
   EXPECT_EQ(GetCursor(), arrow);
   EXPECT_TRUE(peer.Requests().empty());
-  EXPECT_TRUE(device.CallsFolder().empty());
+  EXPECT_EQ(device.CallsFolder(), std::vector<std::string>{});
 }
 
 TEST_F(EnsureRunningTest, NoCandidateGivesMinusFiveAndRestoresTheCursor) {
@@ -248,7 +248,7 @@ TEST_F(EnsureRunningTest, NoCandidateGivesMinusFiveAndRestoresTheCursor) {
   EXPECT_EQ(navigatorWindow, nullptr);
   EXPECT_EQ(Narrow(navigatorPath), Narrow(kSentinel));
   EXPECT_EQ(GetCursor(), arrow);
-  EXPECT_TRUE(device.CallsFolder().empty());
+  EXPECT_EQ(device.CallsFolder(), std::vector<std::string>{});
 }
 
 TEST_F(EnsureRunningTest, CandidateThatWillNotStartGivesMinusFive) {
@@ -260,7 +260,7 @@ TEST_F(EnsureRunningTest, CandidateThatWillNotStartGivesMinusFive) {
   EXPECT_EQ(EnsureNavigatorRunning(&link), -5);
   EXPECT_EQ(Narrow(navigatorPath), "\\Program Files\\Navigator\\TomTom Navigator.exe");
   EXPECT_EQ(GetCursor(), arrow);
-  EXPECT_TRUE(device.CallsFolder().empty());
+  EXPECT_EQ(device.CallsFolder(), std::vector<std::string>{});
 }
 
 TEST_F(EnsureRunningTest, ShowNavigatorBringsTheRunningWindowForward) {

@@ -467,7 +467,7 @@ TEST_F(SdkCallTest, SequenceNumbersRestartWithEveryLink) {
   EXPECT_EQ(seen[1].sequence, 2u);
   EXPECT_EQ(seen[2].sequence, 1u);
   // Every reply was taken away once read.
-  EXPECT_TRUE(device.CallsFolder().empty());
+  EXPECT_EQ(device.CallsFolder(), std::vector<std::string>{});
 }
 
 TEST_F(SdkCallTest, TextWithSeparatorTravelsUnchanged) {
@@ -497,7 +497,7 @@ TEST_F(SdkCallTest, LinkWithoutChannelSendsNothingAndStartsNothing) {
   EXPECT_EQ(route.count, 42);
   EXPECT_EQ(navigatorPath[0], 0) << "a link without a channel must not look for the navigator";
   EXPECT_TRUE(peer.Requests().empty());
-  EXPECT_TRUE(device.CallsFolder().empty());
+  EXPECT_EQ(device.CallsFolder(), std::vector<std::string>{});
 }
 
 TEST_F(SdkCallTest, NavigatorMissingAndNotStartable) {
@@ -517,7 +517,7 @@ TEST_F(SdkCallTest, NavigatorMissingAndNotStartable) {
   EXPECT_EQ(status, -5);
   EXPECT_EQ(route.count, 42);
   EXPECT_TRUE(peer.Requests().empty());
-  EXPECT_TRUE(device.CallsFolder().empty());
+  EXPECT_EQ(device.CallsFolder(), std::vector<std::string>{});
 }
 
 TEST_F(SdkCallTest, StopApplicationNeverLooksForTheNavigator) {
