@@ -10,7 +10,8 @@
 // it there. `--replies FILE` and `--log FILE` name other host files.
 //
 // BringNavigatorToForegroundV01 brings its window to the front; StopApplicationV01 is answered
-// and then the program ends; a reply "!exit" ends it without answering.
+// and then the program ends; a reply "!exit" ends it without answering. "@window-delay <ms>" in
+// the replies file holds the window back that long.
 #include <unistd.h>
 
 #include <cstdio>
@@ -64,6 +65,9 @@ int main(int argc, char** argv) {
 
   scripted::ReplyTable replies;
   replies.Load(repliesPath);  // a missing file leaves the defaults
+  // A slow start, for tests that watch the client while it waits for the window.
+  int windowDelay = replies.Option("window-delay", 0);
+  if (windowDelay > 0) Sleep(static_cast<DWORD>(windowDelay));
 
   WNDCLASSW windowClass = {};
   windowClass.lpfnWndProc = WindowProc;

@@ -1,5 +1,6 @@
 #include "tests/scripted_peer/scripted_peer.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -99,7 +100,9 @@ bool ReplyTable::Parse(const std::string& text) {
     std::string call = line.substr(0, blank);
     std::string reply = blank == std::string::npos ? std::string() : line.substr(blank + 1);
     if (call.empty()) return false;
-    if (call == "*") {
+    if (call[0] == '@') {
+      iOptions[call.substr(1)] = std::atoi(reply.c_str());
+    } else if (call == "*") {
       SetFallback(reply);
     } else if (reply == "!exit") {
       ExitOn(call);
@@ -108,6 +111,11 @@ bool ReplyTable::Parse(const std::string& text) {
     }
   }
   return true;
+}
+
+int ReplyTable::Option(const std::string& name, int fallback) const {
+  auto found = iOptions.find(name);
+  return found != iOptions.end() ? found->second : fallback;
 }
 
 bool ReplyTable::Load(const std::string& hostPath) {

@@ -60,15 +60,21 @@ class ReplyTable {
   ScriptedReply Find(const std::string& call) const;
 
   // Lines of "<call> <reply text>" (the text is everything after the first blank, and may be
-  // empty), "<call> !exit", or "* <reply text>" for names without a line of their own. Blank lines
-  // and lines starting with '#' are ignored. Entries add to (and override) the defaults.
+  // empty), "<call> !exit", "* <reply text>" for names without a line of their own, or
+  // "@<option> <number>" (see Option). Blank lines and lines starting with '#' are ignored.
+  // Entries add to (and override) the defaults.
   // False when a line has no call name; the lines before it still apply.
   bool Parse(const std::string& text);
   // Parse of a host file's content; false when it cannot be read.
   bool Load(const std::string& hostPath);
 
+  // A number given by an "@<name> <number>" line, else `fallback`. The executable knows
+  // "@window-delay <ms>": how long it waits before its window appears.
+  int Option(const std::string& name, int fallback) const;
+
  private:
   std::map<std::string, ScriptedReply> iReplies;
+  std::map<std::string, int> iOptions;
   ScriptedReply iFallback;
 };
 

@@ -124,7 +124,12 @@ TEST_F(NavigatorLaunchTest, StartsTheFirstCandidateAndGivesTheForegroundBack) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
     SetUp();
-    for (const std::string& path : c.installed) ASSERT_TRUE(InstallNavigator(path));
+    for (const std::string& path : c.installed) {
+      ASSERT_TRUE(InstallNavigator(path));
+      // A slow start keeps the wait cursor up long enough to be seen from the watching thread.
+      std::string folder = path.substr(0, path.rfind('\\'));
+      ASSERT_TRUE(device->WriteFile(folder + "\\scripted-navigator.replies", "@window-delay 200\n"));
+    }
     HCURSOR before = GetCursor();
 
     CursorWatch cursor;
