@@ -201,6 +201,23 @@ TEST_F(NavigatorLaunchTest, CallsAfterAStartReachTheNavigator) {
             expected);
 }
 
+TEST_F(NavigatorLaunchTest, FirstExchangeThatCannotBeWrittenGivesMinusOne) {
+  ASSERT_TRUE(InstallNavigator("\\Program Files\\Navigator\\TomTom Navigator.exe"));
+  // A file where the shared folder belongs: no request can be written.
+  ASSERT_TRUE(device->WriteFile("\\TomTom", "in the way"));
+  INT status = -99;
+  EXPECT_EQ(FlashMessageV01(&link, &status, "x", 1500), -1);
+  EXPECT_EQ(status, -1);
+  EXPECT_TRUE(IsNavigatorRunning()) << "the navigator was not started";
+  EXPECT_NE(GetForegroundWindow(), client) << "the foreground is only given back after an answer";
+
+  // Clear the way so the navigator can be stopped.
+  std::filesystem::remove(device->HostPath("\\TomTom"));
+  EXPECT_EQ(StopApplicationV01(&link, &status), 0);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(LogIn("\\Program Files\\Navigator"), "StopApplicationV01|\n");
+}
+
 TEST_F(NavigatorLaunchTest, NavigatorThatGoesAwayEndsTheCall) {
   ASSERT_TRUE(InstallNavigator("\\TomTom Navigator.exe"));
   ASSERT_TRUE(device->WriteFile("\\scripted-navigator.replies", "GetRouteInfoV01 !exit\n"));
