@@ -109,7 +109,10 @@ void WideToNarrow(const WCHAR* wide, char* out, size_t outSize) {
   if (outSize == 0) return;
   out[0] = 0;
   if (!WideCharToMultiByte(CP_ACP, 0, wide, -1, out, (int)outSize, NULL, NULL)) {
-    // Too long for the buffer: keep the longest whole-character prefix that fits.
+    // Too long for the buffer: keep the longest whole-character prefix that fits. A size of 0
+    // would ask for the length instead of converting, so a one-byte buffer stays empty.
+    out[0] = 0;
+    if (outSize < 2) return;
     size_t cch = 0;
     while (wide[cch]) ++cch;
     while (cch > 0) {
@@ -128,6 +131,8 @@ void NarrowToWide(const char* narrow, WCHAR* out, size_t cchOut) {
   if (cchOut == 0) return;
   out[0] = 0;
   if (!MultiByteToWideChar(CP_ACP, 0, narrow, -1, out, (int)cchOut)) {
+    out[0] = 0;
+    if (cchOut < 2) return;
     size_t length = strlen(narrow);
     while (length > 0) {
       --length;

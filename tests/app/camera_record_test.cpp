@@ -141,6 +141,16 @@ TEST(CameraRecord, ConversionsNeverPassTheirBuffer) {
   EXPECT_EQ(std::u16string(wide), u"\\TomT");
   NarrowToWide("ab", wide, 6);
   EXPECT_EQ(std::u16string(wide), u"ab");
+
+  // Room for the terminator alone: an empty text, and nothing written after it.
+  char guard[8];
+  std::memset(guard, 'x', sizeof guard);
+  WideToNarrow(u"abc", guard, 1);
+  EXPECT_EQ(std::string(guard, sizeof guard), std::string("\0xxxxxxx", 8));
+  WCHAR wideGuard[8];
+  for (WCHAR& ch : wideGuard) ch = u'x';
+  NarrowToWide("abc", wideGuard, 1);
+  EXPECT_EQ(std::u16string(wideGuard, 8), std::u16string(u"\0xxxxxxx", 8));
 }
 
 // ReadDeviceId reads the device's profile, so these run on a device folder of their own.
