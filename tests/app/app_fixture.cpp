@@ -142,12 +142,27 @@ bool AppTest::TapAt(int x, int y) {
   return Pump();
 }
 
-bool AppTest::TapPlace(int place) {
-  RECT r = placeRect(place);
-  return TapAt((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+POINT ScreenPoint(int px, int py) {
+  const int W = logicalWidth, H = logicalHeight;
+  switch (orientation) {
+    case 1: return POINT{py, W - 1 - px};
+    case 2: return POINT{W - 1 - px, H - 1 - py};
+    case 3: return POINT{H - 1 - py, px};
+    default: return POINT{px, py};
+  }
 }
 
-bool AppTest::TapCancel() { return TapAt(logicalWidth - cancelWidth / 2, logicalHeight - statusHeight / 2); }
+bool AppTest::TapPage(int px, int py) {
+  POINT at = ScreenPoint(px, py);
+  return TapAt(at.x, at.y);
+}
+
+bool AppTest::TapPlace(int place) {
+  RECT r = placeRect(place);
+  return TapPage((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+}
+
+bool AppTest::TapCancel() { return TapPage(logicalWidth - cancelWidth / 2, logicalHeight - statusHeight / 2); }
 
 Texts AppTest::Requests() const {
   Texts texts;

@@ -52,10 +52,12 @@ class AppTest : public ::testing::Test {
   bool Pump();
   bool Ended() const { return quit_; }
 
-  // Stylus at the centre of place 1..6 of the page on screen (orientation 0), or of the Cancel
-  // button, then the queue is pumped. Returns what Pump returns.
+  // Stylus at the centre of place 1..6 of the page on screen, or of the Cancel button, or at a
+  // point of the page (turned to the screen by `orientation`), or at a screen point; then the
+  // queue is pumped. Returns what Pump returns.
   bool TapPlace(int place);
   bool TapCancel();
+  bool TapPage(int px, int py);
   bool TapAt(int x, int y);
 
   // The requests the navigator received, each as its fields joined by "|" (every field
@@ -84,7 +86,10 @@ class AppTest : public ::testing::Test {
   int exitCode_ = -1;
 };
 
-// The page-band pixels of a frame, for "what shows now" checks: RGB565 at (x, y).
+// The screen point that shows point (px, py) of the page in the current orientation.
+POINT ScreenPoint(int px, int py);
+
+// The pixels of the last frame presented, for "what shows now" checks: RGB565 at (x, y).
 uint16_t FramePixel(HWND window, int x, int y);
 int FrameCount(HWND window);
 

@@ -436,3 +436,67 @@ TEST_F(CaptureTest, ClearAnsweredNoChangesNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+// ---- turned screens ----
+
+class TurnedTest : public CaptureTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(TurnedTest, TapsLandOnThePlacesShown) {
+  const int turn = GetParam();
+  Put("Trapmarker.ini", std::to_string(turn) + "\r\n0\r\n");
+  Put(std::string(kMapDir) + "Roadwatchcameras.ov2", "");
+  Run();
+  ASSERT_EQ(orientation, turn);
+  EXPECT_EQ(logicalWidth, turn % 2 ? 320 : 240);
+  // The title band shows where the turn puts it.
+  const uint16_t panelBlue565 = ((96 >> 3) << 11) | ((152 >> 2) << 5) | (200 >> 3);
+  POINT title = apptest::ScreenPoint(logicalWidth - 20, 10);
+  POINT panel = apptest::ScreenPoint(logicalWidth / 2, titleHeight + 3);
+  EXPECT_EQ(apptest::FramePixel(mainWindow, title.x, title.y), panelBlue565) << "title band";
+  EXPECT_EQ(apptest::FramePixel(mainWindow, panel.x, panel.y), 0xFFFF) << "white panel";
+  ASSERT_TRUE(Taps({2, 3, 3}));  // Mobile, 50 mph, Reversible: wherever the turn shows them
+  EXPECT_EQ(Codes(), "2;4;2");
+}
+
+INSTANTIATE_TEST_SUITE_P(Orientations, TurnedTest, ::testing::Values(0, 1, 2, 3));
+
+// ---- replies the program does not expect ----
+
+TEST_F(CaptureTest, ReplyWithoutAnyFieldIsReportedAndTheSaveGoesOn) {
+  peer.SetReply("GetLocationInfoExV01", "");
+  Run();
+  ASSERT_TRUE(Taps({1, 3, 1}));
+  ASSERT_EQ(Boxes().size(), 1u);
+  EXPECT_EQ(Boxes()[0].caption, u"SDK ERROR!");
+  std::vector<std::string> add = AddPoi();
+  ASSERT_EQ(add.size(), 6u);
+  apptest::CameraDescription parsed;
+  ASSERT_TRUE(apptest::ParseCameraDescription(add[4], &parsed));
+  EXPECT_EQ(parsed.address, ", ");
+}
+
+TEST_F(CaptureTest, LongestNamesAndFolderFitTheirBuffers) {
+  // A 127-character map folder, a custom name of 63 characters and texts longer than their
+  // members in the replies: everything is cut or passed on whole, nothing written past a buffer.
+  const std::string folder = "\\TomTom\\Maps\\" + std::string(113, 'M') + "\\";
+  ASSERT_EQ(folder.size(), 127u);
+  const std::string name(63, 'N');
+  peer.SetReply("GetDataSetInfoV01", "0|" + std::string(300, 'D') + "|" + folder + "|0|0|");
+  peer.SetReply("GetLocationInfoExV01",
+                "0|1|2|3|" + std::string(400, 'S') + "|12|0|" + std::string(400, 'P') + " (x)|");
+  Put("Trapmarker.ini", "0\r\n0\r\n" + name + "\r\n");
+  Run();
+  EXPECT_EQ(std::string(mapFolder), folder);
+  ASSERT_TRUE(Taps({6, 4, 1}));
+  std::vector<std::string> add = AddPoi();
+  ASSERT_EQ(add.size(), 6u);
+  EXPECT_EQ(add[1], name);
+  EXPECT_EQ(add[4], "12 " + std::string(127, 'S') + ", " + std::string(127, 'P'));
+  Texts requests = Requests();
+  ASSERT_GE(requests.size(), 2u);
+  EXPECT_EQ(requests[requests.size() - 2], "FlashMessageV01|'" + name + "' saved |1500|");
+}
+
+}  // namespace
