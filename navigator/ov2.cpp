@@ -430,13 +430,15 @@ long Closest(const Ov2Contents& contents, MapPoint near) {
 
 }  // namespace
 
-StoreResult CategoryStore::DeleteClosest(std::string_view name, MapPoint near, std::string& error) {
+StoreResult CategoryStore::FindClosestForEdit(std::string_view name, MapPoint near, Category** category,
+                                              long* index, std::string& error) {
   Category* c = Lookup(name);
   if (!c) {
     error = "no category " + std::string(name);
     return StoreResult::kNotFound;
   }
   if (!Sync(*c, error)) return StoreResult::kIoError;
+  // A file with a malformed record is never partly rewritten: what follows it cannot be trusted.
   if (!c->contents.error.empty()) {
     error = c->path + ": " + c->contents.error;
     return StoreResult::kMalformed;
@@ -446,6 +448,16 @@ StoreResult CategoryStore::DeleteClosest(std::string_view name, MapPoint near, s
     error = "no point in " + c->name;
     return StoreResult::kNotFound;
   }
+  *category = c;
+  *index = i;
+  return StoreResult::kOk;
+}
+
+StoreResult CategoryStore::DeleteClosest(std::string_view name, MapPoint near, std::string& error) {
+  Category* c = nullptr;
+  long i = -1;
+  StoreResult found = FindClosestForEdit(name, near, &c, &i, error);
+  if (found != StoreResult::kOk) return found;
   std::vector<Ov2Record> records = c->contents.records;
   records.erase(records.begin() + i);
   return Rewrite(*c, std::move(records), error);
@@ -470,21 +482,10 @@ StoreResult CategoryStore::DeleteAll(std::string_view name, std::string& error) 
 
 StoreResult CategoryStore::MoveClosest(std::string_view name, MapPoint near, MapPoint to,
                                        std::string& error) {
-  Category* c = Lookup(name);
-  if (!c) {
-    error = "no category " + std::string(name);
-    return StoreResult::kNotFound;
-  }
-  if (!Sync(*c, error)) return StoreResult::kIoError;
-  if (!c->contents.error.empty()) {
-    error = c->path + ": " + c->contents.error;
-    return StoreResult::kMalformed;
-  }
-  long i = Closest(c->contents, near);
-  if (i < 0) {
-    error = "no point in " + c->name;
-    return StoreResult::kNotFound;
-  }
+  Category* c = nullptr;
+  long i = -1;
+  StoreResult found = FindClosestForEdit(name, near, &c, &i, error);
+  if (found != StoreResult::kOk) return found;
   std::vector<Ov2Record> records = c->contents.records;
   Ov2Record& r = records[static_cast<size_t>(i)];
   r.pos = to;

@@ -106,6 +106,9 @@ class CategoryStore {
   // Brings `c` up to date with its file; false with `error` when the file is unreadable.
   bool Sync(Category& c, std::string& error);
   StoreResult Rewrite(Category& c, std::vector<Ov2Record> records, std::string& error);
+  // The category and the index of its point closest to `near`, for a delete or a move.
+  StoreResult FindClosestForEdit(std::string_view name, MapPoint near, Category** category, long* index,
+                                 std::string& error);
 
   std::string folder_;
   std::map<std::string, Category> categories_;  // key: lower-case name
