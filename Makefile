@@ -3,7 +3,8 @@
 PACKAGES := cmake g++ make pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev \
             libx11-dev libxext-dev libxtst-dev libfreetype-dev libfontconfig-dev libpng-dev \
             libinih-dev libexpat1-dev xvfb xserver-xephyr x11-apps x11-utils xdotool \
-            fonts-wine fonts-dejavu-core gpsbabel imagemagick
+            fonts-wine fonts-dejavu-core gpsbabel imagemagick \
+            g++-mingw-w64-x86-64-win32
 
 JOBS    ?= $(shell nproc)
 BUILD   ?= build

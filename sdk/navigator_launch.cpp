@@ -10,9 +10,9 @@ namespace {
 
 // The executable names the navigator is installed under; all three rank the same.
 const WCHAR* const kNavigatorNames[] = {
-    u"TomTom Navigator.exe",
-    u"GPS Navigation.exe",
-    u"TomTom Mobile.exe",
+    TEXT("TomTom Navigator.exe"),
+    TEXT("GPS Navigation.exe"),
+    TEXT("TomTom Mobile.exe"),
 };
 
 // While a started navigator comes up: 5 ms pauses, at most 5000 of them (about 25 s).
@@ -107,7 +107,7 @@ INT SearchFiles(LPCWSTR folder, LPCWSTR pattern, bool recurse, SearchVisitor vis
   }
   if (*stop || !recurse) return count;
 
-  if (!JoinPath(path, MAX_PATH, folder, u"*.*")) return count;
+  if (!JoinPath(path, MAX_PATH, folder, TEXT("*.*"))) return count;
   HANDLE find = folderListing->findFirst(path, &entry);
   if (find == INVALID_HANDLE_VALUE) return count;
   WCHAR subfolder[MAX_PATH];
@@ -122,7 +122,7 @@ INT SearchFiles(LPCWSTR folder, LPCWSTR pattern, bool recurse, SearchVisitor vis
 }
 
 bool FindNavigatorExecutable() {
-  return SearchFiles(u"\\", u"*.exe", true, VisitNavigatorCandidate, navigatorPath, nullptr) > 0;
+  return SearchFiles(TEXT("\\"), TEXT("*.exe"), true, VisitNavigatorCandidate, navigatorPath, nullptr) > 0;
 }
 
 bool StartNavigator() {

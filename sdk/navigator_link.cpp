@@ -9,7 +9,7 @@
 #include "sdk/transport/sdk_message.h"
 
 HWND navigatorWindow = nullptr;
-const WCHAR kNavigatorWindowClass[] = u"MunichWinClass";
+const WCHAR kNavigatorWindowClass[] = TEXT("MunichWinClass");
 
 namespace {
 

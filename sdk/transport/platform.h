@@ -4,6 +4,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #include <strsafe.h>
+#include "ce/win32_shims.h"
 #else
 #include "ce/kernel.h"
 #endif

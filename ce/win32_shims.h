@@ -1,0 +1,55 @@
+// The Windows CE calls that desktop Windows lacks, for building the program with a Windows
+// toolchain (link msimg32 for TransparentBlt). On a CE device the real calls are used instead.
+#pragma once
+
+#ifdef _WIN32
+#include <windows.h>
+
+#ifndef _WIN32_WCE
+
+// Pocket PC shell: nothing to hide on a desktop.
+#define SHFS_SHOWTASKBAR 0x0001
+#define SHFS_HIDETASKBAR 0x0002
+#define SHFS_SHOWSIPBUTTON 0x0004
+#define SHFS_HIDESIPBUTTON 0x0008
+#define SHFS_SHOWSTARTICON 0x0010
+#define SHFS_HIDESTARTICON 0x0020
+inline BOOL SHFullScreen(HWND, DWORD) { return TRUE; }
+
+// A .bmp file as a device-independent bitmap.
+inline HBITMAP SHLoadDIBitmap(LPCWSTR path) {
+  return (HBITMAP)LoadImageW(NULL, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION);
+}
+
+// CE's TransparentImage takes a bitmap or a device context as its source.
+inline BOOL TransparentImage(HDC dest, LONG x, LONG y, LONG width, LONG height, HANDLE src, LONG srcX,
+                             LONG srcY, LONG srcWidth, LONG srcHeight, COLORREF transparent) {
+  if (GetObjectType(src) != OBJ_BITMAP)
+    return TransparentBlt(dest, x, y, width, height, (HDC)src, srcX, srcY, srcWidth, srcHeight, transparent);
+  HDC source = CreateCompatibleDC(dest);
+  if (!source) return FALSE;
+  HGDIOBJ replaced = SelectObject(source, src);
+  BOOL ok = TransparentBlt(dest, x, y, width, height, source, srcX, srcY, srcWidth, srcHeight, transparent);
+  SelectObject(source, replaced);
+  DeleteDC(source);
+  return ok;
+}
+
+// The device identifier: a desktop has none the program could read.
+#define IOCTL_HAL_GET_DEVICEID 0x01010054
+typedef struct _DEVICE_ID {
+  DWORD dwSize;
+  DWORD dwPresetIDOffset;
+  DWORD dwPresetIDBytes;
+  DWORD dwPlatformIDOffset;
+  DWORD dwPlatformIDBytes;
+} DEVICE_ID, *PDEVICE_ID;
+inline BOOL KernelIoControl(DWORD, LPVOID, DWORD, LPVOID, DWORD, LPDWORD) {
+  SetLastError(ERROR_NOT_SUPPORTED);
+  return FALSE;
+}
+
+#define SPI_GETPLATFORMTYPE 257
+
+#endif  // !_WIN32_WCE
+#endif  // _WIN32
