@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -25,6 +26,13 @@ int OpenWhenFree(SdkFile& file, const char* name, bool forWriting) {
     }
     Sleep(1);
   }
+}
+
+// CE_SDK_POLL=1 in the environment makes every channel of the process wait for replies by the
+// plain 100 ms poll instead of change notification, so the two can be measured side by side.
+SdkReplyWait DefaultReplyWait() {
+  const char* poll = std::getenv("CE_SDK_POLL");
+  return poll != nullptr && std::strcmp(poll, "1") == 0 ? SdkReplyWait::kPoll : SdkReplyWait::kNotify;
 }
 
 }  // namespace
@@ -58,7 +66,7 @@ FileChannel::FileChannel(const char* ownName, const char* peerName, int32_t link
                            : static_cast<uint32_t>(linkId)),
       iIsReply(0),
       iLastSendStatus(-1),
-      iReplyWait(SdkReplyWait::kNotify),
+      iReplyWait(DefaultReplyWait()),
       iIsPeerAlive(nullptr),
       iPeerAliveContext(nullptr) {
   std::snprintf(iOwnName, sizeof(iOwnName), "%s", ownName ? ownName : "");
