@@ -183,6 +183,25 @@ TEST_F(ScriptedRunTest, NoFixEndsTheRun) {
                    }));
 }
 
+TEST_F(ScriptedRunTest, NavigatorGoneDuringTheSaveIsStartedAgain) {
+  SetReplies(std::string(kReplies) + "AddPoiV01 !exit\n");
+  StartNavigator();
+  harness::Program* app = StartApp(2);
+  ASSERT_NE(app, nullptr);
+  Tap(1);
+  Tap(3);
+  Tap(1);
+  ExpectEnded(app);  // no call waits for an answer that cannot come
+  std::vector<Request> log = Log();
+  std::vector<std::string> names;
+  for (const Request& request : log) names.push_back(request.empty() ? "" : request[0]);
+  // The call that found the navigator gone starts it again before its own request.
+  EXPECT_EQ(names, (std::vector<std::string>{"GetCurrentPositionV01", "GetDataSetInfoV01", "GetLocationInfoExV01",
+                                             "FlashMessageV01", "SwitchMapV01", "AddPoiV01",
+                                             "BringNavigatorToForegroundV01", "FlashMessageV01",
+                                             "MakeUserPoiVisibleV01"}));
+}
+
 TEST_F(ScriptedRunTest, NavigatorClosedAndYesStartsIt) {
   harness::Program* app = dev_->Start(kAppExe);
   ASSERT_NE(app, nullptr);
