@@ -97,6 +97,22 @@ TEST_F(StartTest, SecondInstanceBringsTheFirstForward) {
   EXPECT_TRUE(Boxes().empty());
 }
 
+TEST_F(StartTest, WinMainReturnsZeroWhenTheRunEnds) {
+  const HINSTANCE instance = reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x10000));
+  WCHAR commandLine[1] = {0};
+  // Navigator absent, No: WinMain ends without a message loop.
+  QueueAnswer(IDNO);
+  EXPECT_EQ(WinMain(instance, NULL, commandLine, SW_SHOW), 0);
+  EXPECT_EQ(Boxes().size(), 1u);
+  EXPECT_TRUE(Pump()) << "the window's destruction posted the quit message (taken here, as the process would end)";
+  // Navigator without a fix: the loop runs the first paint, which ends the run.
+  peer.SetReply("GetCurrentPositionV01", "0|0|0|0|0|0|");
+  ASSERT_TRUE(StartNavigator());
+  EXPECT_EQ(WinMain(instance, NULL, commandLine, SW_SHOW), 0);
+  EXPECT_EQ(Requests(), (Texts{"GetCurrentPositionV01|", "FlashMessageV01|No valid GPS signal!  |3000|"}));
+  EXPECT_FALSE(IsWindow(mainWindow));
+}
+
 // ---- dispatch ----
 
 class DispatchTest : public AppTest {
