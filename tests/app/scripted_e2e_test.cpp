@@ -3,7 +3,9 @@
 // Each test taps through one run like a finger on the screen and compares the exact requests.
 #include <time.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -169,6 +171,28 @@ TEST_F(ScriptedRunTest, CustomPoint) {
                        {"MakeUserPoiVisibleV01", "Fuel", "1"},
                    }));
   EXPECT_FALSE(dev_->Exists(std::string(kMapDir) + "Roadwatchcameras.ov2"));
+}
+
+TEST_F(ScriptedRunTest, CountdownSavesAnUnclassifiedCamera) {
+  ASSERT_TRUE(dev_->WriteFile(std::string(kAppDir) + "Trapmarker.ini", "0\r\n1\r\n"));
+  StartNavigator();
+  harness::Program* app = StartApp(2);
+  ASSERT_NE(app, nullptr);
+  // Five ticks show the seconds left; the sixth, six seconds after the first paint, saves.
+  std::this_thread::sleep_for(std::chrono::seconds(4));
+  EXPECT_TRUE(app->Running()) << "saved before the countdown ran out";
+  EXPECT_EQ(Log().size(), 2u);
+  ExpectEnded(app);
+  std::vector<Request> log = Log();
+  ASSERT_EQ(log.size(), 8u);
+  ASSERT_EQ(log[5].size(), 6u);
+  EXPECT_EQ(log[6], (Request{"FlashMessageV01", "'Unknown type and speed ' saved ", "1500"}));
+  apptest::CameraDescription parsed;
+  ASSERT_TRUE(apptest::ParseCameraDescription(log[5][4], &parsed));
+  std::vector<std::string> items = apptest::SplitItems(parsed.data);
+  ASSERT_GE(items.size(), 8u);
+  EXPECT_EQ(std::vector<std::string>(items.begin() + 5, items.begin() + 8),
+            (std::vector<std::string>{"0", "0", "0"}));
 }
 
 TEST_F(ScriptedRunTest, NoFixEndsTheRun) {
