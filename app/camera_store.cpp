@@ -66,6 +66,10 @@ void SaveCapturedPoint() {
   const ButtonSlot* slot = slotAt(currentPage, pressedSlot);
   if (slot->code > 99) {
     WideToNarrow(slot->label, category, sizeof category);
+    // A name from the preferences file may hold the SDK's field separator, which would split
+    // every request that carries it: it travels as '_'.
+    for (char* c = category; *c; ++c)
+      if (*c == '|') *c = '_';
     BuildCustomDescription(location.houseNumber, location.street, placeText, description, sizeof description);
     StringCchPrintfA(message, sizeof message, "'%s' saved ", category);
   } else {

@@ -361,6 +361,22 @@ TEST_F(CaptureTest, CustomPointNeedsNoMapFolder) {
   EXPECT_EQ(add[4], "12 Main Road, Town");
 }
 
+TEST_F(CaptureTest, CustomNameNeverSplitsARequest) {
+  // The preferences file may hold the SDK's field separator in a name; sent as it is, it would
+  // split the request and the point would be refused or filed wrongly.
+  Put("Trapmarker.ini", "0\r\n0\r\nFuel|Diesel\r\n");
+  Run();
+  ASSERT_TRUE(Taps({6, 4, 1}));
+  EXPECT_EQ(Requests(), (Texts{
+                            "GetCurrentPositionV01|",
+                            "GetDataSetInfoV01|",
+                            "GetLocationInfoExV01|-150000|5211000|",
+                            "AddPoiV01|Fuel_Diesel|-150000|5211000|12 Main Road, Town||",
+                            "FlashMessageV01|'Fuel_Diesel' saved |1500|",
+                            "MakeUserPoiVisibleV01|Fuel_Diesel|1|",
+                        }));
+}
+
 // ---- the navigator went away ----
 
 TEST_F(CaptureTest, NavigatorGoneAtSave) {
