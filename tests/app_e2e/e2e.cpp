@@ -236,18 +236,28 @@ void DeviceRun::Prepare(const harness::Profile& profile, const Gps& gps, const s
 
 harness::Program* DeviceRun::StartNavigator() {
   navigator_ = device_->Start(kNavigatorExe);
-  EXPECT_NE(navigator_, nullptr);
-  EXPECT_TRUE(screen().WaitForWindow(kNavigatorClass, "", 10000)) << "no navigator window";
+  if (!navigator_) {
+    ADD_FAILURE() << "cannot start the navigator";
+    return nullptr;
+  }
+  if (!screen().WaitForWindow(kNavigatorClass, "", 10000)) {
+    ADD_FAILURE() << "no navigator window; output:\n" << navigator_->Output();
+    return nullptr;
+  }
   return navigator_;
 }
 
-harness::Program* DeviceRun::StartApp(bool answered) {
+harness::Program* DeviceRun::StartApp() {
   const int replies = calls_.Replies();
   harness::Program* app = device_->Start(kAppExe);
-  EXPECT_NE(app, nullptr);
-  if (!app) return nullptr;
-  EXPECT_TRUE(screen().WaitForWindow(kAppClass, kAppTitle, 10000)) << "no Trapmarker window; output:\n"
-                                                                     << app->Output();
+  if (!app) {
+    ADD_FAILURE() << "cannot start Trapmarker";
+    return nullptr;
+  }
+  if (!screen().WaitForWindow(kAppClass, kAppTitle, 10000)) {
+    ADD_FAILURE() << "no Trapmarker window; output:\n" << app->Output();
+    return nullptr;
+  }
   // The first page is on the screen once the status band left of Cancel shows its blue.
   const harness::Profile& profile = device_->profile();
   computeLayout(profile.width, profile.height, orientation_);
@@ -258,10 +268,14 @@ harness::Program* DeviceRun::StartApp(bool answered) {
         return screen().Capture(&img) && SameColour(img.Pixel(probe.x, probe.y), 96, 152, 200);
       },
       10000, 20);
-  EXPECT_TRUE(drawn) << "the first page was not drawn";
-  if (answered) {
-    EXPECT_TRUE(calls_.WaitForReplies(replies + 2, 10000))
-        << "the navigator did not answer the position and map-folder questions; replies: " << calls_.Replies() - replies;
+  if (!drawn) {
+    ADD_FAILURE() << "the first page was not drawn";
+    return nullptr;
+  }
+  if (!calls_.WaitForReplies(replies + 2, 10000)) {
+    ADD_FAILURE() << "the navigator did not answer the position and map-folder questions; replies: "
+                  << calls_.Replies() - replies;
+    return nullptr;
   }
   return app;
 }

@@ -55,6 +55,9 @@ struct StoredPoint {
   std::string name;  // the description the program passed
 };
 
+// Puts a window on top and gives it the keyboard focus, as a window manager would.
+bool RaiseAndFocus(const std::string& display, unsigned long window);
+
 // Reads an OV2 file with `gpsbabel -i tomtom`; false (with `error`) when GPSBabel fails.
 bool ReadWithGpsbabel(const std::string& hostPath, std::vector<StoredPoint>* points, std::string* error);
 
@@ -87,11 +90,12 @@ class DeviceRun : public ::testing::Test {
   harness::Screen& screen() { return device_->screen(); }
   std::string Host(const std::string& devicePath) const { return device_->HostPath(devicePath); }
 
-  // Starts the navigator and waits for its window.
+  // Starts the navigator and waits for its window; nullptr (and a failure) if none comes.
   harness::Program* StartNavigator();
-  // Starts Trapmarker and waits for its window and first page; with `answered` set, also for the
-  // navigator's answers to the position and map-folder questions that follow the first paint.
-  harness::Program* StartApp(bool answered = true);
+  // Starts Trapmarker and waits for its window, its first page and the navigator's answers to the
+  // position and map-folder questions that follow the first paint. nullptr (and a failure) if any
+  // of them does not come.
+  harness::Program* StartApp();
 
   // Taps the middle of a place on the program's page (orientation as its preferences say).
   void TapPlace(int place);
