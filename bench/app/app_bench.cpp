@@ -56,6 +56,16 @@ long FileSize(const std::string& hostPath) {
   return stat(hostPath.c_str(), &info) == 0 ? static_cast<long>(info.st_size) : -1;
 }
 
+bool Fail(const std::string& why) {
+  std::fprintf(stderr, "app_bench: %s\n", why.c_str());
+  return false;
+}
+
+bool Pause(int ms) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  return true;
+}
+
 struct Sample {
   double firstFrame = -1;
   double recordInFile = -1;
@@ -95,7 +105,7 @@ class Bench {
 
     const Clock::time_point start = Clock::now();
     harness::Program* app = dev_->Start(kAppExe, {}, env);
-    if (app == nullptr) return false;
+    if (app == nullptr) return Fail("the program did not start");
     harness::Image image;
     bool shown = false;
     while (!shown && Clock::now() - start < std::chrono::seconds(10)) {
@@ -103,26 +113,26 @@ class Bench {
       if (!shown) std::this_thread::sleep_for(std::chrono::microseconds(500));
     }
     if (!shown) {
-      std::fprintf(stderr, "app_bench: no first frame: pixels %06X %06X\n", image.Pixel(235, 10),
-                   image.Pixel(235, 300));
-      return false;
+      char pixels[64];
+      snprintf(pixels, sizeof pixels, "%06X %06X", image.Pixel(235, 10), image.Pixel(235, 300));
+      return Fail(std::string("no first frame within 10 s; pixels ") + pixels + "\n" + app->Output());
     }
     sample->firstFrame = Ms(Clock::now() - start);
 
     // Leave the checks after the first paint time to finish, so the last lift starts on an idle
     // program, as it does for a driver.
     std::this_thread::sleep_for(std::chrono::milliseconds(600));
-    if (!screen.Tap(kGatso[0], kGatso[1])) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));
-    if (!screen.Tap(kFifty[0], kFifty[1])) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));
-    if (!screen.Press(kThisSide[0], kThisSide[1])) return false;
+    if (!screen.Tap(kGatso[0], kGatso[1]) || !Pause(150) || !screen.Tap(kFifty[0], kFifty[1]) || !Pause(150) ||
+        !screen.Press(kThisSide[0], kThisSide[1]))
+      return Fail("a tap could not be made");
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
 
     std::atomic<bool> stop{false};
+    std::atomic<bool> lifted{false};
     std::atomic<double> recorded{-1};
     Clock::time_point lift;
     std::thread watch([&] {
+      while (!lifted) std::this_thread::yield();
       while (!stop) {
         if (FileSize(category) > std::max(0L, sizeBefore)) {
           recorded = Ms(Clock::now() - lift);
@@ -132,6 +142,7 @@ class Bench {
       }
     });
     lift = Clock::now();
+    lifted = true;
     bool released = screen.Release();
     // Waits for the end without reaping, so the harness still collects the exit status.
     siginfo_t info;
@@ -142,7 +153,10 @@ class Bench {
     watch.join();
     sample->recordInFile = recorded;
     app->Wait(2000);
-    return ended && app->ExitCode() == 0 && recorded >= 0;
+    if (!ended) return Fail("the lift could not be made or the end not seen");
+    if (app->ExitCode() != 0) return Fail("exit code " + std::to_string(app->ExitCode()) + "\n" + app->Output());
+    if (recorded < 0) return Fail("no new record in the category file\n" + app->Output());
+    return true;
   }
 
  private:
