@@ -1,5 +1,7 @@
 // Cameras captured by tapping through the pages, stored by the navigator stand-in and read back
 // with GPSBabel and the exporter's decoder.
+#include <sys/inotify.h>
+
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +14,14 @@ namespace e2e {
 namespace {
 
 using Lines = std::vector<std::string>;
+
+Lines SplitLines(const std::string& text) {
+  Lines lines;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) lines.push_back(line);
+  return lines;
+}
 
 // "yyyy-MM-ddTHH:mm:ss" local time to seconds; -1 when it does not parse.
 time_t LocalSeconds(const std::string& text) {
@@ -77,6 +87,25 @@ TEST_F(CameraRoad, FirstCameraMakesTheCategoryAndIsStoredWithItsData) {
   // flash and visibility for the save.
   EXPECT_EQ(calls_.Requests() - requestsBefore, 8);
   EXPECT_TRUE(CallsFolderFiles().empty()) << CallsFolderFiles().size() << " files left in the calls folder";
+
+  // The navigator was asked nothing it refused: it reports those on its output.
+  for (const std::string& line : SplitLines(navigator_->Output()))
+    EXPECT_EQ(line.rfind("flash ", 0), 0u) << "navigator: " << line;
+
+  // The program made the category file empty and put the icon beside it after asking for the
+  // address (the save's first request) and before the reload message; the file was first written
+  // when the point was added (the sixth request of the run).
+  int requests = 0, fileMadeAt = -1, iconMadeAt = -1, fileWrittenAt = -1;
+  for (const CallsWatch::Event& e : calls_.Events()) {
+    if (e.IsRequest()) ++requests;
+    if (e.folder != CallsWatch::kMap) continue;
+    if (e.name == "Roadwatchcameras.ov2" && (e.mask & IN_CREATE) && fileMadeAt < 0) fileMadeAt = requests;
+    if (e.name == "Roadwatchcameras.ov2" && (e.mask & IN_MODIFY) && fileWrittenAt < 0) fileWrittenAt = requests;
+    if (e.name == "Roadwatchcameras.bmp" && (e.mask & (IN_CREATE | IN_MOVED_TO)) && iconMadeAt < 0) iconMadeAt = requests;
+  }
+  EXPECT_EQ(fileMadeAt, 3) << "requests sent before the category file appeared";
+  EXPECT_EQ(iconMadeAt, 3) << "requests sent before the icon appeared";
+  EXPECT_EQ(fileWrittenAt, 6) << "requests sent before the category file was first written";
 
   // The icon beside the program was copied into the map folder.
   ASSERT_TRUE(device().Exists(kCameraIcon));

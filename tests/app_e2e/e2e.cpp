@@ -154,13 +154,24 @@ bool ReadWithGpsbabel(const std::string& hostPath, std::vector<StoredPoint>* poi
 
 // ---- CallsWatch ----
 
+bool CallsWatch::Event::IsRequest() const {
+  return folder == kCalls && StartsWith(name, kRequestPrefix) && EndsWith(name, kMarkerSuffix);
+}
+
+bool CallsWatch::Event::IsReply() const {
+  return folder == kCalls && StartsWith(name, kReplyPrefix) && EndsWith(name, kMarkerSuffix);
+}
+
 CallsWatch::~CallsWatch() {
   if (fd_ >= 0) close(fd_);
 }
 
-bool CallsWatch::Start(const std::string& hostFolder) {
+bool CallsWatch::Start(const std::string& callsFolder, const std::string& mapFolder) {
   fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-  return fd_ >= 0 && inotify_add_watch(fd_, hostFolder.c_str(), IN_CREATE | IN_MOVED_TO) >= 0;
+  if (fd_ < 0) return false;
+  callsWatch_ = inotify_add_watch(fd_, callsFolder.c_str(), IN_CREATE | IN_MOVED_TO);
+  return callsWatch_ >= 0 &&
+         inotify_add_watch(fd_, mapFolder.c_str(), IN_CREATE | IN_MOVED_TO | IN_MODIFY | IN_CLOSE_WRITE | IN_DELETE) >= 0;
 }
 
 void CallsWatch::Drain() {
@@ -171,26 +182,25 @@ void CallsWatch::Drain() {
     if (n <= 0) return;
     for (ssize_t off = 0; off < n;) {
       const auto* e = reinterpret_cast<const inotify_event*>(buf + off);
-      if (e->len > 0) {
-        const std::string name(e->name);
-        if (EndsWith(name, kMarkerSuffix)) {
-          if (StartsWith(name, kReplyPrefix)) ++replies_;
-          if (StartsWith(name, kRequestPrefix)) ++requests_;
-        }
-      }
+      if (e->len > 0) events_.push_back({e->wd == callsWatch_ ? kCalls : kMap, e->mask, std::string(e->name)});
       off += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
     }
   }
 }
 
-int CallsWatch::Replies() {
+const std::vector<CallsWatch::Event>& CallsWatch::Events() {
   Drain();
-  return replies_;
+  return events_;
+}
+
+int CallsWatch::Replies() {
+  const std::vector<Event>& all = Events();
+  return static_cast<int>(std::count_if(all.begin(), all.end(), [](const Event& e) { return e.IsReply(); }));
 }
 
 int CallsWatch::Requests() {
-  Drain();
-  return requests_;
+  const std::vector<Event>& all = Events();
+  return static_cast<int>(std::count_if(all.begin(), all.end(), [](const Event& e) { return e.IsRequest(); }));
 }
 
 bool CallsWatch::WaitForReplies(int count, int timeoutMs) {
@@ -231,7 +241,7 @@ void DeviceRun::Prepare(const harness::Profile& profile, const Gps& gps, const s
   }
 
   fs::create_directories(Host(kCallsFolder), ec);
-  ASSERT_TRUE(calls_.Start(Host(kCallsFolder))) << "cannot watch the calls folder";
+  ASSERT_TRUE(calls_.Start(Host(kCallsFolder), Host(kMapFolder))) << "cannot watch the calls and map folders";
 }
 
 harness::Program* DeviceRun::StartNavigator() {

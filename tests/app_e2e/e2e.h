@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -61,21 +62,32 @@ bool RaiseAndFocus(const std::string& display, unsigned long window);
 // Reads an OV2 file with `gpsbabel -i tomtom`; false (with `error`) when GPSBabel fails.
 bool ReadWithGpsbabel(const std::string& hostPath, std::vector<StoredPoint>* points, std::string* error);
 
-// Counts the navigator's replies to the program (reply markers appearing in the calls folder),
-// and the program's requests, through inotify on the folder.
+// What happens in the calls folder and the map folder, in the order it happens (one inotify queue
+// for both): the program's requests and the navigator's replies (their markers appearing), and
+// files made, changed and removed in the map folder.
 class CallsWatch {
  public:
+  enum Folder { kCalls, kMap };
+  struct Event {
+    Folder folder;
+    uint32_t mask;  // IN_CREATE, IN_MOVED_TO, IN_MODIFY, IN_CLOSE_WRITE or IN_DELETE
+    std::string name;
+    bool IsRequest() const;
+    bool IsReply() const;
+  };
+
   ~CallsWatch();
-  bool Start(const std::string& hostFolder);
+  bool Start(const std::string& callsFolder, const std::string& mapFolder);
   int Replies();
   int Requests();
   bool WaitForReplies(int count, int timeoutMs);
+  const std::vector<Event>& Events();
 
  private:
   void Drain();
   int fd_ = -1;
-  int replies_ = 0;
-  int requests_ = 0;
+  int callsWatch_ = -1;
+  std::vector<Event> events_;
 };
 
 // A device with the navigator and Trapmarker installed on a fresh Xvfb screen.
