@@ -167,6 +167,8 @@ CallsWatch::~CallsWatch() {
 }
 
 bool CallsWatch::Start(const std::string& callsFolder, const std::string& mapFolder) {
+  if (fd_ >= 0) close(fd_);  // a test may set up a second device
+  events_.clear();
   fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   if (fd_ < 0) return false;
   callsWatch_ = inotify_add_watch(fd_, callsFolder.c_str(), IN_CREATE | IN_MOVED_TO);
@@ -210,6 +212,8 @@ bool CallsWatch::WaitForReplies(int count, int timeoutMs) {
 // ---- DeviceRun ----
 
 void DeviceRun::Prepare(const harness::Profile& profile, const Gps& gps, const std::optional<std::string>& preferences) {
+  navigator_ = nullptr;
+  device_.reset();  // the programs and screen of an earlier device first
   device_ = std::make_unique<harness::Device>(profile);
   ASSERT_TRUE(device_->ok());
   ASSERT_TRUE(device_->StartScreen());

@@ -77,6 +77,7 @@ class CallsWatch {
   };
 
   ~CallsWatch();
+  // Watches both folders from now on; events of an earlier start are dropped.
   bool Start(const std::string& callsFolder, const std::string& mapFolder);
   int Replies();
   int Requests();
