@@ -115,7 +115,7 @@ void Sink<WCHAR>::PutChar(char32_t c) {
   Put(buf, ce::detail::EncodeUtf16(c, buf));
 }
 
-struct Spec {
+struct Conversion {
   bool left = false, plus = false, space = false, zero = false, alt = false;
   int width = 0;
   int precision = -1;
@@ -123,7 +123,7 @@ struct Spec {
 
 // Characters of a string argument in its own encoding, counted as the output will count them.
 template <class C, class S>
-void PutString(Sink<C>& out, const Spec& spec, const S* s) {
+void PutString(Sink<C>& out, const Conversion& conversion, const S* s) {
   static const char kNull[] = "(null)";
   std::u32string chars;
   if (s == nullptr) {
@@ -131,7 +131,7 @@ void PutString(Sink<C>& out, const Spec& spec, const S* s) {
   } else {
     size_t n = 0;
     // Precision limits the characters taken from the argument.
-    size_t limit = spec.precision >= 0 ? size_t(spec.precision) : SIZE_MAX;
+    size_t limit = conversion.precision >= 0 ? size_t(conversion.precision) : SIZE_MAX;
     while (n < limit && s[n]) ++n;
     for (size_t i = 0; i < n;) {
       if constexpr (sizeof(S) == 1)
@@ -140,14 +140,14 @@ void PutString(Sink<C>& out, const Spec& spec, const S* s) {
         chars.push_back(ce::detail::DecodeUtf16(reinterpret_cast<const WCHAR*>(s), n, i, nullptr));
     }
   }
-  size_t pad = size_t(spec.width) > chars.size() ? size_t(spec.width) - chars.size() : 0;
-  if (!spec.left) out.Repeat(C(' '), pad);
+  size_t pad = size_t(conversion.width) > chars.size() ? size_t(conversion.width) - chars.size() : 0;
+  if (!conversion.left) out.Repeat(C(' '), pad);
   for (char32_t c : chars) out.PutChar(c);
-  if (spec.left) out.Repeat(C(' '), pad);
+  if (conversion.left) out.Repeat(C(' '), pad);
 }
 
 template <class C>
-void PutNumber(Sink<C>& out, const Spec& spec, unsigned long long magnitude, bool negative, int base, bool upper,
+void PutNumber(Sink<C>& out, const Conversion& conversion, unsigned long long magnitude, bool negative, int base, bool upper,
                bool isSigned) {
   char digits[72];
   size_t n = 0;
@@ -157,17 +157,17 @@ void PutNumber(Sink<C>& out, const Spec& spec, unsigned long long magnitude, boo
     magnitude /= unsigned(base);
   }
   bool wasZero = n == 0;
-  size_t precision = spec.precision >= 0 ? size_t(spec.precision) : 1;
+  size_t precision = conversion.precision >= 0 ? size_t(conversion.precision) : 1;
   if (precision > 64) precision = 64;
   while (n < precision) digits[n++] = '0';
   char prefix[3] = {0, 0, 0};
   size_t prefixLen = 0;
   if (isSigned) {
     if (negative) prefix[prefixLen++] = '-';
-    else if (spec.plus) prefix[prefixLen++] = '+';
-    else if (spec.space) prefix[prefixLen++] = ' ';
+    else if (conversion.plus) prefix[prefixLen++] = '+';
+    else if (conversion.space) prefix[prefixLen++] = ' ';
   }
-  if (spec.alt && !wasZero) {
+  if (conversion.alt && !wasZero) {
     if (base == 16) {
       prefix[prefixLen++] = '0';
       prefix[prefixLen++] = upper ? 'X' : 'x';
@@ -176,22 +176,22 @@ void PutNumber(Sink<C>& out, const Spec& spec, unsigned long long magnitude, boo
     }
   }
   size_t body = prefixLen + n;
-  size_t pad = size_t(spec.width) > body ? size_t(spec.width) - body : 0;
-  bool zeroPad = spec.zero && !spec.left && spec.precision < 0;
-  if (!spec.left && !zeroPad) out.Repeat(C(' '), pad);
+  size_t pad = size_t(conversion.width) > body ? size_t(conversion.width) - body : 0;
+  bool zeroPad = conversion.zero && !conversion.left && conversion.precision < 0;
+  if (!conversion.left && !zeroPad) out.Repeat(C(' '), pad);
   for (size_t i = 0; i < prefixLen; ++i) out.Put(C(prefix[i]));
   if (zeroPad) out.Repeat(C('0'), pad);
   while (n > 0) out.Put(C(digits[--n]));
-  if (spec.left) out.Repeat(C(' '), pad);
+  if (conversion.left) out.Repeat(C(' '), pad);
 }
 
 template <class C>
-void PutFloat(Sink<C>& out, const Spec& spec, char conv, long double value, bool isLong) {
+void PutFloat(Sink<C>& out, const Conversion& conversion, char conv, long double value, bool isLong) {
   char format[32];
-  snprintf(format, sizeof format, "%%%s%s%s%s%s*.*%s%c", spec.left ? "-" : "", spec.plus ? "+" : "",
-           spec.space ? " " : "", spec.zero ? "0" : "", spec.alt ? "#" : "", isLong ? "L" : "", conv);
-  int precision = spec.precision < 0 ? 6 : (spec.precision > 100 ? 100 : spec.precision);
-  int width = spec.width > 1000 ? 1000 : spec.width;
+  snprintf(format, sizeof format, "%%%s%s%s%s%s*.*%s%c", conversion.left ? "-" : "", conversion.plus ? "+" : "",
+           conversion.space ? " " : "", conversion.zero ? "0" : "", conversion.alt ? "#" : "", isLong ? "L" : "", conv);
+  int precision = conversion.precision < 0 ? 6 : (conversion.precision > 100 ? 100 : conversion.precision);
+  int width = conversion.width > 1000 ? 1000 : conversion.width;
   std::string text(1200, '\0');
   int n = isLong ? snprintf(text.data(), text.size(), format, width, precision, value)
                  : snprintf(text.data(), text.size(), format, width, precision, double(value));
@@ -222,39 +222,39 @@ HRESULT Format(C* dest, size_t cchDest, const C* format, va_list args) {
       continue;
     }
     ++p;
-    Spec spec;
+    Conversion conversion;
     for (;; ++p) {
-      if (*p == C('-')) spec.left = true;
-      else if (*p == C('+')) spec.plus = true;
-      else if (*p == C(' ')) spec.space = true;
-      else if (*p == C('0')) spec.zero = true;
-      else if (*p == C('#')) spec.alt = true;
+      if (*p == C('-')) conversion.left = true;
+      else if (*p == C('+')) conversion.plus = true;
+      else if (*p == C(' ')) conversion.space = true;
+      else if (*p == C('0')) conversion.zero = true;
+      else if (*p == C('#')) conversion.alt = true;
       else break;
     }
     if (*p == C('*')) {
       int w = va_arg(args, int);
       if (w < 0) {
-        spec.left = true;
+        conversion.left = true;
         w = w == INT32_MIN ? INT32_MAX : -w;
       }
-      spec.width = w;
+      conversion.width = w;
       ++p;
     } else {
       while (*p >= C('0') && *p <= C('9')) {
-        spec.width = spec.width > 100000 ? spec.width : spec.width * 10 + int(*p - C('0'));
+        conversion.width = conversion.width > 100000 ? conversion.width : conversion.width * 10 + int(*p - C('0'));
         ++p;
       }
     }
     if (*p == C('.')) {
       ++p;
-      spec.precision = 0;
+      conversion.precision = 0;
       if (*p == C('*')) {
         int prec = va_arg(args, int);
-        spec.precision = prec < 0 ? -1 : prec;
+        conversion.precision = prec < 0 ? -1 : prec;
         ++p;
       } else {
         while (*p >= C('0') && *p <= C('9')) {
-          spec.precision = spec.precision > 100000 ? spec.precision : spec.precision * 10 + int(*p - C('0'));
+          conversion.precision = conversion.precision > 100000 ? conversion.precision : conversion.precision * 10 + int(*p - C('0'));
           ++p;
         }
       }
@@ -313,7 +313,7 @@ HRESULT Format(C* dest, size_t cchDest, const C* format, va_list args) {
         if (size == Size::kShort) v = short(v);
         if (size == Size::kChar) v = static_cast<signed char>(v);
         unsigned long long magnitude = v < 0 ? 0ull - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
-        PutNumber(out, spec, magnitude, v < 0, 10, false, true);
+        PutNumber(out, conversion, magnitude, v < 0, 10, false, true);
         break;
       }
       case C('u'):
@@ -327,13 +327,13 @@ HRESULT Format(C* dest, size_t cchDest, const C* format, va_list args) {
         if (size == Size::kShort) v = static_cast<unsigned short>(v);
         if (size == Size::kChar) v = static_cast<unsigned char>(v);
         int base = conv == C('u') ? 10 : conv == C('o') ? 8 : 16;
-        PutNumber(out, spec, v, false, base, conv == C('X'), false);
+        PutNumber(out, conversion, v, false, base, conv == C('X'), false);
         break;
       }
       case C('p'): {
-        Spec pointerSpec = spec;
-        pointerSpec.precision = int(2 * sizeof(void*));
-        PutNumber(out, pointerSpec, uintptr_t(va_arg(args, void*)), false, 16, true, false);
+        Conversion pointerConversion = conversion;
+        pointerConversion.precision = int(2 * sizeof(void*));
+        PutNumber(out, pointerConversion, uintptr_t(va_arg(args, void*)), false, 16, true, false);
         break;
       }
       case C('c'):
@@ -345,12 +345,12 @@ HRESULT Format(C* dest, size_t cchDest, const C* format, va_list args) {
         int v = va_arg(args, int);
         char32_t c = wide ? char32_t(static_cast<WCHAR>(v)) : char32_t(static_cast<unsigned char>(v));
         if (!wide && c >= 0x80) c = 0xFFFD;  // a lone byte of a longer UTF-8 character
-        Spec charSpec = spec;
-        charSpec.precision = -1;
-        size_t pad = size_t(spec.width) > 1 ? size_t(spec.width) - 1 : 0;
-        if (!charSpec.left) out.Repeat(C(' '), pad);
+        Conversion charConversion = conversion;
+        charConversion.precision = -1;
+        size_t pad = size_t(conversion.width) > 1 ? size_t(conversion.width) - 1 : 0;
+        if (!charConversion.left) out.Repeat(C(' '), pad);
         out.PutChar(c);
-        if (charSpec.left) out.Repeat(C(' '), pad);
+        if (charConversion.left) out.Repeat(C(' '), pad);
         break;
       }
       case C('s'):
@@ -358,8 +358,8 @@ HRESULT Format(C* dest, size_t cchDest, const C* format, va_list args) {
         bool wide = (conv == C('s')) == kWideVersion;
         if (size == Size::kShort) wide = false;
         if (size == Size::kLong || size == Size::kWide) wide = true;
-        if (wide) PutString(out, spec, va_arg(args, const WCHAR*));
-        else PutString(out, spec, va_arg(args, const char*));
+        if (wide) PutString(out, conversion, va_arg(args, const WCHAR*));
+        else PutString(out, conversion, va_arg(args, const char*));
         break;
       }
       case C('e'):
@@ -371,7 +371,7 @@ HRESULT Format(C* dest, size_t cchDest, const C* format, va_list args) {
       case C('a'):
       case C('A'): {
         long double v = size == Size::kLongDouble ? va_arg(args, long double) : va_arg(args, double);
-        PutFloat(out, spec, char(conv), v, size == Size::kLongDouble);
+        PutFloat(out, conversion, char(conv), v, size == Size::kLongDouble);
         break;
       }
       default:  // %n and anything unknown
