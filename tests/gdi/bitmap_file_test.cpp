@@ -9,7 +9,7 @@
 #include "ce/device.h"
 #include "tests/gdi/gdi_test.h"
 
-using gditest::BmpSpec;
+using gditest::BmpLayout;
 using gditest::MakeBmp;
 using gditest::To565;
 
@@ -42,8 +42,8 @@ std::string* BmpFiles::root_ = nullptr;
 
 COLORREF Pattern(int x, int y) { return RGB(x * 37 % 256, y * 53 % 256, (x + y) * 29 % 256); }
 
-// Every pixel of `b` against what the spec says, after 565 quantisation.
-void ExpectPixels(HBITMAP b, const BmpSpec& s, const char* what) {
+// Every pixel of `b` against the picture the layout describes, after 565 quantisation.
+void ExpectPixels(HBITMAP b, const BmpLayout& s, const char* what) {
   const uint16_t* top;
   int w, h, stride;
   ASSERT_TRUE(ce::gdi::GetBitmapPixels(b, &top, &w, &h, &stride)) << what;
@@ -85,7 +85,7 @@ TEST_F(BmpFiles, EveryDepthDecodes) {
       {"rgbx.bmp", 32, 3, 3, false, false},
   };
   for (const Case& c : cases) {
-    BmpSpec s;
+    BmpLayout s;
     s.width = c.width;
     s.height = c.height;
     s.bpp = c.bpp;
@@ -116,7 +116,7 @@ TEST_F(BmpFiles, MissingAndUnreachableFilesGiveNull) {
 }
 
 TEST_F(BmpFiles, EveryTruncationFails) {
-  BmpSpec s;
+  BmpLayout s;
   s.width = 22;
   s.height = 22;
   s.bpp = 4;
@@ -135,7 +135,7 @@ TEST_F(BmpFiles, EveryTruncationFails) {
 }
 
 TEST_F(BmpFiles, MalformedHeadersFail) {
-  BmpSpec s;
+  BmpLayout s;
   s.width = 4;
   s.height = 4;
   s.bpp = 8;
@@ -189,7 +189,7 @@ TEST_F(BmpFiles, MalformedHeadersFail) {
 }
 
 TEST_F(BmpFiles, GarbledFilesNeverCrash) {
-  BmpSpec s;
+  BmpLayout s;
   s.width = 10;
   s.height = 6;
   s.bpp = 24;

@@ -102,7 +102,7 @@ void Put32(std::vector<uint8_t>& v, uint32_t x) {
 }
 
 // BITMAPINFOHEADER, masks or palette, and the pixel rows (bottom-up unless topDown).
-std::vector<uint8_t> Dib(const BmpSpec& s, int heightField) {
+std::vector<uint8_t> Dib(const BmpLayout& s, int heightField) {
   std::vector<uint8_t> v;
   Put32(v, 40);
   Put32(v, static_cast<uint32_t>(s.width));
@@ -155,7 +155,7 @@ std::vector<uint8_t> Dib(const BmpSpec& s, int heightField) {
 
 }  // namespace
 
-std::vector<uint8_t> MakeBmp(const BmpSpec& s) {
+std::vector<uint8_t> MakeBmp(const BmpLayout& s) {
   std::vector<uint8_t> dib = Dib(s, s.topDown ? -s.height : s.height);
   size_t headers = 40 + (s.bitfields565 ? 12 : 0) + (s.bpp <= 8 ? s.palette.size() * 4 : 0);
   std::vector<uint8_t> v;
@@ -171,7 +171,7 @@ std::vector<uint8_t> MakeIco(const std::vector<int>& sizes, const std::function<
                              const std::function<bool(int, int, int)>& transparent) {
   std::vector<std::vector<uint8_t>> images;
   for (int size : sizes) {
-    BmpSpec s;
+    BmpLayout s;
     s.width = size;
     s.height = size;
     s.bpp = 4;

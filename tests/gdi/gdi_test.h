@@ -44,7 +44,7 @@ uint16_t To565(COLORREF c);
 
 // A .bmp file. For 1, 4 and 8 bits `index(x, y)` picks from `palette`; for 16 and 24 bits
 // `color(x, y)` gives the colour (16 bits: 555, or 565 with bit fields when `bitfields565`).
-struct BmpSpec {
+struct BmpLayout {
   int width = 0;
   int height = 0;
   int bpp = 24;
@@ -54,7 +54,7 @@ struct BmpSpec {
   std::function<int(int, int)> index;
   std::function<COLORREF(int, int)> color;
 };
-std::vector<uint8_t> MakeBmp(const BmpSpec& spec);
+std::vector<uint8_t> MakeBmp(const BmpLayout& layout);
 
 // An .ico file holding one 4-bit image per size; pixels from `index` into the 16-colour palette,
 // `transparent(x, y)` sets the AND mask.

@@ -12,8 +12,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::string dir = argv[1];
-  bool ok = gditest::WriteFile(dir + "/picture_4bpp.bmp", gditest::MakeBmp(gditest::Picture4Spec())) &&
-            gditest::WriteFile(dir + "/picture_24bpp.bmp", gditest::MakeBmp(gditest::Picture24Spec())) &&
+  bool ok = gditest::WriteFile(dir + "/picture_4bpp.bmp", gditest::MakeBmp(gditest::Picture4Layout())) &&
+            gditest::WriteFile(dir + "/picture_24bpp.bmp", gditest::MakeBmp(gditest::Picture24Layout())) &&
             gditest::WriteFile(dir + "/two_sizes.ico", gditest::TwoSizesIco());
   if (!ok) std::fprintf(stderr, "gdi_make_testdata: cannot write into %s\n", dir.c_str());
   return ok ? 0 : 1;

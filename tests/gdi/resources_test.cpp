@@ -54,7 +54,7 @@ TEST(GdiResources, LoadBitmapDecodesThePicture) {
   for (LPCWSTR name : names) {
     HBITMAP b = LoadBitmapW(nullptr, name);
     ASSERT_NE(b, nullptr);
-    gditest::BmpSpec spec = gditest::Picture4Spec();
+    gditest::BmpLayout layout = gditest::Picture4Layout();
     const uint16_t* top;
     int w, h, stride;
     ASSERT_TRUE(ce::gdi::GetBitmapPixels(b, &top, &w, &h, &stride));
@@ -63,7 +63,7 @@ TEST(GdiResources, LoadBitmapDecodesThePicture) {
     for (int y = 0; y < h; ++y) {
       const auto* row = reinterpret_cast<const uint16_t*>(reinterpret_cast<const char*>(top) + stride * y);
       for (int x = 0; x < w; ++x)
-        ASSERT_EQ(row[x], To565(spec.palette[spec.index(x, y)])) << "at " << x << "," << y;
+        ASSERT_EQ(row[x], To565(layout.palette[layout.index(x, y)])) << "at " << x << "," << y;
     }
     // Each call makes a new bitmap for the caller to delete.
     HBITMAP again = LoadBitmapW(nullptr, name);
@@ -180,7 +180,7 @@ TEST(GdiResourceCompiler, WritesADependencyFileOfEverythingItRead) {
   std::string dir = gditest::TempFolder("rc");
   ASSERT_TRUE(gditest::WriteFile(dir + "/ids.h", std::vector<uint8_t>({'#', 'd', 'e', 'f', 'i', 'n', 'e', ' ', 'P',
                                                                         ' ', '7', '\n'})));
-  ASSERT_TRUE(gditest::WriteFile(dir + "/p.bmp", gditest::MakeBmp(gditest::Picture24Spec())));
+  ASSERT_TRUE(gditest::WriteFile(dir + "/p.bmp", gditest::MakeBmp(gditest::Picture24Layout())));
   std::string out;
   ASSERT_EQ(RunCompiler(dir, "#include \"ids.h\"\nP BITMAP \"p.bmp\"\n", &out), 0) << out;
   FILE* f = std::fopen((dir + "/out.d").c_str(), "r");

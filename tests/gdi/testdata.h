@@ -6,8 +6,8 @@
 namespace gditest {
 
 // 78 x 48, 4 bits: white background, a red square (10..29, 10..29), a blue bar in row 40.
-inline BmpSpec Picture4Spec() {
-  BmpSpec s;
+inline BmpLayout Picture4Layout() {
+  BmpLayout s;
   s.width = 78;
   s.height = 48;
   s.bpp = 4;
@@ -21,8 +21,8 @@ inline BmpSpec Picture4Spec() {
 }
 
 // 24 x 16, 24 bits: a horizontal grey ramp, green in the top-left pixel.
-inline BmpSpec Picture24Spec() {
-  BmpSpec s;
+inline BmpLayout Picture24Layout() {
+  BmpLayout s;
   s.width = 24;
   s.height = 16;
   s.bpp = 24;

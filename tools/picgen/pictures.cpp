@@ -367,7 +367,7 @@ const ButtonPicture kButtons[] = {
     {123, "bitmaps/speed_variable.bmp", SpeedVariable},
     {124, "bitmaps/reversible.bmp", Reversible},
     {125, "bitmaps/rotate_screen.bmp", RotateScreen},
-    {126, "bitmaps/specs.bmp", Specs},
+    {126, "bitmaps/gantry.bmp", Specs},
     {127, "bitmaps/temporary.bmp", Temporary},
     {128, "bitmaps/this_side.bmp", ThisSide},
     {129, "bitmaps/truvelo.bmp", Truvelo},
