@@ -20,6 +20,7 @@ extern WCHAR preferencesPath[MAX_PATH];   // programFolder + "Trapmarker.ini"
 #if defined(_WIN32) && !defined(_WIN32_WCE)
 // Desktop Windows names the wide entry wWinMain (link with -municode); CE's WinMain is wide.
 #define WinMain wWinMain
+extern "C"
 #endif
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPWSTR commandLine, int showCommand);
 BOOL InitInstance(HINSTANCE instance);

@@ -161,9 +161,17 @@ static LRESULT OnTimer(HWND, WPARAM, LPARAM) {
   return 0;
 }
 
-static LRESULT OnStylusDownOrMove(HWND window, WPARAM, LPARAM lParam) {
+static LRESULT OnStylusDown(HWND window, WPARAM, LPARAM lParam) {
   CancelCountdown();
   onStylusDown(window, LOWORD(lParam), HIWORD(lParam));
+  return 0;
+}
+
+// A pointer resting or moving over the screen without the button down is no touch.
+static LRESULT OnStylusMove(HWND window, WPARAM wParam, LPARAM lParam) {
+  if (!(wParam & MK_LBUTTON)) return 0;
+  CancelCountdown();
+  onStylusMove(window, LOWORD(lParam), HIWORD(lParam));
   return 0;
 }
 
@@ -188,8 +196,8 @@ static const MessageRoute kRoutes[] = {
     {WM_SETTINGCHANGE, OnSettingChange},
     {WM_COMMAND, OnCommand},
     {WM_TIMER, OnTimer},
-    {WM_MOUSEMOVE, OnStylusDownOrMove},
-    {WM_LBUTTONDOWN, OnStylusDownOrMove},
+    {WM_MOUSEMOVE, OnStylusMove},
+    {WM_LBUTTONDOWN, OnStylusDown},
     {WM_LBUTTONUP, OnStylusUp},
 };
 

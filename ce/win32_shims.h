@@ -7,14 +7,22 @@
 
 #ifndef _WIN32_WCE
 
-// Pocket PC shell: nothing to hide on a desktop.
+// Pocket PC shell. A desktop gives every top-level window that is not a popup a caption and a
+// frame; full screen there is a popup covering the whole screen.
 #define SHFS_SHOWTASKBAR 0x0001
 #define SHFS_HIDETASKBAR 0x0002
 #define SHFS_SHOWSIPBUTTON 0x0004
 #define SHFS_HIDESIPBUTTON 0x0008
 #define SHFS_SHOWSTARTICON 0x0010
 #define SHFS_HIDESTARTICON 0x0020
-inline BOOL SHFullScreen(HWND, DWORD) { return TRUE; }
+inline BOOL SHFullScreen(HWND window, DWORD state) {
+  if (!(state & SHFS_HIDETASKBAR)) return TRUE;
+  LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
+  LONG_PTR popup = (style & ~(LONG_PTR)(WS_CAPTION | WS_THICKFRAME | WS_SYSMENU)) | WS_POPUP;
+  if (popup != style) SetWindowLongPtrW(window, GWL_STYLE, popup);
+  return SetWindowPos(window, HWND_TOP, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+                      SWP_NOACTIVATE | SWP_FRAMECHANGED);
+}
 
 // A .bmp file as a device-independent bitmap.
 inline HBITMAP SHLoadDIBitmap(LPCWSTR path) {

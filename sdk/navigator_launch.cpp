@@ -128,7 +128,15 @@ bool FindNavigatorExecutable() {
 bool StartNavigator() {
   if (navigatorPath[0] == 0) return false;
   PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(navigatorPath, nullptr, nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr,
+  const WCHAR* path = navigatorPath;
+#if defined(_WIN32) && !defined(_WIN32_WCE)
+  // Device paths are root-relative; a desktop wants the drive they sit on (the current one).
+  WCHAR fullPath[MAX_PATH];
+  DWORD length = GetFullPathNameW(navigatorPath, MAX_PATH, fullPath, nullptr);
+  if (length == 0 || length >= MAX_PATH) return false;
+  path = fullPath;
+#endif
+  if (!CreateProcessW(path, nullptr, nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr,
                       nullptr, nullptr, &process)) {
     return false;
   }

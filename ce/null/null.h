@@ -26,6 +26,9 @@ bool StylusMove(int x, int y);
 bool StylusUp(int x, int y);
 // Down and up at one point.
 bool Tap(int x, int y);
+// A mouse pointer moving over the topmost visible window at a screen point without a button down:
+// WM_MOUSEMOVE without MK_LBUTTON, as a desktop's pointer sends it. False when no window is there.
+bool PointerHover(int x, int y);
 // A key pressed and released on the active window: WM_KEYDOWN (with ch for TranslateMessage's
 // WM_CHAR; 0 for none) and WM_KEYUP. False when no window is active.
 bool KeyPress(UINT vk, char16_t ch = 0);

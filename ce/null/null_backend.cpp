@@ -163,6 +163,16 @@ bool Use() { return UseBackend(BackendKind::Null); }
 bool StylusDown(int x, int y) { return Stylus(WM_LBUTTONDOWN, x, y); }
 bool StylusMove(int x, int y) { return Stylus(WM_MOUSEMOVE, x, y); }
 bool StylusUp(int x, int y) { return Stylus(WM_LBUTTONUP, x, y); }
+
+bool PointerHover(int x, int y) {
+  NullBackend* be = Null();
+  if (!be) return false;
+  HWND target = WindowAt(x, y);
+  RECT r;
+  if (!target || !LocalWindowRect(target, &r)) return false;
+  QueueInput(target, WM_MOUSEMOVE, 0, MAKELPARAM(x - r.left, y - r.top));
+  return true;
+}
 bool Tap(int x, int y) { return StylusDown(x, y) && StylusUp(x, y); }
 
 bool KeyPress(UINT vk, char16_t ch) {

@@ -150,7 +150,7 @@ class X11Backend final : public Backend {
                     const RECT& rect) override {
     XSetWindowAttributes a{};
     a.background_pixel = BlackPixel(dpy_, screen_);
-    a.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | Button1MotionMask | KeyPressMask |
+    a.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask |
                    KeyReleaseMask | FocusChangeMask;
     const unsigned w = static_cast<unsigned>(rect.right - rect.left > 0 ? rect.right - rect.left : 1);
     const unsigned h = static_cast<unsigned>(rect.bottom - rect.top > 0 ? rect.bottom - rect.top : 1);
@@ -551,9 +551,10 @@ class X11Backend final : public Backend {
         if (ev.xbutton.button == Button1) QueueInput(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(ev.xbutton.x, ev.xbutton.y));
         break;
       case MotionNotify:
-        if (ev.xmotion.state & Button1Mask) {  // the stylus moves only while it touches
-          QueueInput(hwnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(ev.xmotion.x, ev.xmotion.y));
-        }
+        // As on Win32, a pointer moving over the window without the button down is a move too;
+        // MK_LBUTTON tells a drag from a hover.
+        QueueInput(hwnd, WM_MOUSEMOVE, (ev.xmotion.state & Button1Mask) ? MK_LBUTTON : 0,
+                   MAKELPARAM(ev.xmotion.x, ev.xmotion.y));
         break;
       case KeyPress:
       case KeyRelease: {

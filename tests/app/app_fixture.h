@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "ce/ce.h"
-#include "tests/scripted_peer/scripted_peer.h"
+#include "tests/scripted_peer/in_process_peer.h"
 
 namespace apptest {
 

@@ -308,6 +308,17 @@ TEST_F(CaptureTest, AnyTouchStopsTheCountdownForGood) {
   EXPECT_FALSE(KillTimer(mainWindow, 1));
 }
 
+TEST_F(CaptureTest, PointerRestingOverTheScreenIsNoTouch) {
+  Put("Trapmarker.ini", "0\r\n1\r\n");
+  Run();
+  ASSERT_NE(countdownRunning, 0u);
+  RECT gatso = placeRect(1);
+  ASSERT_TRUE(ce::null::PointerHover((gatso.left + gatso.right) / 2, (gatso.top + gatso.bottom) / 2));
+  Pump();
+  EXPECT_NE(countdownRunning, 0u) << "a hover does not cancel the countdown";
+  EXPECT_EQ(pressedSlot, 0) << "nor press the button under it";
+}
+
 TEST_F(CaptureTest, TimerOptionOffStartsNoCountdown) {
   Run();
   EXPECT_EQ(countdownRunning, 0u);

@@ -12,7 +12,9 @@
 // BringNavigatorToForegroundV01 brings its window to the front; StopApplicationV01 is answered
 // and then the program ends; a reply "!exit" ends it without answering. "@window-delay <ms>" in
 // the replies file holds the window back that long.
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <cstring>
@@ -34,12 +36,20 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
+// The host folder of this executable: its replies and log files live there.
 std::string ExecutableFolder() {
+#ifdef _WIN32
+  char path[MAX_PATH];
+  DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return ".";
+  char* slash = std::strrchr(path, '\\');
+#else
   char path[4096];
   ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
   if (length <= 0) return ".";
   path[length] = 0;
   char* slash = std::strrchr(path, '/');
+#endif
   if (slash == nullptr) return ".";
   *slash = 0;
   return path;
@@ -73,7 +83,7 @@ int main(int argc, char** argv) {
   windowClass.lpfnWndProc = WindowProc;
   windowClass.lpszClassName = scripted::kWindowClass;
   if (RegisterClassW(&windowClass) == 0) return 1;
-  HWND window = CreateWindowExW(0, scripted::kWindowClass, u"Scripted Navigator", WS_VISIBLE, 0, 0,
+  HWND window = CreateWindowExW(0, scripted::kWindowClass, TEXT("Scripted Navigator"), WS_VISIBLE, 0, 0,
                                 GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
                                 nullptr, nullptr, nullptr, nullptr);
   if (window == nullptr) return 1;

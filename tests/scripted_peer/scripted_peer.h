@@ -1,7 +1,7 @@
 // A scripted navigator for tests: it answers the SDK calls folder with canned replies chosen by
 // call name and records every request it receives, all fields, in arrival order.
 //
-// In-process (null backend), for component tests:
+// In-process (null backend), for component tests (in_process_peer.h):
 //
 //   scripted::ScriptedPeer peer;                       // default replies for all 34 calls
 //   peer.SetReply("GetCurrentPositionV01", "0|1|100|200|90|50|");
@@ -20,9 +20,7 @@
 
 #include <cstdint>
 #include <map>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "ce/ce.h"
@@ -116,40 +114,6 @@ class RequestServer {
 // Writes a reply text and its NUL under the mirrored names of `request`, then the marker.
 bool WriteReply(const InboxRequest& request, const std::string& text);
 
-class ScriptedPeer {
- public:
-  explicit ScriptedPeer(const ReplyTable& replies = ReplyTable());
-  ~ScriptedPeer();
-  ScriptedPeer(const ScriptedPeer&) = delete;
-  ScriptedPeer& operator=(const ScriptedPeer&) = delete;
-
-  // Creates the navigator window and starts serving. False when either fails.
-  bool Start();
-  // Stops serving and destroys the window (if it still exists).
-  void Stop();
-
-  // The window alone, for tests that need the navigator to look present or absent.
-  bool CreateNavigatorWindow();
-  void DestroyNavigatorWindow();
-  HWND Window() const { return iWindow; }
-
-  // Changes the reply to one call name from now on.
-  void SetReply(const std::string& call, const std::string& text);
-
-  std::vector<RecordedRequest> Requests() const;
-  void ClearRequests();
-
- private:
-  void Run();
-
-  RequestServer iServer;
-  mutable std::mutex iLock;  // guards iReplies and iRequests
-  ReplyTable iReplies;
-  std::vector<RecordedRequest> iRequests;
-  std::thread iThread;
-  bool iStopping = false;
-  HWND iWindow = nullptr;
-};
 
 template <typename Respond>
 bool RequestServer::Serve(Respond&& respond) {

@@ -12,7 +12,7 @@
 #include "sdk/navigator_launch.h"
 #include "sdk/navigator_link.h"
 #include "sdk/sdk_calls.h"
-#include "tests/scripted_peer/scripted_peer.h"
+#include "tests/scripted_peer/in_process_peer.h"
 #include "tests/sdk/device_folder.h"
 
 namespace {

@@ -1,6 +1,7 @@
 // The X11 screen under Xvfb: two processes finding and activating each other's windows, stylus and
 // keys through XTest, message boxes answered from outside, and pictures on the captured screen.
 // This process runs the X11 backend itself; the other side is the probe program.
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -232,10 +233,17 @@ TEST_F(X11Test, TapAndDragReachTheWindowProcedureWithTheirPositions) {
   seen.clear();
 
   harness::Screen& screen = dev->screen();
-  screen.MoveTo(5, 5);  // the pointer moving with nothing pressed is no stylus
+  screen.MoveTo(5, 5);  // the pointer moving with nothing pressed: a move without MK_LBUTTON, as on Win32
   screen.Tap(30, 40);
   ASSERT_TRUE(PumpUntil([] { return !seen.empty() && seen.back().msg == WM_LBUTTONUP; }));
   KeepStylus();
+  std::vector<Rec> hovers;
+  for (const Rec& r : seen)
+    if (r.msg == WM_MOUSEMOVE) hovers.push_back(r);
+  ASSERT_FALSE(hovers.empty()) << "a hover reaches the window";
+  for (const Rec& r : hovers) EXPECT_EQ(r.wParam, static_cast<WPARAM>(0)) << "a hover carries no button";
+  seen.erase(std::remove_if(seen.begin(), seen.end(), [](const Rec& r) { return r.msg == WM_MOUSEMOVE; }),
+             seen.end());
   ASSERT_EQ(seen.size(), 2u) << "a tap is a down and an up";
   EXPECT_EQ(seen[0].msg, static_cast<UINT>(WM_LBUTTONDOWN));
   EXPECT_EQ(seen[0].wParam, static_cast<WPARAM>(MK_LBUTTON));
@@ -248,6 +256,8 @@ TEST_F(X11Test, TapAndDragReachTheWindowProcedureWithTheirPositions) {
   screen.Drag(10, 10, 100, 150, 6);
   ASSERT_TRUE(PumpUntil([] { return !seen.empty() && seen.back().msg == WM_LBUTTONUP; }));
   KeepStylus();
+  while (!seen.empty() && seen.front().msg == WM_MOUSEMOVE && seen.front().wParam == 0)
+    seen.erase(seen.begin());  // the pointer going to where the drag starts
   ASSERT_GE(seen.size(), 3u);
   EXPECT_EQ(seen.front().msg, static_cast<UINT>(WM_LBUTTONDOWN));
   EXPECT_EQ(seen.front().x, 10);
