@@ -24,7 +24,8 @@ namespace ce::user {
 
 enum class BackendKind { Null, X11 };
 
-// Picks the backend before the first window call. Returns false once one is already running.
+// Picks the backend before the first window call. True when none runs yet or the one running is
+// of this kind; false when a backend of the other kind already runs.
 bool UseBackend(BackendKind kind);
 
 // The backend in use (starting it by the rule above when none runs yet).
