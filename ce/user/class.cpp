@@ -3,18 +3,14 @@
 
 namespace ce::user {
 
-static char16_t Fold(char16_t c) {
-  if (c >= u'A' && c <= u'Z') return static_cast<char16_t>(c + 32);
-  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<char16_t>(c + 32);
-  return c;
-}
-
+// One folding for window names and file names: the kernel's (_wcsnicmp). A name holding a NUL
+// before its end never matches.
 bool NamesEqual(const std::u16string& a, const char16_t* b) {
-  size_t i = 0;
-  for (; i < a.size(); ++i) {
-    if (b[i] == 0 || Fold(a[i]) != Fold(b[i])) return false;
+  const size_t n = a.size();
+  for (size_t i = 0; i < n; ++i) {
+    if (b[i] == 0) return false;
   }
-  return b[i] == 0;
+  return b[n] == 0 && _wcsnicmp(a.data(), b, n) == 0;
 }
 
 static constexpr ATOM kFirstAtom = 0xC000;
