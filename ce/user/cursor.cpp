@@ -23,7 +23,9 @@ HCURSOR SetCursor(HCURSOR cursor) {
     old = core().cursor;
     core().cursor = cursor;
   }
-  int shape = !cursor ? 0 : cursor == reinterpret_cast<HCURSOR>(&waitCursor) ? 2 : 1;
+  CursorKind shape = !cursor                                            ? CursorKind::Hidden
+                      : cursor == reinterpret_cast<HCURSOR>(&waitCursor) ? CursorKind::Wait
+                                                                         : CursorKind::Arrow;
   be->SetCursorShape(shape);
   return old;
 }

@@ -29,6 +29,6 @@ void ce::user::ResetForTests() {
   }
   DropAllDcs();
   for (HWND h : natives) be->DestroyNative(h);
-  be->SetCursorShape(0);
+  be->SetCursorShape(CursorKind::Hidden);
   be->Reset();
 }
