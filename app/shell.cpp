@@ -39,6 +39,7 @@ BOOL InitInstance(HINSTANCE instance) {
   // One instance per device: a second start brings the first forward and ends.
   mainWindow = FindWindowW(className, title);
   if (mainWindow) {
+    // On CE, setting the low bit of the handle also brings the window's owned windows forward.
     SetForegroundWindow((HWND)((ULONG_PTR)mainWindow | 1));
     return FALSE;
   }

@@ -1,5 +1,6 @@
-// Run state that the screens read and the application writes: the screen, the preferences, the
-// countdown and the navigator's map folder. Everything is static and lives for the process; the
+// Run state shared by the application and the screens: the screen, the preferences, the countdown
+// and the navigator's map folder. The application writes most of it; the screens write the logical
+// size (computeLayout) and delete the memory context when the drawing objects go. Everything is static and lives for the process; the
 // start values are the ones a run begins with.
 #pragma once
 

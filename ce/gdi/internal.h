@@ -195,5 +195,10 @@ void ReleaseFontInstance(FontInstance* instance);
 
 // The font every new context starts with (the stock system font).
 Font* DefaultFont();
+// A new context in the table with the stock black pen, white brush and system font selected
+// (no bitmap yet); null with the last error set when the table is full.
+DC* NewDC();
+// The 1x1 bitmap every memory context starts with.
+Bitmap* StockBitmap();
 
 }  // namespace ce::gdi

@@ -1,4 +1,4 @@
-// Handle table, stock objects, device contexts, pens and brushes, selection and deletion.
+// Handle table, stock objects, selection, deletion and object queries.
 #include <cstdio>
 #include <mutex>
 #include <new>
@@ -176,6 +176,29 @@ Font* DefaultFont() {
   return &stockFonts[0];
 }
 
+DC* NewDC() {
+  EnsureStock();
+  DC* dc = new (std::nothrow) DC;
+  if (!dc) {
+    Fail(kErrorNotEnoughMemory);
+    return nullptr;
+  }
+  dc->kind = Kind::DC;
+  if (!AddObject(dc)) {
+    delete dc;
+    return nullptr;
+  }
+  dc->pen = &stockPens[1];
+  dc->brush = &stockBrushes[0];
+  dc->font = &stockFonts[0];
+  return dc;
+}
+
+Bitmap* StockBitmap() {
+  EnsureStock();
+  return &stockBitmap;
+}
+
 }  // namespace ce::gdi
 
 using namespace ce::gdi;
@@ -201,69 +224,6 @@ HGDIOBJ GetStockObject(int index) {
   }
 }
 
-// ---- Device contexts -------------------------------------------------------------------------
-
-namespace {
-
-DC* NewDC() {
-  EnsureStock();
-  DC* dc = new (std::nothrow) DC;
-  if (!dc) {
-    Fail(kErrorNotEnoughMemory);
-    return nullptr;
-  }
-  dc->kind = Kind::DC;
-  if (!AddObject(dc)) {
-    delete dc;
-    return nullptr;
-  }
-  dc->pen = &stockPens[1];
-  dc->brush = &stockBrushes[0];
-  dc->font = &stockFonts[0];
-  return dc;
-}
-
-}  // namespace
-
-HDC CreateCompatibleDC(HDC) {
-  DC* dc = NewDC();
-  if (!dc) return nullptr;
-  dc->bitmap = &stockBitmap;
-  dc->target = stockBitmap.surface;
-  return static_cast<HDC>(dc->handle);
-}
-
-HDC ce::gdi::CreateSurfaceDC(uint16_t* pixels, int width, int height, int strideBytes) {
-  if (!pixels || width <= 0 || height <= 0 || width > kMaxBitmapSide || height > kMaxBitmapSide ||
-      strideBytes < 2 * width) {
-    Fail(kErrorInvalidParameter);
-    return nullptr;
-  }
-  DC* dc = NewDC();
-  if (!dc) return nullptr;
-  dc->memoryDC = false;
-  dc->target.top = reinterpret_cast<uint8_t*>(pixels);
-  dc->target.step = strideBytes;
-  dc->target.width = width;
-  dc->target.height = height;
-  return static_cast<HDC>(dc->handle);
-}
-
-BOOL DeleteDC(HDC hdc) {
-  DC* dc = LookupDC(hdc);
-  if (!dc) {
-    Fail(kErrorInvalidHandle);
-    return FALSE;
-  }
-  RemoveObject(dc);
-  if (dc->bitmap && !dc->bitmap->stock) dc->bitmap->selectedInto = nullptr;
-  if (dc->bitmap) --dc->bitmap->selections;
-  --dc->pen->selections;
-  --dc->brush->selections;
-  --dc->font->selections;
-  delete dc;
-  return TRUE;
-}
 
 HGDIOBJ SelectObject(HDC hdc, HGDIOBJ handle) {
   DC* dc = LookupDC(hdc);
@@ -447,238 +407,6 @@ int GetObjectW(HGDIOBJ handle, int size, LPVOID buffer) {
   }
 }
 
-// ---- Pens and brushes ------------------------------------------------------------------------
-
-namespace {
-
-template <typename T>
-T* Register(T* object) {
-  if (!object) {
-    Fail(kErrorNotEnoughMemory);
-    return nullptr;
-  }
-  if (!AddObject(object)) {
-    delete object;
-    return nullptr;
-  }
-  return object;
-}
-
-}  // namespace
-
-HPEN CreatePen(int style, int width, COLORREF color) {
-  if (style != PS_SOLID && style != PS_NULL) {
-    if (style != PS_DASH && style != PS_DOT) {
-      Fail(kErrorInvalidParameter);
-      return nullptr;
-    }
-    NotImplemented("dashed and dotted pens (drawn solid)");
-  }
-  Pen* pen = new (std::nothrow) Pen;
-  if (pen) {
-    pen->kind = Kind::Pen;
-    pen->style = static_cast<UINT>(style);
-    pen->width = width < 0 ? 0 : (width > 1000 ? 1000 : width);
-    pen->color = color & 0xFFFFFF;
-    pen->pixel = ToPixel(color);
-  }
-  pen = Register(pen);
-  return pen ? static_cast<HPEN>(pen->handle) : nullptr;
-}
-
-HPEN CreatePenIndirect(const LOGPEN* lp) {
-  if (!lp) {
-    Fail(kErrorInvalidParameter);
-    return nullptr;
-  }
-  return CreatePen(static_cast<int>(lp->lopnStyle), lp->lopnWidth.x, lp->lopnColor);
-}
-
-HBRUSH CreateSolidBrush(COLORREF color) {
-  Brush* brush = new (std::nothrow) Brush;
-  if (brush) {
-    brush->kind = Kind::Brush;
-    brush->color = color & 0xFFFFFF;
-    brush->pixel = ToPixel(color);
-  }
-  brush = Register(brush);
-  return brush ? static_cast<HBRUSH>(brush->handle) : nullptr;
-}
-
-HBRUSH CreateBrushIndirect(const LOGBRUSH* lb) {
-  if (!lb) {
-    Fail(kErrorInvalidParameter);
-    return nullptr;
-  }
-  if (lb->lbStyle == BS_NULL) return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
-  if (lb->lbStyle != BS_SOLID) {
-    NotImplemented("hatched and pattern brushes");
-    Fail(kErrorInvalidParameter);
-    return nullptr;
-  }
-  return CreateSolidBrush(lb->lbColor);
-}
-
-// ---- Context state ---------------------------------------------------------------------------
-
-COLORREF SetTextColor(HDC hdc, COLORREF color) {
-  DC* dc = LookupDC(hdc);
-  if (!dc) return CLR_INVALID;
-  COLORREF old = dc->textColor;
-  dc->textColor = color & 0xFFFFFF;
-  return old;
-}
-
-COLORREF GetTextColor(HDC hdc) {
-  DC* dc = LookupDC(hdc);
-  return dc ? dc->textColor : CLR_INVALID;
-}
-
-COLORREF SetBkColor(HDC hdc, COLORREF color) {
-  DC* dc = LookupDC(hdc);
-  if (!dc) return CLR_INVALID;
-  COLORREF old = dc->bkColor;
-  dc->bkColor = color & 0xFFFFFF;
-  return old;
-}
-
-COLORREF GetBkColor(HDC hdc) {
-  DC* dc = LookupDC(hdc);
-  return dc ? dc->bkColor : CLR_INVALID;
-}
-
-int SetBkMode(HDC hdc, int mode) {
-  DC* dc = LookupDC(hdc);
-  if (!dc || (mode != OPAQUE && mode != TRANSPARENT)) {
-    Fail(dc ? kErrorInvalidParameter : kErrorInvalidHandle);
-    return 0;
-  }
-  int old = dc->bkMode;
-  dc->bkMode = mode;
-  return old;
-}
-
-int GetBkMode(HDC hdc) {
-  DC* dc = LookupDC(hdc);
-  return dc ? dc->bkMode : 0;
-}
-
-UINT SetTextAlign(HDC hdc, UINT align) {
-  DC* dc = LookupDC(hdc);
-  if (!dc) return GDI_ERROR;
-  UINT old = dc->textAlign;
-  dc->textAlign = align & (TA_UPDATECP | TA_CENTER | TA_BASELINE);
-  return old;
-}
-
-UINT GetTextAlign(HDC hdc) {
-  DC* dc = LookupDC(hdc);
-  return dc ? dc->textAlign : GDI_ERROR;
-}
-
-int SetPolyFillMode(HDC hdc, int mode) {
-  DC* dc = LookupDC(hdc);
-  if (!dc || (mode != ALTERNATE && mode != WINDING)) return 0;
-  int old = dc->polyFillMode;
-  dc->polyFillMode = mode;
-  return old;
-}
-
-BOOL MoveToEx(HDC hdc, int x, int y, LPPOINT previous) {
-  DC* dc = LookupDC(hdc);
-  if (!dc) return FALSE;
-  if (previous) *previous = dc->position;
-  dc->position = {ClampCoord(x), ClampCoord(y)};
-  return TRUE;
-}
-
-// ---- Clipping --------------------------------------------------------------------------------
-
-RECT ce::gdi::ClipBounds(const DC* dc) {
-  RECT r{0, 0, dc->target.width, dc->target.height};
-  if (dc->hasClip) {
-    if (dc->clip.left > r.left) r.left = dc->clip.left;
-    if (dc->clip.top > r.top) r.top = dc->clip.top;
-    if (dc->clip.right < r.right) r.right = dc->clip.right;
-    if (dc->clip.bottom < r.bottom) r.bottom = dc->clip.bottom;
-  }
-  if (r.right < r.left) r.right = r.left;
-  if (r.bottom < r.top) r.bottom = r.top;
-  return r;
-}
-
-int IntersectClipRect(HDC hdc, int left, int top, int right, int bottom) {
-  DC* dc = LookupDC(hdc);
-  if (!dc) return ERROR;
-  RECT r{ClampCoord(left), ClampCoord(top), ClampCoord(right), ClampCoord(bottom)};
-  if (r.left > r.right) std::swap(r.left, r.right);
-  if (r.top > r.bottom) std::swap(r.top, r.bottom);
-  if (dc->hasClip) {
-    if (dc->clip.left > r.left) r.left = dc->clip.left;
-    if (dc->clip.top > r.top) r.top = dc->clip.top;
-    if (dc->clip.right < r.right) r.right = dc->clip.right;
-    if (dc->clip.bottom < r.bottom) r.bottom = dc->clip.bottom;
-  }
-  dc->clip = r;
-  dc->hasClip = true;
-  RECT b = ClipBounds(dc);
-  return (b.right > b.left && b.bottom > b.top) ? SIMPLEREGION : NULLREGION;
-}
-
-int SelectClipRgn(HDC hdc, HRGN region) {
-  DC* dc = LookupDC(hdc);
-  if (!dc) return ERROR;
-  if (region) {
-    NotImplemented("clip regions (SelectClipRgn with a region)");
-    return ERROR;
-  }
-  dc->hasClip = false;
-  return SIMPLEREGION;
-}
-
-int GetClipBox(HDC hdc, LPRECT rect) {
-  DC* dc = LookupDC(hdc);
-  if (!dc || !rect) return ERROR;
-  *rect = ClipBounds(dc);
-  return (rect->right > rect->left && rect->bottom > rect->top) ? SIMPLEREGION : NULLREGION;
-}
-
-// ---- Capabilities ----------------------------------------------------------------------------
-
-int GetDeviceCaps(HDC hdc, int index) {
-  if (!LookupDC(hdc)) {
-    Fail(kErrorInvalidHandle);
-    return 0;
-  }
-  switch (index) {
-    case DRIVERVERSION:
-      return 0x400;
-    case TECHNOLOGY:
-      return DT_RASDISPLAY;
-    case HORZRES:
-      return ce::Device().screenWidth;
-    case VERTRES:
-      return ce::Device().screenHeight;
-    case HORZSIZE:
-      return ce::Device().screenWidth * 254 / 960;
-    case VERTSIZE:
-      return ce::Device().screenHeight * 254 / 960;
-    case BITSPIXEL:
-      return 16;
-    case PLANES:
-      return 1;
-    case NUMCOLORS:
-      return -1;
-    case RASTERCAPS:
-      return RC_BITBLT | RC_DI_BITMAP | RC_STRETCHBLT;
-    case LOGPIXELSX:
-    case LOGPIXELSY:
-      return 96;
-    default:
-      return 0;
-  }
-}
-
 // ---- Pixel access for the stand-in -----------------------------------------------------------
 
 bool ce::gdi::GetBitmapPixels(HBITMAP handle, const uint16_t** topRow, int* width, int* height,
@@ -689,15 +417,5 @@ bool ce::gdi::GetBitmapPixels(HBITMAP handle, const uint16_t** topRow, int* widt
   if (width) *width = b->surface.width;
   if (height) *height = b->surface.height;
   if (strideBytes) *strideBytes = static_cast<int>(b->surface.step);
-  return true;
-}
-
-bool ce::gdi::GetDCPixels(HDC hdc, const uint16_t** topRow, int* width, int* height, int* strideBytes) {
-  DC* dc = LookupDC(hdc);
-  if (!dc) return false;
-  if (topRow) *topRow = dc->target.Row(0);
-  if (width) *width = dc->target.width;
-  if (height) *height = dc->target.height;
-  if (strideBytes) *strideBytes = static_cast<int>(dc->target.step);
   return true;
 }

@@ -74,9 +74,9 @@ class NullBackend final : public Backend {
   bool ForeignExists(HWND) override { return false; }
   bool ForeignShow(HWND, int) override { return false; }
   bool ForeignPost(HWND, UINT, WPARAM, LPARAM) override { return false; }
-  void SetCursorShape(int shape) override {
+  void SetCursorShape(ce::user::CursorKind shape) override {
     std::lock_guard<std::mutex> lock(mu);
-    cursorShape = shape;
+    cursorShape = static_cast<int>(shape);
   }
   bool AnswerMessageBox(HWND owner, const char16_t* text, const char16_t* caption, UINT type, int* answer) override {
     std::lock_guard<std::mutex> lock(mu);

@@ -24,7 +24,11 @@ namespace ce::user {
 
 enum class BackendKind { Null, X11 };
 
-// Picks the backend before the first window call. Returns false once one is already running.
+// The pointer shape over this process's windows (the values are what ce::null::CursorShape reports).
+enum class CursorKind { Hidden = 0, Arrow = 1, Wait = 2 };
+
+// Picks the backend before the first window call. True when none runs yet or the one running is
+// of this kind; false when a backend of the other kind already runs.
 bool UseBackend(BackendKind kind);
 
 // The backend in use (starting it by the rule above when none runs yet).
@@ -74,8 +78,8 @@ class Backend {
   virtual bool ForeignExists(HWND hwnd) = 0;
   virtual bool ForeignShow(HWND hwnd, int cmd) = 0;
   virtual bool ForeignPost(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) = 0;
-  // Called by SetCursor: 0 none, 1 arrow, 2 wait.
-  virtual void SetCursorShape(int shape) = 0;
+  // Called by SetCursor and ResetForTests.
+  virtual void SetCursorShape(CursorKind shape) = 0;
   // Called by MessageBoxW first: true (with *answer set) when the backend answers the box itself.
   virtual bool AnswerMessageBox(HWND owner, const char16_t* text, const char16_t* caption, UINT type,
                                 int* answer) = 0;

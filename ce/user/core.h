@@ -104,6 +104,9 @@ DWORD TickMs();
 
 // Internal steps shared between files.
 LRESULT CallProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+// Finds a class by name or by the atom RegisterClassW returned; call with core().mu held.
+ClassEntry* FindClassLocked(LPCWSTR name);
+void RaiseLocked(HWND hwnd);             // puts a local window on top of the stacking; mu held
 void ActivateLocal(HWND hwnd);           // moves the activation to hwnd (may be NULL) with WM_ACTIVATE
 void InvalidateAllLocked(Window* w, bool erase);
 void KillTimersOfLocked(HWND hwnd);

@@ -1,79 +1,13 @@
-// Window classes, windows, activation, search, cursors and the backend choice.
+// Windows: handles, creation and destruction, showing, moving, text, long values and search.
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "ce/device.h"
 #include "ce/user/core.h"
-#include "ce/user/factories.h"
 
 namespace ce::user {
 
 static_assert(sizeof(void*) == 8, "foreign window handles carry the native id above bit 40");
-
-Core& core() {
-  static Core* c = new Core();  // never destroyed: procedures may run during static destruction
-  return *c;
-}
-
-DWORD TickMs() {
-  static const Clock::time_point start = Clock::now();
-  return static_cast<DWORD>(
-      std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
-}
-
-// ---- backend choice ----
-
-namespace {
-
-std::mutex backendMu;
-Backend* backend = nullptr;
-bool chosen = false;
-BackendKind chosenKind = BackendKind::Null;
-
-BackendKind KindFromEnvironment() {
-  const char* forced = std::getenv("CE_BACKEND");
-  if (forced && std::strcmp(forced, "null") == 0) return BackendKind::Null;
-  if (forced && std::strcmp(forced, "x11") == 0) return BackendKind::X11;
-  if (forced && *forced) std::fprintf(stderr, "ce: CE_BACKEND=%s is neither null nor x11; ignored\n", forced);
-  const char* display = std::getenv("DISPLAY");
-  return (display && *display) ? BackendKind::X11 : BackendKind::Null;
-}
-
-}  // namespace
-
-bool UseBackend(BackendKind kind) {
-  std::lock_guard<std::mutex> lock(backendMu);
-  if (backend) return kind == chosenKind;
-  chosen = true;
-  chosenKind = kind;
-  return true;
-}
-
-Backend* ActiveBackend() {
-  {
-    std::lock_guard<std::mutex> lock(backendMu);
-    if (backend) return backend;
-    if (!chosen) chosenKind = KindFromEnvironment();
-    chosen = true;
-    std::unique_ptr<Backend> made = chosenKind == BackendKind::X11 ? MakeX11Backend() : MakeNullBackend();
-    if (!made->Open()) {
-      const char* display = std::getenv("DISPLAY");
-      std::fprintf(stderr, "ce: cannot open the device screen (DISPLAY=%s); start an X server or set CE_BACKEND=null\n",
-                   display ? display : "");
-      std::exit(2);
-    }
-    backend = made.release();  // lives for the process, like the display connection
-  }
-  EnsureMessageBoxHandler();
-  return backend;
-}
-
-BackendKind CurrentBackend() {
-  ActiveBackend();
-  return chosenKind;
-}
 
 // ---- handles ----
 
@@ -143,40 +77,6 @@ LRESULT CallProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   return proc ? proc(hwnd, msg, wParam, lParam) : 0;
 }
 
-// ---- names ----
-
-static char16_t Fold(char16_t c) {
-  if (c >= u'A' && c <= u'Z') return static_cast<char16_t>(c + 32);
-  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<char16_t>(c + 32);
-  return c;
-}
-
-bool NamesEqual(const std::u16string& a, const char16_t* b) {
-  size_t i = 0;
-  for (; i < a.size(); ++i) {
-    if (b[i] == 0 || Fold(a[i]) != Fold(b[i])) return false;
-  }
-  return b[i] == 0;
-}
-
-static constexpr ATOM kFirstAtom = 0xC000;
-
-// Finds a class by name or by the atom RegisterClassW returned; call with the lock held.
-static ClassEntry* FindClassLocked(LPCWSTR name) {
-  auto& classes = core().classes;
-  if (!name) return nullptr;
-  if (IS_INTRESOURCE(name)) {
-    size_t atom = reinterpret_cast<uintptr_t>(name);
-    if (atom < kFirstAtom || atom - kFirstAtom >= classes.size()) return nullptr;
-    ClassEntry& e = classes[atom - kFirstAtom];
-    return e.name.empty() ? nullptr : &e;
-  }
-  for (auto& e : classes) {
-    if (!e.name.empty() && NamesEqual(e.name, name)) return &e;
-  }
-  return nullptr;
-}
-
 static std::u16string CopyText(LPCWSTR text) {
   return text && !IS_INTRESOURCE(text) ? std::u16string(text) : std::u16string();
 }
@@ -185,38 +85,6 @@ static std::u16string CopyText(LPCWSTR text) {
 
 // The Win32 calls live in the global namespace, as the programs call them.
 using namespace ce::user;
-
-// ---- classes ----
-
-ATOM RegisterClassW(const WNDCLASSW* wc) {
-  if (!wc || !wc->lpfnWndProc || !wc->lpszClassName || IS_INTRESOURCE(wc->lpszClassName) ||
-      !wc->lpszClassName[0] || wc->cbWndExtra < 0 || wc->cbWndExtra > 4096) {
-    return 0;
-  }
-  ActiveBackend();
-  std::lock_guard<std::mutex> lock(core().mu);
-  if (FindClassLocked(wc->lpszClassName)) return 0;  // already registered, as Windows answers
-  auto& classes = core().classes;
-  size_t slot = 0;
-  while (slot < classes.size() && !classes[slot].name.empty()) ++slot;
-  if (slot == classes.size()) classes.emplace_back();
-  classes[slot].name = wc->lpszClassName;
-  classes[slot].wc = *wc;
-  classes[slot].wc.lpszClassName = nullptr;  // the caller's text need not outlive the call
-  classes[slot].wc.lpszMenuName = nullptr;
-  return static_cast<ATOM>(kFirstAtom + slot);
-}
-
-BOOL UnregisterClassW(LPCWSTR className, HINSTANCE) {
-  std::lock_guard<std::mutex> lock(core().mu);
-  ClassEntry* e = FindClassLocked(className);
-  if (!e) return FALSE;
-  for (auto& [handle, w] : core().windows) {
-    if (NamesEqual(w->className, e->name.c_str())) return FALSE;  // still in use
-  }
-  e->name.clear();
-  return TRUE;
-}
 
 // ---- windows ----
 
@@ -229,7 +97,7 @@ static std::shared_ptr<Frame> MakeFrame(int width, int height) {
   return f;
 }
 
-static void RaiseLocked(HWND hwnd) {
+void ce::user::RaiseLocked(HWND hwnd) {
   auto& s = core().stacking;
   for (size_t i = 0; i < s.size(); ++i) {
     if (s[i] == hwnd) {
@@ -635,143 +503,3 @@ HWND FindWindowW(LPCWSTR className, LPCWSTR windowName) {
   }
   return be->FindForeign(className, windowName);
 }
-
-// ---- activation and foreground ----
-
-void ce::user::ActivateLocal(HWND hwnd) {
-  HWND old;
-  {
-    std::lock_guard<std::mutex> lock(core().mu);
-    if (hwnd && !FindLocked(hwnd)) return;
-    old = core().active;
-    if (old == hwnd) return;
-    core().active = hwnd;
-    if (hwnd) RaiseLocked(hwnd);
-  }
-  if (old) CallProc(old, WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, 0), reinterpret_cast<LPARAM>(hwnd));
-  if (hwnd) CallProc(hwnd, WM_ACTIVATE, MAKEWPARAM(WA_ACTIVE, 0), reinterpret_cast<LPARAM>(old));
-}
-
-void ce::user::NativeFocus(HWND hwnd, bool gained) {
-  if (gained) {
-    ActivateLocal(hwnd);
-    return;
-  }
-  {
-    std::lock_guard<std::mutex> lock(core().mu);
-    if (core().active != hwnd) return;  // already moved on inside this process
-  }
-  ActivateLocal(nullptr);
-}
-
-BOOL SetForegroundWindow(HWND hwnd) {
-  Backend* be = ActiveBackend();
-  hwnd = Normalize(hwnd);
-  if (!hwnd) return FALSE;
-  if (IsForeignHandle(hwnd)) return be->SetForeground(hwnd) ? TRUE : FALSE;
-  {
-    std::lock_guard<std::mutex> lock(core().mu);
-    Window* w = FindLocked(hwnd);
-    if (!w || w->destroying) return FALSE;
-  }
-  ActivateLocal(hwnd);
-  be->SetForeground(hwnd);
-  return TRUE;
-}
-
-HWND GetForegroundWindow(void) { return ActiveBackend()->GetForeground(); }
-
-HWND GetActiveWindow(void) { return ActiveLocalWindow(); }
-
-// ---- cursors, metrics, shell ----
-
-namespace {
-int arrowCursor;
-int waitCursor;
-}  // namespace
-
-HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name) {
-  if (instance || !IS_INTRESOURCE(name)) return nullptr;  // the programs carry no cursor resources
-  if (name == IDC_ARROW) return reinterpret_cast<HCURSOR>(&arrowCursor);
-  if (name == IDC_WAIT) return reinterpret_cast<HCURSOR>(&waitCursor);
-  return nullptr;
-}
-
-HCURSOR SetCursor(HCURSOR cursor) {
-  Backend* be = ActiveBackend();
-  HCURSOR old;
-  {
-    std::lock_guard<std::mutex> lock(core().mu);
-    old = core().cursor;
-    core().cursor = cursor;
-  }
-  int shape = !cursor ? 0 : cursor == reinterpret_cast<HCURSOR>(&waitCursor) ? 2 : 1;
-  be->SetCursorShape(shape);
-  return old;
-}
-
-HCURSOR GetCursor(void) {
-  std::lock_guard<std::mutex> lock(core().mu);
-  return core().cursor;
-}
-
-int GetSystemMetrics(int index) {
-  switch (index) {
-    case SM_CXSCREEN: return ce::Device().screenWidth;
-    case SM_CYSCREEN: return ce::Device().screenHeight;
-    default: return 0;
-  }
-}
-
-BOOL SHFullScreen(HWND hwnd, DWORD state) {
-  constexpr DWORD kKnown = SHFS_SHOWTASKBAR | SHFS_HIDETASKBAR | SHFS_SHOWSIPBUTTON | SHFS_HIDESIPBUTTON |
-                           SHFS_SHOWSTARTICON | SHFS_HIDESTARTICON;
-  if (state & ~kKnown) return FALSE;
-  std::lock_guard<std::mutex> lock(core().mu);
-  Window* w = FindLocked(Normalize(hwnd));
-  if (!w) return FALSE;
-  // There is no task bar, input panel or Start icon on this screen: remember what was asked.
-  w->fullScreen = state;
-  return TRUE;
-}
-
-bool ce::user::FullScreenState(HWND hwnd, DWORD* state) {
-  std::lock_guard<std::mutex> lock(core().mu);
-  Window* w = FindLocked(hwnd);
-  if (!w) return false;
-  *state = w->fullScreen;
-  return true;
-}
-
-// ---- tests ----
-
-void ce::user::ResetForTests() {
-  Backend* be = ActiveBackend();
-  std::vector<HWND> natives;
-  std::map<uintptr_t, std::unique_ptr<Window>> dead;
-  {
-    std::lock_guard<std::mutex> lock(core().mu);
-    Core& c = core();
-    for (auto& [handle, w] : c.windows) {
-      if (w->native) natives.push_back(w->hwnd);
-    }
-    dead.swap(c.windows);
-    c.classes.clear();
-    c.stacking.clear();
-    c.posted.clear();
-    c.input.clear();
-    c.quitPending = false;
-    c.quitCode = 0;
-    c.timers.clear();
-    c.active = nullptr;
-    c.modal.clear();
-    c.lastKey = MSG{};
-    c.lastKeyChar = 0;
-    c.cursor = nullptr;
-  }
-  DropAllDcs();
-  for (HWND h : natives) be->DestroyNative(h);
-  be->SetCursorShape(0);
-  be->Reset();
-}
-

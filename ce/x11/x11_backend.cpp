@@ -179,7 +179,7 @@ class X11Backend final : public Backend {
     long pid = getpid();
     XChangeProperty(dpy_, xid, netWmPid_, XA_CARDINAL, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&pid), 1);
     SetTitle(xid, title);
-    if (cursorShape_) XDefineCursor(dpy_, xid, CursorFor(cursorShape_));
+    if (cursorShape_ != CursorKind::Hidden) XDefineCursor(dpy_, xid, CursorFor(cursorShape_));
     natives_[hwnd] = Native{xid, {}};
     byXid_[xid] = hwnd;
     XFlush(dpy_);
@@ -358,10 +358,10 @@ class X11Backend final : public Backend {
     return !trap.Failed() && sent;
   }
 
-  void SetCursorShape(int shape) override {
+  void SetCursorShape(CursorKind shape) override {
     cursorShape_ = shape;
     for (auto& [hwnd, n] : natives_) {
-      if (shape) {
+      if (shape != CursorKind::Hidden) {
         XDefineCursor(dpy_, n.xid, CursorFor(shape));
       } else {
         XUndefineCursor(dpy_, n.xid);
@@ -406,9 +406,10 @@ class X11Backend final : public Backend {
     return it != byXid_.end() ? it->second : MakeForeignHandle(static_cast<uint32_t>(client));
   }
 
-  Cursor CursorFor(int shape) {
-    Cursor& c = shape == 2 ? waitCursor_ : arrowCursor_;
-    if (!c) c = XCreateFontCursor(dpy_, shape == 2 ? XC_watch : XC_left_ptr);
+  Cursor CursorFor(CursorKind shape) {
+    const bool wait = shape == CursorKind::Wait;
+    Cursor& c = wait ? waitCursor_ : arrowCursor_;
+    if (!c) c = XCreateFontCursor(dpy_, wait ? XC_watch : XC_left_ptr);
     return c;
   }
 
@@ -601,7 +602,7 @@ class X11Backend final : public Backend {
   Atom wmProtocols_ = 0, wmDelete_ = 0, netWmName_ = 0, utf8_ = 0, cePost_ = 0, netWmPid_ = 0;
   Atom dialogText_ = 0, dialogButtons_ = 0;
   int wakeFd_ = -1;
-  int cursorShape_ = 0;
+  CursorKind cursorShape_ = CursorKind::Hidden;
   Cursor arrowCursor_ = 0, waitCursor_ = 0;
   std::map<HWND, Native> natives_;
   std::map<::Window, HWND> byXid_;

@@ -129,6 +129,30 @@ TEST_F(WindowTest, FindWindowMatchesClassTitleOrBothIgnoringCase) {
   EXPECT_EQ(FindWindowW(u"TestWnd", u"Trapmarker"), nullptr) << "a destroyed window is not found";
 }
 
+TEST_F(WindowTest, FindWindowFoldsTitlesLikeFileNames) {
+  struct Case {
+    const char16_t* title;  // as the window was made
+    const char16_t* asked;  // as FindWindowW is asked
+    bool found;
+  } cases[] = {
+      {u"\u00C9cran", u"\u00E9CRAN", true},          // Latin-1
+      {u"\u0141\u00F3d\u017A", u"\u0142\u00D3D\u0179", true},  // Latin Extended-A
+      {u"\u0391\u03B8\u03AE\u03BD\u03B1", u"\u03B1\u0398\u03AE\u039D\u0391", true},  // Greek
+      {u"\u041C\u043E\u0441\u043A\u0432\u0430", u"\u043C\u041E\u0421\u041A\u0412\u0410", true},  // Cyrillic
+      {u"\u0401\u0436", u"\u0451\u0416", true},      // Cyrillic beyond the basic capitals
+      {u"x\u00D7y", u"x\u00F7y", false},              // multiply and divide signs are not a pair
+      {u"Ab", u"Abc", false},
+  };
+  for (const Case& c : cases) {
+    HWND w = MakeWindow(c.title);
+    EXPECT_EQ(FindWindowW(nullptr, c.asked) == w, c.found)
+        << "title " << ce::ToUtf8(c.title) << " asked as " << ce::ToUtf8(c.asked) << ": expected "
+        << (c.found ? "found" : "not found");
+    EXPECT_EQ(_wcsicmp(c.title, c.asked) == 0, c.found) << "file names fold the same way";
+    DestroyWindow(w);
+  }
+}
+
 TEST_F(WindowTest, ClassesRegisterOnceAndAtomsNameThem) {
   WNDCLASSW wc{};
   wc.lpfnWndProc = RecordingProc;

@@ -1,0 +1,218 @@
+// Device contexts: creation and deletion, drawing state, clipping and capabilities.
+#include <utility>
+
+#include "ce/device.h"
+#include "ce/gdi/internal.h"
+#include "ce/gdi/surface.h"
+#include "ce/kernel.h"
+
+using namespace ce::gdi;
+
+HDC CreateCompatibleDC(HDC) {
+  DC* dc = NewDC();
+  if (!dc) return nullptr;
+  dc->bitmap = StockBitmap();
+  dc->target = dc->bitmap->surface;
+  return static_cast<HDC>(dc->handle);
+}
+
+HDC ce::gdi::CreateSurfaceDC(uint16_t* pixels, int width, int height, int strideBytes) {
+  if (!pixels || width <= 0 || height <= 0 || width > kMaxBitmapSide || height > kMaxBitmapSide ||
+      strideBytes < 2 * width) {
+    Fail(kErrorInvalidParameter);
+    return nullptr;
+  }
+  DC* dc = NewDC();
+  if (!dc) return nullptr;
+  dc->memoryDC = false;
+  dc->target.top = reinterpret_cast<uint8_t*>(pixels);
+  dc->target.step = strideBytes;
+  dc->target.width = width;
+  dc->target.height = height;
+  return static_cast<HDC>(dc->handle);
+}
+
+BOOL DeleteDC(HDC hdc) {
+  DC* dc = LookupDC(hdc);
+  if (!dc) {
+    Fail(kErrorInvalidHandle);
+    return FALSE;
+  }
+  RemoveObject(dc);
+  if (dc->bitmap && !dc->bitmap->stock) dc->bitmap->selectedInto = nullptr;
+  if (dc->bitmap) --dc->bitmap->selections;
+  --dc->pen->selections;
+  --dc->brush->selections;
+  --dc->font->selections;
+  delete dc;
+  return TRUE;
+}
+// ---- Context state ---------------------------------------------------------------------------
+
+COLORREF SetTextColor(HDC hdc, COLORREF color) {
+  DC* dc = LookupDC(hdc);
+  if (!dc) return CLR_INVALID;
+  COLORREF old = dc->textColor;
+  dc->textColor = color & 0xFFFFFF;
+  return old;
+}
+
+COLORREF GetTextColor(HDC hdc) {
+  DC* dc = LookupDC(hdc);
+  return dc ? dc->textColor : CLR_INVALID;
+}
+
+COLORREF SetBkColor(HDC hdc, COLORREF color) {
+  DC* dc = LookupDC(hdc);
+  if (!dc) return CLR_INVALID;
+  COLORREF old = dc->bkColor;
+  dc->bkColor = color & 0xFFFFFF;
+  return old;
+}
+
+COLORREF GetBkColor(HDC hdc) {
+  DC* dc = LookupDC(hdc);
+  return dc ? dc->bkColor : CLR_INVALID;
+}
+
+int SetBkMode(HDC hdc, int mode) {
+  DC* dc = LookupDC(hdc);
+  if (!dc || (mode != OPAQUE && mode != TRANSPARENT)) {
+    Fail(dc ? kErrorInvalidParameter : kErrorInvalidHandle);
+    return 0;
+  }
+  int old = dc->bkMode;
+  dc->bkMode = mode;
+  return old;
+}
+
+int GetBkMode(HDC hdc) {
+  DC* dc = LookupDC(hdc);
+  return dc ? dc->bkMode : 0;
+}
+
+UINT SetTextAlign(HDC hdc, UINT align) {
+  DC* dc = LookupDC(hdc);
+  if (!dc) return GDI_ERROR;
+  UINT old = dc->textAlign;
+  dc->textAlign = align & (TA_UPDATECP | TA_CENTER | TA_BASELINE);
+  return old;
+}
+
+UINT GetTextAlign(HDC hdc) {
+  DC* dc = LookupDC(hdc);
+  return dc ? dc->textAlign : GDI_ERROR;
+}
+
+int SetPolyFillMode(HDC hdc, int mode) {
+  DC* dc = LookupDC(hdc);
+  if (!dc || (mode != ALTERNATE && mode != WINDING)) return 0;
+  int old = dc->polyFillMode;
+  dc->polyFillMode = mode;
+  return old;
+}
+
+BOOL MoveToEx(HDC hdc, int x, int y, LPPOINT previous) {
+  DC* dc = LookupDC(hdc);
+  if (!dc) return FALSE;
+  if (previous) *previous = dc->position;
+  dc->position = {ClampCoord(x), ClampCoord(y)};
+  return TRUE;
+}
+
+// ---- Clipping --------------------------------------------------------------------------------
+
+RECT ce::gdi::ClipBounds(const DC* dc) {
+  RECT r{0, 0, dc->target.width, dc->target.height};
+  if (dc->hasClip) {
+    if (dc->clip.left > r.left) r.left = dc->clip.left;
+    if (dc->clip.top > r.top) r.top = dc->clip.top;
+    if (dc->clip.right < r.right) r.right = dc->clip.right;
+    if (dc->clip.bottom < r.bottom) r.bottom = dc->clip.bottom;
+  }
+  if (r.right < r.left) r.right = r.left;
+  if (r.bottom < r.top) r.bottom = r.top;
+  return r;
+}
+
+int IntersectClipRect(HDC hdc, int left, int top, int right, int bottom) {
+  DC* dc = LookupDC(hdc);
+  if (!dc) return ERROR;
+  RECT r{ClampCoord(left), ClampCoord(top), ClampCoord(right), ClampCoord(bottom)};
+  if (r.left > r.right) std::swap(r.left, r.right);
+  if (r.top > r.bottom) std::swap(r.top, r.bottom);
+  if (dc->hasClip) {
+    if (dc->clip.left > r.left) r.left = dc->clip.left;
+    if (dc->clip.top > r.top) r.top = dc->clip.top;
+    if (dc->clip.right < r.right) r.right = dc->clip.right;
+    if (dc->clip.bottom < r.bottom) r.bottom = dc->clip.bottom;
+  }
+  dc->clip = r;
+  dc->hasClip = true;
+  RECT b = ClipBounds(dc);
+  return (b.right > b.left && b.bottom > b.top) ? SIMPLEREGION : NULLREGION;
+}
+
+int SelectClipRgn(HDC hdc, HRGN region) {
+  DC* dc = LookupDC(hdc);
+  if (!dc) return ERROR;
+  if (region) {
+    NotImplemented("clip regions (SelectClipRgn with a region)");
+    return ERROR;
+  }
+  dc->hasClip = false;
+  return SIMPLEREGION;
+}
+
+int GetClipBox(HDC hdc, LPRECT rect) {
+  DC* dc = LookupDC(hdc);
+  if (!dc || !rect) return ERROR;
+  *rect = ClipBounds(dc);
+  return (rect->right > rect->left && rect->bottom > rect->top) ? SIMPLEREGION : NULLREGION;
+}
+
+// ---- Capabilities ----------------------------------------------------------------------------
+
+int GetDeviceCaps(HDC hdc, int index) {
+  if (!LookupDC(hdc)) {
+    Fail(kErrorInvalidHandle);
+    return 0;
+  }
+  switch (index) {
+    case DRIVERVERSION:
+      return 0x400;
+    case TECHNOLOGY:
+      return DT_RASDISPLAY;
+    case HORZRES:
+      return ce::Device().screenWidth;
+    case VERTRES:
+      return ce::Device().screenHeight;
+    case HORZSIZE:
+      return ce::Device().screenWidth * 254 / 960;
+    case VERTSIZE:
+      return ce::Device().screenHeight * 254 / 960;
+    case BITSPIXEL:
+      return 16;
+    case PLANES:
+      return 1;
+    case NUMCOLORS:
+      return -1;
+    case RASTERCAPS:
+      return RC_BITBLT | RC_DI_BITMAP | RC_STRETCHBLT;
+    case LOGPIXELSX:
+    case LOGPIXELSY:
+      return 96;
+    default:
+      return 0;
+  }
+}
+
+bool ce::gdi::GetDCPixels(HDC hdc, const uint16_t** topRow, int* width, int* height, int* strideBytes) {
+  DC* dc = LookupDC(hdc);
+  if (!dc) return false;
+  if (topRow) *topRow = dc->target.Row(0);
+  if (width) *width = dc->target.width;
+  if (height) *height = dc->target.height;
+  if (strideBytes) *strideBytes = static_cast<int>(dc->target.step);
+  return true;
+}
