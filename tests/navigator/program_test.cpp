@@ -162,4 +162,32 @@ TEST_F(ProgramTest, KilledWhileWritingLosesNoAcknowledgedPoint) {
   std::cout << "acknowledged before the kill: " << total << " points\n";
 }
 
+// Hostile files met by the real program: a track with elements nested out of place, a category
+// file damaged in its middle. The navigator starts, keeps serving and leaves the file as it was.
+TEST_F(ProgramTest, OddTrackAndDamagedCategoryFileLeaveTheNavigatorServing) {
+  navtest::WriteFile(device.Host("Program Files/Navigator/demotown.gpx"),
+                     "<gpx><trk><trkseg><trkpt lat='52.1' lon='-1.5'><time>2024-05-01T09:00:00Z"
+                     "<trkpt lat='52.2' lon='-1.4'/></time></trkpt>"
+                     "<trkpt lat='52.2' lon='-1.5'><trkpt lat='1' lon='1'/></trkpt></trkseg></trk></gpx>");
+  std::string bytes;
+  for (int i = 0; i < 52; i++) bytes += nav::EncodeOv2Point({i, i}, "point " + std::to_string(i));
+  bytes[2 * nav::EncodeOv2Point({0, 0}, "point 0").size() + 2] = '\x07';
+  const std::string path = device.MapFolder() + "Damaged.ov2";
+  navtest::WriteFile(path, bytes);
+  StartNavigator();
+  navtest::TestClient client;
+  client.SetServerPid(server);
+  Fields reply;
+  ASSERT_TRUE(client.Exchange({"GetCurrentPositionV01"}, reply)) << navtest::ReadFile(log);
+  ASSERT_FALSE(reply.empty());
+  EXPECT_EQ(reply[0], "0") << "the track gives a fix";
+  ASSERT_TRUE(client.Exchange({"AddPoiV01", "Damaged", "1", "2", "refused", ""}, reply));
+  ASSERT_FALSE(reply.empty());
+  EXPECT_NE(reply[0], "0") << "an add to a damaged file is refused";
+  EXPECT_EQ(navtest::ReadFile(path), bytes) << "byte for byte as it was";
+  EXPECT_NE(navtest::ReadFile(log).find("Damaged.ov2"), std::string::npos) << navtest::ReadFile(log);
+  ASSERT_TRUE(client.Exchange({"AddPoiV01", "Fresh", "1", "2", "kept", ""}, reply));
+  EXPECT_EQ(reply, Fields{"0"});
+}
+
 }  // namespace
