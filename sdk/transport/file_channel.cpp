@@ -248,8 +248,13 @@ HANDLE WatchCallsFolder() {
 
 void ForgetCallsFolderWatch() { tCallsWatch.Close(); }
 
-void ReadMessageText(SdkFile& file, SdkMessage* message) {
+bool ReadMessageText(SdkFile& file, SdkMessage* message) {
   const uint32_t size = file.Size();
+  if (size > kSdkMaxMessageBytes) {
+    message->Clear();
+    message->Buffer()[0] = '\0';
+    return false;
+  }
   int32_t region = SdkMessage::kInlineSize;
   if (size >= static_cast<uint32_t>(SdkMessage::kInlineSize - 1)) {
     // A large text gets a heap buffer of size + 1. If that cannot be had, the message falls back
@@ -266,6 +271,7 @@ void ReadMessageText(SdkFile& file, SdkMessage* message) {
   buffer[0] = '\0';  // an empty or unreadable file leaves an empty text, not the previous one
   if (file.ReadLine(buffer, region) < 0) buffer[0] = '\0';
   buffer[region - 1] = '\0';
+  return true;
 }
 
 bool FileChannel::WaitForReplyMarker(const ReplyTicket* ticket) {
