@@ -85,8 +85,9 @@ class SdkFile;
 // Reads an open channel file into `message` as a reply is read: a text under 1023 bytes into the
 // current buffer, a larger one into a reserved buffer of size + 1 (or, when that cannot be had,
 // as much as the inline buffer holds); up to the first line feed; always NUL-terminated; not
-// split. An empty or unreadable file leaves an empty text. A file over kSdkMaxMessageBytes is
-// not read at all (false, empty text): no peer makes us hold more than that.
+// split. An empty or unreadable file leaves an empty text. A file over kSdkMaxMessageBytes gets
+// no heap buffer (no peer makes us hold more than that): it is read only as far as the inline
+// buffer holds, and the result is false so that a server can refuse it.
 constexpr uint32_t kSdkMaxMessageBytes = 1u << 20;
 bool ReadMessageText(SdkFile& file, SdkMessage* message);
 
