@@ -15,6 +15,8 @@ struct GpxState {
   XML_Parser parser = nullptr;
   std::vector<TrackPoint> track, route;
   std::vector<TrackPoint>* current = nullptr;  // the point list whose last entry is open
+  int depth = 0;       // of the element being read
+  int pointDepth = 0;  // of the open point; its time is the element one deeper
   bool inTime = false;
   std::string timeText;
   std::string error;
@@ -38,8 +40,11 @@ void Fail(GpxState& s, const std::string& why) {
 void XMLCALL OnStart(void* data, const char* name, const char** attrs) {
   auto& s = *static_cast<GpxState*>(data);
   const char* local = LocalName(name);
+  s.depth++;
   bool trk = std::strcmp(local, "trkpt") == 0, rte = std::strcmp(local, "rtept") == 0;
-  if (trk || rte) {
+  // Elements nested where GPX does not put them (a point inside a point, a point or a time
+  // inside a time) are read as nothing.
+  if ((trk || rte) && !s.current && !s.inTime) {
     double lat = 0, lon = 0;
     bool haveLat = false, haveLon = false;
     for (int i = 0; attrs[i]; i += 2) {
@@ -52,7 +57,8 @@ void XMLCALL OnStart(void* data, const char* name, const char** attrs) {
     }
     s.current = trk ? &s.track : &s.route;
     s.current->push_back({FromDegrees(lat, lon), -1});
-  } else if (std::strcmp(local, "time") == 0 && s.current) {
+    s.pointDepth = s.depth;
+  } else if (std::strcmp(local, "time") == 0 && s.current && !s.inTime && s.depth == s.pointDepth + 1) {
     s.inTime = true;
     s.timeText.clear();
   }
@@ -61,7 +67,8 @@ void XMLCALL OnStart(void* data, const char* name, const char** attrs) {
 void XMLCALL OnEnd(void* data, const char* name) {
   auto& s = *static_cast<GpxState*>(data);
   const char* local = LocalName(name);
-  if (std::strcmp(local, "time") == 0 && s.inTime) {
+  const int depth = s.depth--;
+  if (std::strcmp(local, "time") == 0 && s.inTime && s.current && depth == s.pointDepth + 1) {
     s.inTime = false;
     double t;
     if (!ParseIsoTime(Trim(s.timeText), t)) {
@@ -69,7 +76,8 @@ void XMLCALL OnEnd(void* data, const char* name) {
       return;
     }
     s.current->back().time = t;
-  } else if (std::strcmp(local, "trkpt") == 0 || std::strcmp(local, "rtept") == 0) {
+  } else if (s.current && depth == s.pointDepth &&
+             (std::strcmp(local, "trkpt") == 0 || std::strcmp(local, "rtept") == 0)) {
     s.current = nullptr;
   }
 }

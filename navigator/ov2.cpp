@@ -15,8 +15,6 @@ namespace {
 
 constexpr uint32_t kSkipperBytes = 21;
 constexpr uint32_t kPointHeader = 13;  // type, length, x, y
-// A length beyond this in the last record is taken as garbage rather than a record cut short.
-constexpr uint32_t kMaxRecordBytes = 1u << 24;
 
 uint32_t Le32(const unsigned char* p) {
   return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
@@ -94,6 +92,15 @@ FileStamp StampOfStat(const struct stat& st) {
   return s;
 }
 
+// True when `tail` (from a record start to the end of the file) can only be the first bytes of
+// the point record we were appending: type 2, a length no append of ours exceeds, and no NUL in
+// the text bytes present (a point's only NUL is its last byte). A damaged length field in the
+// middle of a file leaves whole records behind it, and their NULs, so it never passes.
+bool IsCutAppend(std::string_view tail, uint32_t len) {
+  if (static_cast<unsigned char>(tail[0]) != 2 || len > kPointHeader + kMaxPoiText + 1) return false;
+  return tail.size() <= kPointHeader || tail.substr(kPointHeader).find('\0') == std::string_view::npos;
+}
+
 }  // namespace
 
 size_t Ov2Contents::PointCount() const {
@@ -119,7 +126,14 @@ Ov2Contents ParseOv2(std::string_view bytes) {
       len = kSkipperBytes;
     } else {
       if (remaining < 5) {
-        out.tornTail = true;
+        // Only our own append, a point record, can have been cut inside its header.
+        if (type == 2) {
+          out.tornTail = true;
+        } else {
+          char msg[128];
+          snprintf(msg, sizeof msg, "record of type %u at offset %zu is cut inside its header", type, pos);
+          out.error = msg;
+        }
         break;
       }
       len = Le32(b + pos + 1);
@@ -132,7 +146,7 @@ Ov2Contents ParseOv2(std::string_view bytes) {
       break;
     }
     if (len > remaining) {
-      if (type <= 3 && len <= kMaxRecordBytes) {
+      if (IsCutAppend(bytes.substr(pos), len)) {
         out.tornTail = true;
       } else {
         char msg[128];

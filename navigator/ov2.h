@@ -5,7 +5,8 @@
 // Every change is durable before it is reported: an added record is written whole in one write
 // and synced; deleting and moving write a new file beside the old one, sync it and rename it
 // over. A file cut short by a crash still reads up to its last whole record, and the next
-// append cuts the torn tail off first.
+// append cuts the torn tail off first -- but only a tail that can be nothing but our own cut
+// append (or zero bytes); damage anywhere else makes the file read-only to us.
 #pragma once
 
 #include <cstdint>

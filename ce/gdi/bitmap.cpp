@@ -192,6 +192,8 @@ Bitmap* DecodeBmp(const uint8_t* data, size_t size) {
   }
   size_t rowBytes = ((static_cast<size_t>(width) * bpp + 31) / 32) * 4;
   if (pixelsAt > size || rowBytes * static_cast<size_t>(height) > size - pixelsAt) return bad();
+  // A 1-bit file grows sixteenfold into 16-bit pixels: bound what a picture may cost.
+  if (static_cast<size_t>(width) * 2 * static_cast<size_t>(height) > kMaxPictureBytes) return bad();
 
   Bitmap* bitmap = NewBitmap(static_cast<int>(width), static_cast<int>(height), false, false);
   if (!bitmap) return nullptr;

@@ -31,6 +31,8 @@ inline int ClampCoord(long long v) {
 // Largest bitmap: 32767 pixels a side and 256 MiB of pixels.
 constexpr int kMaxBitmapSide = 32767;
 constexpr size_t kMaxBitmapBytes = size_t{256} << 20;
+// Largest bitmap a picture file may decode into: four full 800 x 480 screens and more.
+constexpr size_t kMaxPictureBytes = size_t{4} << 20;
 
 // ---- Colours ---------------------------------------------------------------------------------
 

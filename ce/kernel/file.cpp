@@ -69,15 +69,26 @@ HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
     struct stat st;
     if (stat(host.c_str(), &st) == 0) {
       existed = true;
-      if (S_ISDIR(st.st_mode)) return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+      // The device holds files and folders only: a FIFO, socket or device node put there by
+      // someone else is refused, not opened (opening a FIFO blocks until a writer comes).
+      if (!S_ISREG(st.st_mode)) return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
       if (dwCreationDisposition == CREATE_NEW) return Fail(ERROR_FILE_EXISTS, INVALID_HANDLE_VALUE);
       // Checked here as well as by the host, so a read-only file stays read-only for root too.
       if (ReadOnly(st) && (write || truncates)) return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
     } else if (!creates) {
       return Fail(ce::detail::MissingError(host), INVALID_HANDLE_VALUE);
     }
-    int fd = existed ? open(host.c_str(), mode | O_CLOEXEC)
-                     : open(host.c_str(), mode | O_CLOEXEC | O_CREAT | O_EXCL, newMode);
+    // O_NONBLOCK: a FIFO swapped in after the stat must not block the open either.
+    int fd = existed ? open(host.c_str(), mode | O_CLOEXEC | O_NONBLOCK)
+                     : open(host.c_str(), mode | O_CLOEXEC | O_NONBLOCK | O_CREAT | O_EXCL, newMode);
+    if (fd >= 0) {
+      struct stat opened;
+      if (fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+        close(fd);
+        return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+      }
+      fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    }
     if (fd < 0) {
       if (errno == ENOENT && existed) continue;   // removed meanwhile: decide again
       if (errno == EEXIST && !existed) continue;  // created meanwhile: decide again

@@ -248,10 +248,13 @@ HANDLE WatchCallsFolder() {
 
 void ForgetCallsFolderWatch() { tCallsWatch.Close(); }
 
-void ReadMessageText(SdkFile& file, SdkMessage* message) {
+bool ReadMessageText(SdkFile& file, SdkMessage* message) {
   const uint32_t size = file.Size();
+  const bool withinLimit = size <= kSdkMaxMessageBytes;
   int32_t region = SdkMessage::kInlineSize;
-  if (size >= static_cast<uint32_t>(SdkMessage::kInlineSize - 1)) {
+  if (!withinLimit) {
+    message->Clear();
+  } else if (size >= static_cast<uint32_t>(SdkMessage::kInlineSize - 1)) {
     // A large text gets a heap buffer of size + 1. If that cannot be had, the message falls back
     // to its inline buffer and the text is read only as far as that holds.
     if (size < static_cast<uint32_t>(INT32_MAX) && message->Reserve(static_cast<int32_t>(size + 1))) {
@@ -266,6 +269,7 @@ void ReadMessageText(SdkFile& file, SdkMessage* message) {
   buffer[0] = '\0';  // an empty or unreadable file leaves an empty text, not the previous one
   if (file.ReadLine(buffer, region) < 0) buffer[0] = '\0';
   buffer[region - 1] = '\0';
+  return withinLimit;
 }
 
 bool FileChannel::WaitForReplyMarker(const ReplyTicket* ticket) {

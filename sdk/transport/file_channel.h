@@ -85,8 +85,11 @@ class SdkFile;
 // Reads an open channel file into `message` as a reply is read: a text under 1023 bytes into the
 // current buffer, a larger one into a reserved buffer of size + 1 (or, when that cannot be had,
 // as much as the inline buffer holds); up to the first line feed; always NUL-terminated; not
-// split. An empty or unreadable file leaves an empty text.
-void ReadMessageText(SdkFile& file, SdkMessage* message);
+// split. An empty or unreadable file leaves an empty text. A file over kSdkMaxMessageBytes gets
+// no heap buffer (no peer makes us hold more than that): it is read only as far as the inline
+// buffer holds, and the result is false so that a server can refuse it.
+constexpr uint32_t kSdkMaxMessageBytes = 1u << 20;
+bool ReadMessageText(SdkFile& file, SdkMessage* message);
 
 // Each thread that waits for replies with kNotify keeps one watch on the calls folder for good
 // (closing a watch is slow). This closes the calling thread's watch: for a test that moves the

@@ -185,7 +185,12 @@ int RequestInbox::Read(const InboxRequest& request, SdkMessage* message) {
   }
   SdkFile file;
   if (file.OpenForReading(name, kSdkCallsFolder) != 0) return -1;
-  ReadMessageText(file, message);
+  if (!ReadMessageText(file, message)) {
+    message->Clear();
+    std::fprintf(stderr, "%s: request %s is over %u bytes: refused unread\n", iServer, name,
+                 static_cast<unsigned>(kSdkMaxMessageBytes));
+    return -1;
+  }
   message->SplitFields();
   return 0;
 }

@@ -62,8 +62,8 @@ class RequestInbox {
   // `capacity` entries and returns how many there are in all.
   int List(InboxRequest* requests, int capacity);
   // Reads the request text into `message` and splits it, once the client has closed the marker
-  // (waiting up to a second for that). 0, or -1 when the text cannot be opened (the message is
-  // then empty; Remove the stale marker).
+  // (waiting up to a second for that). 0, or -1 when the text cannot be opened or is over
+  // kSdkMaxMessageBytes (the message is then empty; Remove the stale marker).
   int Read(const InboxRequest& request, SdkMessage* message);
   // Removes the request's marker, then its text (waiting, within a second, for a handle that
   // still holds one of them).

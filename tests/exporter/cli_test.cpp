@@ -1,4 +1,5 @@
 // trapmarker-export as a command: files, folders, exit status, and GPX that GPSBabel reads back.
+#include <expat.h>
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -199,4 +200,43 @@ TEST_F(ExportCommand, GpsbabelTomtomReaderAgreesOnTheRecords)
 }
 
 }  // namespace
+// Whatever a point's text holds, the GPX written is well-formed XML (checked with expat) and the
+// GeoJSON is valid UTF-8.
+TEST_F(ExportCommand, GpxIsWellFormedWhateverThePointTextsHold)
+{
+    const std::string texts[] = {
+        "nonchar \xEF\xBF\xBE and \xEF\xBF\xBF end",
+        std::string("controls \x01\x02\x0B\x0C\x1B\x7F", 12),
+        "cut utf-8 \xE2\x82 and lone \x80\xFE\xFF",
+        "surrogate \xED\xA0\x80 overlong \xC0\xAF",
+        "markup ]]> <![CDATA[ &#0; &",
+        "Main Road, Town !01" + EncodeCameraBase64("\x01\xEF\xBF\xBF|\x7F|9|9|9|x") + "!",
+    };
+    std::vector<std::uint8_t> bytes;
+    for (const std::string& t : texts) AppendOv2Point(bytes, 100, 200, t);
+    const fs::path ov2 = Write("Roadwatchcameras.ov2", bytes);
+    for (const char* format : {"gpx", "geojson"}) {
+        const fs::path out = dir_ / (std::string("out.") + format);
+        const CommandResult r = Export(std::string("-f ") + format + " -o " + Quote(out.string()) + " " + Quote(ov2.string()));
+        const std::string doc = ReadText(out);
+        ASSERT_FALSE(doc.empty()) << format << ": " << r.err;
+        if (std::string(format) == "gpx") {
+            std::size_t points = 0;
+            for (std::size_t at = doc.find("<wpt "); at != std::string::npos; at = doc.find("<wpt ", at + 1)) ++points;
+            EXPECT_EQ(points, std::size(texts)) << "every point is exported";
+            EXPECT_EQ(doc.find("\xEF\xBF\xBE"), std::string::npos);
+            XML_Parser parser = XML_ParserCreate(nullptr);
+            const bool ok = XML_Parse(parser, doc.data(), static_cast<int>(doc.size()), XML_TRUE) == XML_STATUS_OK;
+            EXPECT_TRUE(ok) << "line " << XML_GetCurrentLineNumber(parser) << ": "
+                            << XML_ErrorString(XML_GetErrorCode(parser)) << "\n" << doc;
+            XML_ParserFree(parser);
+        }
+        for (std::size_t at = 0; at < doc.size(); ++at) {
+            const auto c = static_cast<unsigned char>(doc[at]);
+            EXPECT_FALSE(c < 0x20 && c != '\n' && c != '\t' && c != '\r') << format << " control at " << at;
+            EXPECT_FALSE(c == 0xC0 || c == 0xC1 || c >= 0xF5) << format << " byte " << int(c) << " at " << at;
+        }
+    }
+}
+
 }  // namespace exporter

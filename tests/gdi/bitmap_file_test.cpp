@@ -217,3 +217,25 @@ TEST_F(BmpFiles, GarbledFilesNeverCrash) {
   }
   EXPECT_GT(loaded, 0) << "flips in the pixels alone still load";
 }
+
+// A small 1-bit file must not become a huge bitmap: 4 MiB of pixels is the most a picture gets.
+TEST_F(BmpFiles, PicturesOverTheSizeLimitFailAndSmallerOnesLoad) {
+  struct Case {
+    const char* name;
+    int width, height;
+    bool loads;
+  } cases[] = {
+      {"wide.bmp", 8192, 2048, false}, {"tall.bmp", 256, 16384, false}, {"fits.bmp", 1024, 2048, true}};
+  for (const Case& c : cases) {
+    BmpLayout s;
+    s.width = c.width;
+    s.height = c.height;
+    s.bpp = 1;
+    s.palette = {RGB(0, 0, 0), RGB(255, 255, 255)};
+    s.index = [](int x, int y) { return (x + y) & 1; };
+    s.color = Pattern;
+    HBITMAP b = Load(c.name, MakeBmp(s));
+    EXPECT_EQ(b != nullptr, c.loads) << c.name;
+    if (b) DeleteObject(b);
+  }
+}

@@ -1,6 +1,9 @@
 // Files by handle and by name: dispositions, share modes, case-insensitive paths, attributes.
 #include <dirent.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include "tests/kernel/kernel_fixture.h"
 
@@ -388,6 +391,41 @@ TEST_F(FileTest, FoldersAreCreatedAndRemovedWithWin32Errors) {
   SetLastError(0xdeadbeef);
   EXPECT_FALSE(RemoveDirectoryW(u"\\"));
   EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
+}
+
+}  // namespace
+
+namespace {
+
+// A FIFO would block an open until a writer comes: every entry that is not a regular file is
+// refused at once, for reading and for writing.
+TEST_F(FileTest, EntriesThatAreNotRegularFilesAreRefusedWithoutBlocking) {
+  MakeHostFolder("fs/calls");
+  ASSERT_EQ(mkfifo(Host("fs/calls/pipe.message").c_str(), 0644), 0);
+  int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(sock, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  snprintf(addr.sun_path, sizeof addr.sun_path, "%s", Host("fs/calls/sock.finished").c_str());
+  ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  struct Row {
+    const char16_t* path;
+    DWORD access, disposition;
+  } rows[] = {
+      {u"\\calls\\pipe.message", GENERIC_READ, OPEN_EXISTING},
+      {u"\\calls\\pipe.message", GENERIC_WRITE, OPEN_ALWAYS},
+      {u"\\calls\\pipe.message", GENERIC_WRITE, CREATE_ALWAYS},
+      {u"\\calls\\sock.finished", GENERIC_READ, OPEN_EXISTING},
+  };
+  for (const Row& row : rows) {
+    SetLastError(0xdeadbeef);
+    HANDLE h = CreateFileW(row.path, row.access, FILE_SHARE_READ, nullptr, row.disposition, 0, nullptr);
+    EXPECT_EQ(h, INVALID_HANDLE_VALUE) << DispositionName(row.disposition);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED)) << DispositionName(row.disposition);
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  }
+  close(sock);
+  EXPECT_TRUE(DeleteFileW(u"\\calls\\pipe.message")) << "a stray entry can still be removed";
 }
 
 }  // namespace

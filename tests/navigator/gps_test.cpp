@@ -69,6 +69,29 @@ TEST(Gpx, ReportsBrokenFilesWithTheirLine) {
   }
 }
 
+// Elements where GPX does not put them are read as nothing; the points at their places stay.
+TEST(Gpx, ElementsNestedOutOfPlaceAreIgnored) {
+  struct Case {
+    const char* xml;
+    size_t points;
+  } cases[] = {
+      {"<gpx><trk><trkseg><trkpt lat='1' lon='2'><time>2024-05-01T09:00:00Z<trkpt lat='3' lon='4'/></time>"
+       "</trkpt></trkseg></trk></gpx>", 1},
+      {"<gpx><trkpt lat='1' lon='2'><trkpt lat='3' lon='4'><time>2024-05-01T09:00:00Z</time></trkpt>"
+       "<time>2024-05-01T09:00:01Z</time></trkpt></gpx>", 1},
+      {"<gpx><trkpt lat='1' lon='2'><rtept lat='3' lon='4'></rtept><time>2024-05-01T09:00:00Z</time></trkpt></gpx>", 1},
+      {"<gpx><time><trkpt lat='1' lon='2'/></time><trkpt lat='5' lon='6'><extensions><time>x</time></extensions>"
+       "</trkpt></gpx>", 2},
+      {"<gpx><trkpt lat='1' lon='2'><time><time>2024-05-01T09:00:00Z</time></time></trkpt></gpx>", 1},
+  };
+  for (const Case& c : cases) {
+    std::vector<TrackPoint> points;
+    std::string error;
+    EXPECT_TRUE(nav::ParseGpx(c.xml, points, error)) << c.xml << ": " << error;
+    EXPECT_EQ(points.size(), c.points) << c.xml;
+  }
+}
+
 // Three points 1 km apart due north then due east, stamped 100 s apart, then a 20 s halt.
 std::vector<TrackPoint> Square() {
   nav::MapPoint a = nav::FromDegrees(52.0, -1.5);

@@ -62,6 +62,13 @@ TEST(Ov2Format, ParsesWholeTornAndMalformedFiles) {
       {"bad length in the middle", a + std::string("\x02", 1) + Le32(3) + b, 1, 1, a.size(), false, true},
       {"garbage claiming too much", a + std::string("\xEE", 1) + Le32(0x7fffffff) + "zz", 1, 1, a.size(), false,
        true},
+      // A damaged length that claims more than is left is no cut append: whole records follow it.
+      {"length too big in the middle", a + std::string("\x02", 1) + Le32(200) + Le32(1) + Le32(2) + "x" +
+       std::string(1, '\0') + b, 1, 1, a.size(), false, true},
+      {"cut record of another type", a + Record(3, std::string(20, 'e')).substr(0, 15), 1, 1, a.size(), false, true},
+      {"cut header of another type", a + std::string("\x03\x10", 2), 1, 1, a.size(), false, true},
+      {"cut point longer than any append", a + std::string("\x02", 1) + Le32(1u << 20) + Le32(1) + Le32(2) + "t", 1,
+       1, a.size(), false, true},
   };
   for (const Case& c : cases) {
     Ov2Contents got = ParseOv2(c.bytes);
@@ -130,6 +137,20 @@ TEST_F(CategoryStoreTest, MalformedFileIsNeverWrittenTo) {
   EXPECT_EQ(store.DeleteClosest("Bad", {1, 2}, error), StoreResult::kMalformed);
   EXPECT_EQ(store.MoveClosest("Bad", {1, 2}, {9, 9}, error), StoreResult::kMalformed);
   EXPECT_EQ(ReadFile(folder + "Bad.ov2"), bytes);
+}
+
+TEST_F(CategoryStoreTest, DamagedLengthInTheMiddleIsRefusedAndTheFileKeptByteForByte) {
+  std::string bytes;
+  for (int i = 0; i < 52; i++) bytes += EncodeOv2Point({i, i}, "point " + std::to_string(i));
+  const size_t third = 2 * EncodeOv2Point({0, 0}, "point 0").size();
+  bytes[third + 2] = '\x07';  // the third record's length now runs past the end of the file
+  WriteFile(folder + "Cams.ov2", bytes);
+  Open();
+  EXPECT_FALSE(store.Find("Cams")->contents.tornTail);
+  EXPECT_EQ(store.Add("Cams", {5, 6}, "new", error), StoreResult::kMalformed);
+  EXPECT_NE(error.find("Cams.ov2"), std::string::npos) << error;
+  EXPECT_NE(error.find("offset " + std::to_string(third)), std::string::npos) << error;
+  EXPECT_EQ(ReadFile(folder + "Cams.ov2"), bytes);
 }
 
 TEST_F(CategoryStoreTest, DeleteAndMoveTouchOnlyTheClosestPoint) {

@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
+#include <iostream>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -160,6 +163,69 @@ TEST_F(ProgramTest, KilledWhileWritingLosesNoAcknowledgedPoint) {
   EXPECT_FALSE(after.tornTail);
   EXPECT_EQ(after.records.back().text, "after the restart");
   std::cout << "acknowledged before the kill: " << total << " points\n";
+}
+
+// Hostile files met by the real program: a track with elements nested out of place, a category
+// file damaged in its middle. The navigator starts, keeps serving and leaves the file as it was.
+TEST_F(ProgramTest, OddTrackAndDamagedCategoryFileLeaveTheNavigatorServing) {
+  navtest::WriteFile(device.Host("Program Files/Navigator/demotown.gpx"),
+                     "<gpx><trk><trkseg><trkpt lat='52.1' lon='-1.5'><time>2024-05-01T09:00:00Z"
+                     "<trkpt lat='52.2' lon='-1.4'/></time></trkpt>"
+                     "<trkpt lat='52.2' lon='-1.5'><trkpt lat='1' lon='1'/></trkpt></trkseg></trk></gpx>");
+  std::string bytes;
+  for (int i = 0; i < 52; i++) bytes += nav::EncodeOv2Point({i, i}, "point " + std::to_string(i));
+  bytes[2 * nav::EncodeOv2Point({0, 0}, "point 0").size() + 2] = '\x07';
+  const std::string path = device.MapFolder() + "Damaged.ov2";
+  navtest::WriteFile(path, bytes);
+  StartNavigator();
+  navtest::TestClient client;
+  client.SetServerPid(server);
+  Fields reply;
+  ASSERT_TRUE(client.Exchange({"GetCurrentPositionV01"}, reply)) << navtest::ReadFile(log);
+  ASSERT_FALSE(reply.empty());
+  EXPECT_EQ(reply[0], "0") << "the track gives a fix";
+  ASSERT_TRUE(client.Exchange({"AddPoiV01", "Damaged", "1", "2", "refused", ""}, reply));
+  ASSERT_FALSE(reply.empty());
+  EXPECT_NE(reply[0], "0") << "an add to a damaged file is refused";
+  EXPECT_EQ(navtest::ReadFile(path), bytes) << "byte for byte as it was";
+  EXPECT_NE(navtest::ReadFile(log).find("Damaged.ov2"), std::string::npos) << navtest::ReadFile(log);
+  ASSERT_TRUE(client.Exchange({"AddPoiV01", "Fresh", "1", "2", "kept", ""}, reply));
+  EXPECT_EQ(reply, Fields{"0"});
+}
+
+long PeakKilobytes(pid_t pid) {
+  std::string status = navtest::ReadFile("/proc/" + std::to_string(pid) + "/status");
+  size_t at = status.find("VmHWM:");
+  return at == std::string::npos ? -1 : std::atol(status.c_str() + at + 6);
+}
+
+// A 100 MB request text is refused unread: the navigator's peak memory barely moves and the
+// next request is answered.
+TEST_F(ProgramTest, HugeRequestIsRefusedWithoutBeingRead) {
+  StartNavigator();
+  const long idle = PeakKilobytes(server);
+  const std::string base = device.CallsFolder() + "huge.TomTomNavigationServer.9.1";
+  {
+    std::string text = "AddPoiV01|Big|1|2|";
+    navtest::WriteFile(base + ".message", text);
+    ASSERT_EQ(truncate((base + ".message").c_str(), 100 << 20), 0);
+  }
+  navtest::WriteFile(base + ".finished", std::string("finish\n\0", 8));
+  const std::string reply = device.CallsFolder() + "TomTomNavigationServer.huge.9.1";
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!std::filesystem::exists(reply + ".finished") && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_EQ(navtest::ReadFile(reply + ".message"), std::string("1|\0", 3));
+  EXPECT_FALSE(std::filesystem::exists(base + ".message")) << "the refused text is removed";
+  navtest::TestClient client;
+  client.SetServerPid(server);
+  Fields answer;
+  ASSERT_TRUE(client.Exchange({"GetApplicationVersionV01"}, answer));
+  EXPECT_EQ(answer[0], "0");
+  const long after = PeakKilobytes(server);
+  std::cout << "navigator peak memory: idle " << idle << " kB, after the 100 MB request " << after << " kB\n";
+  EXPECT_LT(after - idle, 4096) << "peak grew by " << after - idle << " kB";
+  EXPECT_NE(navtest::ReadFile(log).find("refused unread"), std::string::npos) << navtest::ReadFile(log);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include "navigator/service.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <chrono>
@@ -224,6 +225,19 @@ TEST_F(ServiceTest, MalformedAndUnknownRequestsGetACodeAlone) {
   // Everything was removed but the six replies (two files each).
   EXPECT_EQ(Leftovers().size(), 12u);
   // The service still answers well-formed requests.
+  EXPECT_EQ(Call({"GetApplicationVersionV01"}), (Fields{"0", "1.0.0", "100"}));
+}
+
+// FIFOs named like a request text and like a marker are refused, not waited on: the other
+// clients are still served.
+TEST_F(ServiceTest, EntriesThatAreNotFilesDoNotStopTheService) {
+  Serve();
+  const std::string calls = device.CallsFolder();
+  std::string text = calls + "fifo.TomTomNavigationServer.5.1";
+  ASSERT_EQ(mkfifo((text + ".message").c_str(), 0644), 0);
+  navtest::WriteFile(text + ".finished", std::string("finish\n\0", 8));
+  ASSERT_EQ(mkfifo((calls + "fifo.TomTomNavigationServer.6.1.finished").c_str(), 0644), 0);
+  EXPECT_EQ(Call({"GetApplicationVersionV01"}), (Fields{"0", "1.0.0", "100"}));
   EXPECT_EQ(Call({"GetApplicationVersionV01"}), (Fields{"0", "1.0.0", "100"}));
 }
 

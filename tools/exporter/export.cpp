@@ -69,33 +69,60 @@ void AppendCsvField(std::string& out, std::string_view field)
     out.push_back('"');
 }
 
-// XML 1.0 allows no control characters other than tab, line feed and carriage return.
+// XML 1.0 allows no control characters other than tab, line feed and carriage return, and not
+// U+FFFE or U+FFFF; bytes that are no UTF-8 would make the whole document unreadable. Controls
+// become a space, the rest U+FFFD, so the output is well-formed whatever a point's text holds.
 std::string XmlEscaped(std::string_view text)
 {
     std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&apos;"; break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r')
-                out.push_back(' ');
-            else
-                out.push_back(c);
+    for (std::size_t at = 0; at < text.size();) {
+        const char c = text[at];
+        const std::size_t n = Utf8SequenceAt(text, at);
+        if (n == 0) {
+            out += "\xEF\xBF\xBD";
+            ++at;
+            continue;
         }
+        if (n == 3 && text.substr(at, 2) == "\xEF\xBF" &&
+            (text[at + 2] == '\xBE' || text[at + 2] == '\xBF')) {
+            out += "\xEF\xBF\xBD";
+        } else if (n > 1) {
+            out.append(text.substr(at, n));
+        } else {
+            switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            case '\'': out += "&apos;"; break;
+            default:
+                if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r')
+                    out.push_back(' ');
+                else
+                    out.push_back(c);
+            }
+        }
+        at += n;
     }
     return out;
 }
 
+// JSON text is UTF-8: a byte that starts no valid sequence becomes U+FFFD.
 std::string JsonString(std::string_view text)
 {
     std::string out = "\"";
-    for (char c : text) {
+    for (std::size_t at = 0; at < text.size();) {
+        const char c = text[at];
         const auto u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
+        const std::size_t n = Utf8SequenceAt(text, at);
+        if (n == 0) {
+            out += "\xEF\xBF\xBD";
+            ++at;
+            continue;
+        }
+        if (n > 1) {
+            out.append(text.substr(at, n));
+        } else if (c == '"' || c == '\\') {
             out.push_back('\\');
             out.push_back(c);
         } else if (u < 0x20) {
@@ -105,6 +132,7 @@ std::string JsonString(std::string_view text)
         } else {
             out.push_back(c);
         }
+        at += n;
     }
     return out + "\"";
 }
