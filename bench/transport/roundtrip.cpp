@@ -1,8 +1,13 @@
 // Round trip of one request and its reply between two processes over the calls folder: once with
-// change notification on both sides, once with the plain 100 ms poll on both sides.
-//   transport_roundtrip [notify-iterations] [poll-iterations]     (default 1000 and 20)
+// change notification on both sides, once with the plain 100 ms poll on both sides, and once as
+// the floor: the same file operations done directly (text and marker written aside and renamed,
+// the peer woken by inotify, both files removed, no share modes), with the channel's ratio to it.
+//   transport_roundtrip [notify-iterations] [poll-iterations]     (default 1000 and 20; 0 skips)
 // Runs on a throw-away device folder of its own; prints median and 99th percentile per mode.
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/inotify.h>
 #include <spawn.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -68,13 +73,138 @@ double Percentile(std::vector<double> values, double fraction) {
   return values[std::min(index, values.size() - 1)];
 }
 
-int Measure(const char* self, bool notify, int iterations) {
+void Report(const char* mode, const std::vector<double>& milliseconds) {
+  std::printf("%-7s %5zu round trips   median %9.3f ms   p99 %9.3f ms   max %9.3f ms\n", mode,
+              milliseconds.size(), Percentile(milliseconds, 0.5), Percentile(milliseconds, 0.99),
+              Percentile(milliseconds, 1.0));
+}
+
+// ---- The floor: plain files between two processes, without our layers.
+
+bool PutFile(const std::string& folder, const std::string& name, const char* bytes, size_t count) {
+  const std::string passing = folder + "/" + name + ".tmp";
+  const int fd = open(passing.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  const bool whole = write(fd, bytes, count) == static_cast<ssize_t>(count);
+  close(fd);
+  return whole && rename(passing.c_str(), (folder + "/" + name).c_str()) == 0;
+}
+
+// Reads a file whole (up to 4 KiB) into text; false when it cannot be opened.
+bool TakeFile(const std::string& path, std::string& text) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  char buffer[4096];
+  const ssize_t n = read(fd, buffer, sizeof buffer);
+  close(fd);
+  text.assign(buffer, n > 0 ? static_cast<size_t>(n) : 0);
+  return true;
+}
+
+// Waits until folder/name exists: watch first, then look, then sleep on the watch.
+bool WaitForFile(int watch, const std::string& path) {
+  for (int rounds = 0; rounds < 10000; ++rounds) {
+    if (access(path.c_str(), F_OK) == 0) return true;
+    pollfd p = {watch, POLLIN, 0};
+    poll(&p, 1, 100);
+    alignas(inotify_event) char events[4096];
+    while (read(watch, events, sizeof events) > 0) {
+    }
+  }
+  return false;
+}
+
+int WatchFolder(const std::string& folder) {
+  const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  if (watch >= 0 && inotify_add_watch(watch, folder.c_str(), IN_MOVED_TO | IN_CREATE) < 0) {
+    close(watch);
+    return -1;
+  }
+  return watch;
+}
+
+std::string FloorName(const char* from, const char* to, int sequence, const char* suffix) {
+  return std::string(from) + "." + to + ".1." + std::to_string(sequence) + suffix;
+}
+
+// The floor's answering side: echoes "0|<token>|" until the token "bye".
+int ServeFloor(const std::string& folder) {
+  const int watch = WatchFolder(folder);
+  if (watch < 0) return 2;
+  for (int sequence = 1;; ++sequence) {
+    const std::string marker = folder + "/" + FloorName("client", kServer, sequence, ".finished");
+    const std::string text = folder + "/" + FloorName("client", kServer, sequence, ".message");
+    std::string request;
+    if (!WaitForFile(watch, marker) || !TakeFile(text, request)) return 3;
+    unlink(marker.c_str());
+    unlink(text.c_str());
+    const std::string reply = "0|" + request + "|";
+    if (!PutFile(folder, FloorName(kServer, "client", sequence, ".message"), reply.c_str(), reply.size() + 1) ||
+        !PutFile(folder, FloorName(kServer, "client", sequence, ".finished"), "finish\n", 8))
+      return 4;
+    if (request == "bye") return 0;
+  }
+}
+
+bool FloorExchange(const std::string& folder, int watch, int sequence, const std::string& token) {
+  if (!PutFile(folder, FloorName("client", kServer, sequence, ".message"), token.c_str(), token.size()) ||
+      !PutFile(folder, FloorName("client", kServer, sequence, ".finished"), "finish\n", 8))
+    return false;
+  const std::string marker = folder + "/" + FloorName(kServer, "client", sequence, ".finished");
+  const std::string text = folder + "/" + FloorName(kServer, "client", sequence, ".message");
+  std::string reply;
+  if (!WaitForFile(watch, marker) || !TakeFile(text, reply)) return false;
+  unlink(marker.c_str());
+  unlink(text.c_str());
+  return reply.compare(0, 2 + token.size(), "0|" + token) == 0;
+}
+
+// Median of the floor in milliseconds, or a negative value when an exchange failed.
+double MeasureFloor(const char* self, const std::string& folder, int iterations) {
+  std::filesystem::create_directories(folder);
+  const int watch = WatchFolder(folder);
+  if (watch < 0) return -1;
+  char* argv[] = {const_cast<char*>(self), const_cast<char*>("serve"), const_cast<char*>("floor"),
+                  const_cast<char*>(folder.c_str()), nullptr};
+  pid_t server = -1;
+  if (posix_spawn(&server, self, nullptr, nullptr, argv, environ) != 0) {
+    close(watch);
+    return -1;
+  }
+  std::vector<double> milliseconds;
+  int sequence = 1;
+  bool ok = FloorExchange(folder, watch, sequence++, "warm-up");
+  for (int i = 0; ok && i < iterations; ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    ok = FloorExchange(folder, watch, sequence++, std::to_string(i));
+    const auto end = std::chrono::steady_clock::now();
+    milliseconds.push_back(std::chrono::duration<double, std::milli>(end - start).count());
+  }
+  if (!FloorExchange(folder, watch, sequence, "bye")) kill(server, SIGTERM);
+  waitpid(server, nullptr, 0);
+  close(watch);
+  if (!ok || milliseconds.empty()) {
+    std::fprintf(stderr, "floor: an exchange failed\n");
+    return -1;
+  }
+  Report("floor", milliseconds);
+  return Percentile(milliseconds, 0.5);
+}
+
+// ---- The channel.
+
+// Median in milliseconds, 0 when skipped, negative when an exchange failed.
+double Measure(const char* self, bool notify, int iterations) {
   const char* mode = notify ? "notify" : "poll";
+  if (iterations <= 0) {
+    std::printf("%-7s skipped (0 round trips asked for)\n", mode);
+    return 0;
+  }
   char* argv[] = {const_cast<char*>(self), const_cast<char*>("serve"), const_cast<char*>(mode), nullptr};
   pid_t server = -1;
   if (posix_spawn(&server, self, nullptr, nullptr, argv, environ) != 0) {
     std::fprintf(stderr, "cannot start the answering process\n");
-    return 1;
+    return -1;
   }
   FileChannel channel("client", kServer, -1, new SdkMessage('|'));
   channel.SetReplyWait(notify ? SdkReplyWait::kNotify : SdkReplyWait::kPoll);
@@ -94,17 +224,17 @@ int Measure(const char* self, bool notify, int iterations) {
   waitpid(server, &status, 0);
   if (!ok || milliseconds.empty()) {
     std::fprintf(stderr, "%s: an exchange failed\n", mode);
-    return 1;
+    return -1;
   }
-  std::printf("%-7s %5zu round trips   median %9.3f ms   p99 %9.3f ms   max %9.3f ms\n", mode,
-              milliseconds.size(), Percentile(milliseconds, 0.5), Percentile(milliseconds, 0.99),
-              Percentile(milliseconds, 1.0));
-  return 0;
+  Report(mode, milliseconds);
+  return Percentile(milliseconds, 0.5);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 4 && std::strcmp(argv[1], "serve") == 0 && std::strcmp(argv[2], "floor") == 0)
+    return ServeFloor(argv[3]);
   if (argc == 3 && std::strcmp(argv[1], "serve") == 0) return Serve(std::strcmp(argv[2], "notify") == 0);
 
   const int notifyIterations = argc > 1 ? std::atoi(argv[1]) : 1000;
@@ -119,8 +249,17 @@ int main(int argc, char** argv) {
   const ssize_t length = readlink("/proc/self/exe", self, sizeof(self) - 1);
   if (length <= 0) return 1;
   self[length] = '\0';
-  int result = Measure(self, true, notifyIterations);
-  if (result == 0) result = Measure(self, false, pollIterations);
+  int result = 0;
+  if (notifyIterations > 0) {
+    // Channel and floor take turns in the same run, so both see the same load.
+    const double channel = Measure(self, true, notifyIterations);
+    const double floor = MeasureFloor(self, std::string(root) + "/floor", notifyIterations);
+    if (channel < 0 || floor < 0) result = 1;
+    else if (floor > 0) std::printf("ratio   channel / floor (medians) %.2f\n", channel / floor);
+  } else {
+    Measure(self, true, 0);
+  }
+  if (result == 0 && Measure(self, false, pollIterations) < 0) result = 1;
   std::error_code ignored;
   std::filesystem::remove_all(root, ignored);
   return result;
