@@ -4,13 +4,14 @@ PACKAGES := cmake g++ make pkg-config googletest libgtest-dev libgmock-dev libbe
             libx11-dev libxext-dev libxtst-dev libfreetype-dev libfontconfig-dev libpng-dev \
             libinih-dev libexpat1-dev xvfb xserver-xephyr x11-apps x11-utils xdotool \
             fonts-wine fonts-dejavu-core gpsbabel imagemagick \
-            g++-mingw-w64-x86-64-win32
+            g++-mingw-w64-x86-64-win32 wine64
 
 JOBS    ?= $(shell nproc)
 BUILD   ?= build
+WINDOWS ?= build-windows
 ASAN    ?= build-asan
 
-.PHONY: setup build build-asan check test test-asan demo clean
+.PHONY: setup build build-asan check test test-asan demo windows clean
 
 setup:
 	@missing=""; for p in $(PACKAGES); do \
@@ -38,8 +39,13 @@ test-asan: build-asan
 
 check: test test-asan
 
+# The two Windows programs (Trapmarker.exe, the scripted navigator) with the mingw-w64 toolchain.
+windows: setup
+	cmake -S . -B $(WINDOWS) --toolchain cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release -DTM_WERROR=ON
+	cmake --build $(WINDOWS) -j $(JOBS)
+
 demo: build
 	./tools/emulator.sh --build $(BUILD) --device $(BUILD)/device
 
 clean:
-	rm -rf $(BUILD) $(ASAN)
+	rm -rf $(BUILD) $(ASAN) $(WINDOWS)

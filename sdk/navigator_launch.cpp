@@ -129,15 +129,20 @@ bool StartNavigator() {
   if (navigatorPath[0] == 0) return false;
   PROCESS_INFORMATION process = {};
   const WCHAR* path = navigatorPath;
+  STARTUPINFOW* startup = nullptr;  // CE has none
 #if defined(_WIN32) && !defined(_WIN32_WCE)
-  // Device paths are root-relative; a desktop wants the drive they sit on (the current one).
+  // Device paths are root-relative; a desktop wants the drive they sit on (the current one), and
+  // its CreateProcessW requires start-up information (Wine faults on a null one).
   WCHAR fullPath[MAX_PATH];
   DWORD length = GetFullPathNameW(navigatorPath, MAX_PATH, fullPath, nullptr);
   if (length == 0 || length >= MAX_PATH) return false;
   path = fullPath;
+  STARTUPINFOW desktopStartup = {};
+  desktopStartup.cb = sizeof desktopStartup;
+  startup = &desktopStartup;
 #endif
   if (!CreateProcessW(path, nullptr, nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr,
-                      nullptr, nullptr, &process)) {
+                      nullptr, startup, &process)) {
     return false;
   }
   CloseHandle(process.hProcess);

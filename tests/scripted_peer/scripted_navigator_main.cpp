@@ -56,7 +56,7 @@ std::string ExecutableFolder() {
 }
 
 void AppendLine(const std::string& logPath, const std::string& line) {
-  FILE* log = std::fopen(logPath.c_str(), "a");
+  FILE* log = std::fopen(logPath.c_str(), "ab");
   if (log == nullptr) return;
   std::fprintf(log, "%s\n", line.c_str());
   std::fclose(log);
