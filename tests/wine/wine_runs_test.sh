@@ -81,6 +81,8 @@ start_program() {
   pids+=("$last_pid")
 }
 
+# The first program in a fresh prefix also starts Wine's own services: on a loaded machine that
+# takes many seconds, hence the generous waits for a first window.
 wait_for() {  # $1 seconds, then a command
   local until=$((SECONDS + $1)); shift
   while ! "$@"; do [ $SECONDS -ge $until ] && return 1; sleep 0.05; done
@@ -101,7 +103,7 @@ camera_road() {
   make_device "$1"; "install_$1"
   log="$dev/fs/Program Files/Navigator/scripted-navigator.log"
   start_program "$1" Navigator "TomTom Navigator.exe"
-  wait_for 10 window_named "Scripted Navigator" || fail "$1: no navigator window"
+  wait_for 30 window_named "Scripted Navigator" || fail "$1: no navigator window"
   start_program "$1" Trapmarker Trapmarker.exe; local app=$last_pid
   wait_for 10 log_lines 2 || fail "$1: the first paint's requests did not come"
   if [ "$1" = windows ]; then
@@ -141,7 +143,7 @@ MakeUserPoiVisibleV01|Roadwatchcameras|1|'
     log="$dev/fs/Program Files/Navigator/scripted-navigator.log"
     xdotool mousemove 120 160  # the pointer rests over the middle of the page
     start_program windows Navigator "TomTom Navigator.exe"
-    wait_for 10 window_named "Scripted Navigator" || fail "no navigator window"
+    wait_for 30 window_named "Scripted Navigator" || fail "no navigator window"
     start_program windows Trapmarker Trapmarker.exe; app=$last_pid
     wait_for 10 log_lines 2 || fail "the first paint's requests did not come"
     for step in 1 2 3; do xdotool mousemove $((118 + step)) 160; sleep 0.3; done
@@ -152,7 +154,7 @@ MakeUserPoiVisibleV01|Roadwatchcameras|1|'
     start_screen 24; make_device windows; install_windows
     log="$dev/fs/Program Files/Navigator/scripted-navigator.log"
     start_program windows Trapmarker Trapmarker.exe; app=$last_pid
-    wait_for 10 window_named "Trapmarker - Error" || fail "no question"
+    wait_for 30 window_named "Trapmarker - Error" || fail "no question"
     box=$(xdotool search --onlyvisible --name '^Trapmarker - Error$' | head -1)
     xdotool windowfocus --sync "$box" 2>/dev/null
     if [ "$scenario" = question-no ]; then
@@ -163,7 +165,7 @@ MakeUserPoiVisibleV01|Roadwatchcameras|1|'
     else
       xdotool key --window "$box" y
       ended_with_zero "$app"
-      wait_for 10 window_named "Scripted Navigator" || fail "Yes did not start the navigator"
+      wait_for 30 window_named "Scripted Navigator" || fail "Yes did not start the navigator"
       [ "$(cat "$log")" = "$(printf 'BringNavigatorToForegroundV01|\nBringNavigatorToForegroundV01|')" ] ||
         { cat "$log"; fail "unexpected requests"; }
     fi
