@@ -8,8 +8,8 @@
 //
 // Choices this stand-in makes where Windows CE leaves room:
 // - Share modes are honoured between all handles of the device, across processes: each open file
-//   handle holds byte-range locks in a lock file under $CE_DEVICE/locks (one per open host file),
-//   so FILE_SHARE_READ/WRITE checks and "file is open" checks for DeleteFileW/MoveFileW see the
+//   handle holds byte-range locks on the file itself, past its end (ce/kernel/share.h), so
+//   FILE_SHARE_READ/WRITE checks and "file is open" checks for DeleteFileW/MoveFileW see the
 //   handles of every process. FILE_SHARE_DELETE is accepted and has no effect.
 // - FILE_ATTRIBUTE_READONLY is the host file's owner-write permission bit. The check is made here
 //   too, so it holds even for a root user. Other attributes are accepted by SetFileAttributesW but

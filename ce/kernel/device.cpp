@@ -173,6 +173,14 @@ bool DevicePathToHost(LPCWSTR devicePath, std::string& hostPath) {
     parts.push_back(std::move(part));
   }
   std::string path = DeviceRoot() + "/fs";
+  // The common case costs one look-up: the path exists with the exact case given.
+  std::string exactPath = path;
+  for (const std::string& part : parts) exactPath += "/" + part;
+  struct stat whole;
+  if (lstat(exactPath.c_str(), &whole) == 0) {
+    hostPath = std::move(exactPath);
+    return true;
+  }
   bool exists = true;  // once a component is missing, the rest cannot exist either
   for (const std::string& part : parts) {
     std::string exact = path + "/" + part;

@@ -18,8 +18,8 @@ namespace {
 
 class FileObject : public ce::KernelObject {
  public:
-  FileObject(int fd, DWORD access, std::unique_ptr<ce::detail::ShareLock> lock)
-      : fd_(fd), access_(access), lock_(std::move(lock)) {}
+  FileObject(int fd, DWORD access) : fd_(fd), access_(access) {}
+  // Closing the descriptor also lets go of the handle's share-mode locks.
   ~FileObject() override { close(fd_); }
   int fd() const { return fd_; }
   bool CanRead() const { return (access_ & (GENERIC_READ | GENERIC_ALL)) != 0; }
@@ -28,7 +28,6 @@ class FileObject : public ce::KernelObject {
  private:
   int fd_;
   DWORD access_;
-  std::unique_ptr<ce::detail::ShareLock> lock_;
 };
 
 bool ReadOnly(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
@@ -64,55 +63,56 @@ HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
   int mode = (write || truncates) ? O_RDWR : O_RDONLY;
   mode_t newMode = (dwFlagsAndAttributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
 
+  // The path is opened first and judged by what was opened (one fstat), so the common open costs
+  // no extra look-up. O_NONBLOCK: a FIFO put there must not block the open; it is refused below.
+  // The flag has no effect on a regular file, so it stays set.
   for (int attempt = 0; attempt < 100; ++attempt) {
-    bool existed = false;
-    struct stat st;
-    if (stat(host.c_str(), &st) == 0) {
-      existed = true;
-      // The device holds files and folders only: a FIFO, socket or device node put there by
-      // someone else is refused, not opened (opening a FIFO blocks until a writer comes).
-      if (!S_ISREG(st.st_mode)) return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
-      if (dwCreationDisposition == CREATE_NEW) return Fail(ERROR_FILE_EXISTS, INVALID_HANDLE_VALUE);
-      // Checked here as well as by the host, so a read-only file stays read-only for root too.
-      if (ReadOnly(st) && (write || truncates)) return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
-    } else if (!creates) {
-      return Fail(ce::detail::MissingError(host), INVALID_HANDLE_VALUE);
-    }
-    // O_NONBLOCK: a FIFO swapped in after the stat must not block the open either.
-    int fd = existed ? open(host.c_str(), mode | O_CLOEXEC | O_NONBLOCK)
-                     : open(host.c_str(), mode | O_CLOEXEC | O_NONBLOCK | O_CREAT | O_EXCL, newMode);
-    if (fd >= 0) {
-      struct stat opened;
-      if (fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
-        close(fd);
-        return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+    bool existed = dwCreationDisposition != CREATE_NEW;
+    int fd = existed ? open(host.c_str(), mode | O_CLOEXEC | O_NONBLOCK) : -1;
+    if (fd < 0 && (!existed || (errno == ENOENT && creates))) {
+      existed = false;
+      fd = open(host.c_str(), mode | O_CLOEXEC | O_NONBLOCK | O_CREAT | O_EXCL, newMode);
+      if (fd < 0 && errno == EEXIST) {
+        struct stat st;
+        if (stat(host.c_str(), &st) != 0) continue;  // removed meanwhile: decide again
+        // The device holds files and folders only: a FIFO, socket or device node put there by
+        // someone else is refused, not opened.
+        if (!S_ISREG(st.st_mode)) return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+        if (dwCreationDisposition == CREATE_NEW) return Fail(ERROR_FILE_EXISTS, INVALID_HANDLE_VALUE);
+        continue;  // created meanwhile: open it as existing
       }
-      fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     }
     if (fd < 0) {
-      if (errno == ENOENT && existed) continue;   // removed meanwhile: decide again
-      if (errno == EEXIST && !existed) continue;  // created meanwhile: decide again
-      if (errno == EISDIR) return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
-      return Fail(ErrorForPath(errno, host), INVALID_HANDLE_VALUE);
+      if (errno == ENOENT) return Fail(ce::detail::MissingError(host), INVALID_HANDLE_VALUE);
+      int err = errno;
+      struct stat st;
+      // A socket cannot be opened at all (ENXIO): refused like every entry that is not a file.
+      if (err == EISDIR || (stat(host.c_str(), &st) == 0 && !S_ISREG(st.st_mode)))
+        return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+      return Fail(ErrorForPath(err, host), INVALID_HANDLE_VALUE);
     }
-    std::unique_ptr<ce::detail::ShareLock> lock;
-    ce::detail::ShareLock::Result result =
-        ce::detail::ShareLock::Acquire(fd, host, dwDesiredAccess, dwShareMode, lock);
-    if (result == ce::detail::ShareLock::Result::kFileReplaced) {
+    struct stat opened;
+    // Checked here as well as by the host, so a read-only file stays read-only for root too.
+    if (fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || (existed && ReadOnly(opened) && (write || truncates))) {
+      close(fd);
+      return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+    }
+    ce::detail::ShareResult result = ce::detail::AcquireShare(fd, host, opened, dwDesiredAccess, dwShareMode);
+    if (result == ce::detail::ShareResult::kFileReplaced) {
       close(fd);
       continue;
     }
-    if (result == ce::detail::ShareLock::Result::kConflict) {
+    if (result == ce::detail::ShareResult::kConflict) {
       close(fd);
       return Fail(ERROR_SHARING_VIOLATION, INVALID_HANDLE_VALUE);
     }
     // Truncate only once the share modes allow this handle.
-    if (existed && truncates && ftruncate(fd, 0) != 0) {
+    if (existed && truncates && opened.st_size != 0 && ftruncate(fd, 0) != 0) {
       int err = errno;
       close(fd);
       return Fail(ce::detail::ErrorFromErrno(err), INVALID_HANDLE_VALUE);
     }
-    HANDLE handle = ce::InsertObject(std::make_shared<FileObject>(fd, dwDesiredAccess, std::move(lock)));
+    HANDLE handle = ce::InsertObject(std::make_shared<FileObject>(fd, dwDesiredAccess));
     if (handle == nullptr) return INVALID_HANDLE_VALUE;  // the object closed its descriptor
     bool reportsExisting = existed && (dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == OPEN_ALWAYS);
     SetLastError(reportsExisting ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);

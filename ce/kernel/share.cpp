@@ -2,134 +2,92 @@
 #include "ce/kernel/share.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
-
-#include "ce/device.h"
 
 namespace ce::detail {
 namespace {
 
-enum Byte : off_t { kGate = 0, kHasRead = 1, kHasWrite = 2, kDeniesRead = 3, kDeniesWrite = 4 };
+// Far past the end of any file the device holds, so the locks never cover real bytes.
+constexpr off_t kBase = off_t(1) << 62;
+enum Byte : off_t { kHasRead = 0, kHasWrite = 1, kDeniesRead = 2, kDeniesWrite = 3, kIsOpen = 4, kBytes = 5 };
 
-bool Lock(int fd, short type, off_t start, off_t length, bool wait) {
+bool Lock(int fd, short type, off_t byte, off_t length) {
   struct flock fl = {};
   fl.l_type = type;
   fl.l_whence = SEEK_SET;
-  fl.l_start = start;
+  fl.l_start = kBase + byte;
   fl.l_len = length;
   for (;;) {
-    if (fcntl(fd, wait ? F_OFD_SETLKW : F_OFD_SETLK, &fl) == 0) return true;
+    if (fcntl(fd, F_OFD_SETLK, &fl) == 0) return true;
     if (errno != EINTR) return false;
   }
 }
 
-// Whether any other open file description holds a lock within [start, start + length).
-bool HeldByOthers(int fd, off_t start, off_t length) {
+// Whether any other open file description holds a lock within the given bytes.
+bool HeldByOthers(int fd, off_t byte, off_t length) {
   struct flock fl = {};
   fl.l_type = F_WRLCK;
   fl.l_whence = SEEK_SET;
-  fl.l_start = start;
+  fl.l_start = kBase + byte;
   fl.l_len = length;
   if (fcntl(fd, F_OFD_GETLK, &fl) != 0) return false;
   return fl.l_type != F_UNLCK;
 }
 
-std::string LockPathFor(const struct stat& st) {
-  char name[64];
-  snprintf(name, sizeof name, "/%llx-%llx", (unsigned long long)st.st_dev, (unsigned long long)st.st_ino);
-  return DeviceRoot() + "/locks" + name;
-}
-
-// Opens the lock file at path and takes its gate; -1 when the lock folder cannot be used.
-int OpenGated(const std::string& path) {
-  for (int attempt = 0; attempt < 1000; ++attempt) {
-    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0 && errno == ENOENT) {
-      mkdir((DeviceRoot() + "/locks").c_str(), 0777);
-      fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    }
-    if (fd < 0) return -1;
-    if (!Lock(fd, F_WRLCK, kGate, 1, true)) {
-      close(fd);
-      return -1;
-    }
-    // The last closer may have removed this lock file while we waited for its gate.
-    struct stat held, current;
-    if (fstat(fd, &held) == 0 && stat(path.c_str(), &current) == 0 && held.st_ino == current.st_ino &&
-        held.st_dev == current.st_dev)
-      return fd;
-    close(fd);
+bool Gate(int fd, int operation) {
+  for (;;) {
+    if (flock(fd, operation) == 0) return true;
+    if (errno != EINTR) return false;
   }
-  return -1;
 }
 
-// Removes the lock file when no handle holds it any more, then lets go of the gate.
-void CloseGated(int fd, const std::string& path) {
-  if (!HeldByOthers(fd, kHasRead, 5)) unlink(path.c_str());
-  close(fd);
-}
+bool SameFile(const struct stat& a, const struct stat& b) { return a.st_ino == b.st_ino && a.st_dev == b.st_dev; }
 
 }  // namespace
 
-ShareLock::Result ShareLock::Acquire(int fd, const std::string& hostPath, DWORD access, DWORD share,
-                                     std::unique_ptr<ShareLock>& lock) {
-  lock.reset();
-  struct stat st, now;
-  if (fstat(fd, &st) != 0) return Result::kFileReplaced;
-  std::string path = LockPathFor(st);
-  int lockFd = OpenGated(path);
-  if (stat(hostPath.c_str(), &now) != 0 || now.st_ino != st.st_ino || now.st_dev != st.st_dev) {
-    if (lockFd >= 0) CloseGated(lockFd, path);
-    return Result::kFileReplaced;
+ShareResult AcquireShare(int fd, const std::string& hostPath, const struct stat& opened, DWORD access, DWORD share) {
+  if (!Gate(fd, LOCK_EX)) return ShareResult::kOk;
+  struct stat now;
+  if (stat(hostPath.c_str(), &now) != 0 || !SameFile(now, opened)) {
+    Gate(fd, LOCK_UN);
+    return ShareResult::kFileReplaced;
   }
-  if (lockFd < 0) return Result::kOk;
   bool read = (access & (GENERIC_READ | GENERIC_ALL)) != 0;
   bool write = (access & (GENERIC_WRITE | GENERIC_ALL)) != 0;
   bool sharesRead = (share & FILE_SHARE_READ) != 0;
   bool sharesWrite = (share & FILE_SHARE_WRITE) != 0;
-  bool conflict = (read && HeldByOthers(lockFd, kDeniesRead, 1)) || (write && HeldByOthers(lockFd, kDeniesWrite, 1)) ||
-                  (!sharesRead && HeldByOthers(lockFd, kHasRead, 1)) ||
-                  (!sharesWrite && HeldByOthers(lockFd, kHasWrite, 1));
-  if (conflict) {
-    close(lockFd);  // others hold the file, so the lock file stays
-    return Result::kConflict;
+  bool conflict = (read && HeldByOthers(fd, kDeniesRead, 1)) || (write && HeldByOthers(fd, kDeniesWrite, 1)) ||
+                  (!sharesRead && HeldByOthers(fd, kHasRead, 1)) || (!sharesWrite && HeldByOthers(fd, kHasWrite, 1));
+  if (!conflict) {
+    if (read) Lock(fd, F_RDLCK, kHasRead, 1);
+    if (write) Lock(fd, F_RDLCK, kHasWrite, 1);
+    if (!sharesRead) Lock(fd, F_RDLCK, kDeniesRead, 1);
+    if (!sharesWrite) Lock(fd, F_RDLCK, kDeniesWrite, 1);
+    // A handle that neither reads, writes nor denies still counts as open (for DeleteFileW).
+    if (!read && !write && sharesRead && sharesWrite) Lock(fd, F_RDLCK, kIsOpen, 1);
   }
-  if (read) Lock(lockFd, F_RDLCK, kHasRead, 1, false);
-  if (write) Lock(lockFd, F_RDLCK, kHasWrite, 1, false);
-  if (!sharesRead) Lock(lockFd, F_RDLCK, kDeniesRead, 1, false);
-  if (!sharesWrite) Lock(lockFd, F_RDLCK, kDeniesWrite, 1, false);
-  // A handle that neither reads, writes nor denies still counts as open (for DeleteFileW).
-  if (!read && !write && sharesRead && sharesWrite) Lock(lockFd, F_RDLCK, 5, 1, false);
-  Lock(lockFd, F_UNLCK, kGate, 1, false);
-  lock.reset(new ShareLock(lockFd, std::move(path)));
-  return Result::kOk;
+  Gate(fd, LOCK_UN);
+  return conflict ? ShareResult::kConflict : ShareResult::kOk;
 }
 
-ShareLock::~ShareLock() {
-  if (!Lock(lockFd_, F_WRLCK, kGate, 1, true)) {
-    close(lockFd_);
-    return;
-  }
-  Lock(lockFd_, F_UNLCK, kHasRead, 5, false);
-  CloseGated(lockFd_, lockPath_);
-}
-
-int GateForExclusiveUse(const std::string& hostPath, bool& open, std::string& lockPath) {
+int GateForExclusiveUse(const std::string& hostPath, bool& open) {
   open = false;
-  struct stat st;
-  if (stat(hostPath.c_str(), &st) != 0) return -1;
-  lockPath = LockPathFor(st);
-  int fd = OpenGated(lockPath);
-  if (fd >= 0) open = HeldByOthers(fd, kHasRead, 5);
+  // O_NONBLOCK: a FIFO put in the file's place must not block this open.
+  int fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return -1;
+  if (!Gate(fd, LOCK_EX)) {
+    close(fd);
+    return -1;
+  }
+  open = HeldByOthers(fd, kHasRead, kBytes);
   return fd;
 }
 
-void ReleaseGate(int lockFd, const std::string& lockPath) {
-  if (lockFd >= 0) CloseGated(lockFd, lockPath);
+void ReleaseGate(int gateFd) {
+  if (gateFd >= 0) close(gateFd);  // closing lets go of the gate
 }
 
 }  // namespace ce::detail

@@ -124,7 +124,18 @@ ReplyTicket* FileChannel::Send() {
 
   // Channels restart at sequence 1, so these names recur: a reply left from an earlier exchange
   // must not pass for the answer to this request.
-  if (!iIsReply) RemoveExchange(iPeerName, iOwnName, sequence);
+  // The marker alone makes a reply: a text left without one is replaced by the peer's answer.
+  if (!iIsReply) {
+    char staleMarker[kSdkNameSize];
+    char staleText[kSdkNameSize];
+    if (FormatChannelFileName(staleMarker, sizeof(staleMarker), iPeerName, iOwnName, iLinkId,
+                              sequence, kSdkFinishedFile) &&
+        FormatChannelFileName(staleText, sizeof(staleText), iPeerName, iOwnName, iLinkId,
+                              sequence, kSdkMessageFile) &&
+        SdkFile::Delete(staleMarker, kSdkCallsFolder)) {
+      SdkFile::Delete(staleText, kSdkCallsFolder);
+    }
+  }
 
   SdkFile file;
   if (OpenWhenFree(file, textName, true) != 0) return nullptr;
@@ -236,8 +247,9 @@ HANDLE WatchCallsFolder() {
     CreateDirectoryW(shared, nullptr);
   }
   CreateDirectoryW(calls, nullptr);
-  HANDLE handle = FindFirstChangeNotificationW(
-      calls, FALSE, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE);
+  // Names only: a reply marker announces itself by appearing, and waking on every write of the
+  // peer's reply text would only cost a look that finds nothing.
+  HANDLE handle = FindFirstChangeNotificationW(calls, FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
   if (handle == INVALID_HANDLE_VALUE) return handle;
   tCallsWatch.handle = handle;
   StringCchCopyW(tCallsWatch.folder, kSdkPathSize, calls);

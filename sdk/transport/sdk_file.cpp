@@ -175,9 +175,15 @@ int SdkFile::OpenForReading(const char* name, int location) {
   iLastError = ERROR_INVALID_NAME;
   WCHAR path[kSdkPathSize];
   if (!ResolvePath(name, location, false, path, kSdkPathSize)) return kOpenFailed;
-  PrepareFolders(location, false);
+  // The folders are made only when the open finds them missing: once they exist, which is every
+  // open but the first, that costs nothing, and the outcome is the same as making them first.
   HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_PATH_NOT_FOUND) {
+    PrepareFolders(location, false);
+    file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+  }
   if (file == INVALID_HANDLE_VALUE) {
     iLastError = GetLastError();
     return kOpenFailed;
@@ -192,9 +198,15 @@ int SdkFile::OpenForWriting(const char* name, int location, bool append) {
   iLastError = ERROR_INVALID_NAME;
   WCHAR path[kSdkPathSize];
   if (!ResolvePath(name, location, true, path, kSdkPathSize)) return kOpenFailed;
-  PrepareFolders(location, true);
-  HANDLE file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
-                            append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Folders as for reading: made when the open finds them missing.
+  const DWORD disposition = append ? OPEN_ALWAYS : CREATE_ALWAYS;
+  HANDLE file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, disposition,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_PATH_NOT_FOUND) {
+    PrepareFolders(location, true);
+    file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, disposition,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+  }
   if (file == INVALID_HANDLE_VALUE) {
     iLastError = GetLastError();
     return kOpenFailed;
