@@ -181,6 +181,16 @@ bool DevicePathToHost(LPCWSTR devicePath, std::string& hostPath) {
     hostPath = std::move(exactPath);
     return true;
   }
+  // Next most common: only the last component is missing or differs in case.
+  if (!parts.empty()) {
+    std::string parent = exactPath.substr(0, exactPath.size() - parts.back().size() - 1);
+    struct stat folder;
+    if (lstat(parent.c_str(), &folder) == 0 && S_ISDIR(folder.st_mode)) {
+      std::string found;
+      hostPath = FindIgnoringCase(parent, parts.back(), found) ? parent + "/" + found : std::move(exactPath);
+      return true;
+    }
+  }
   bool exists = true;  // once a component is missing, the rest cannot exist either
   for (const std::string& part : parts) {
     std::string exact = path + "/" + part;

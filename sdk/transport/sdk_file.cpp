@@ -259,11 +259,15 @@ bool SdkFile::Delete(const char* name, int location) {
     SetLastError(ERROR_INVALID_NAME);
     return false;
   }
+  // Deleted straight away; only a refusal makes it worth looking for the read-only attribute.
+  if (DeleteFileW(path)) return true;
+  if (GetLastError() != ERROR_ACCESS_DENIED) return false;
   const DWORD attributes = GetFileAttributesW(path);
-  if (attributes == INVALID_FILE_ATTRIBUTES) return false;  // nothing there (or unreachable)
-  if (attributes & FILE_ATTRIBUTE_READONLY) {
-    SetFileAttributesW(path, attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
   }
+  SetFileAttributesW(path, attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
   return DeleteFileW(path) != FALSE;
 }
 
