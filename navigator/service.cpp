@@ -11,7 +11,8 @@ namespace nav {
 
 namespace {
 constexpr int kBatch = 64;
-}
+constexpr int kPasses = 8;
+}  // namespace
 
 Service::Service(Navigator& navigator) : navigator_(navigator), inbox_(kServerName), message_('|') {}
 
@@ -21,9 +22,13 @@ int Service::ServeReady() {
   InboxRequest requests[kBatch];
   int answered = 0;
   busy_ = false;
-  for (;;) {
+  // Clients answered in one pass send their next requests while it runs: look again at once
+  // rather than through another change wait and window message, but give the window its turn
+  // after a few passes.
+  for (int pass = 0; pass < kPasses; pass++) {
     int total = inbox_.List(requests, kBatch);
     int n = total < kBatch ? total : kBatch;
+    int servedNow = 0;
     for (int i = 0; i < n; i++) {
       if (MarkerBusy(requests[i])) {
         busy_ = true;
@@ -31,10 +36,12 @@ int Service::ServeReady() {
       }
       ServeOne(requests[i]);
       answered++;
+      servedNow++;
       if (navigator_.StopRequested()) return answered;
     }
-    if (total <= kBatch || busy_) return answered;
+    if (servedNow == 0) break;
   }
+  return answered;
 }
 
 // The marker appears before its writer has closed it; taking the request then would leave the
