@@ -60,9 +60,10 @@ bool MatchesPattern(const std::u32string& pattern, const std::u32string& name) {
          name.find(U'.') == std::u32string::npos && Matches(pattern.substr(0, n - 2), name);
 }
 
-bool FillEntry(const std::string& folder, const std::string& name, WIN32_FIND_DATAW& data) {
+// Looks the entry up relative to the open folder, which spares the walk down the whole path.
+bool FillEntry(int folderFd, const std::string& name, WIN32_FIND_DATAW& data) {
   struct stat st;
-  if (stat((folder + "/" + name).c_str(), &st) != 0) return false;  // a dangling link is not listed
+  if (fstatat(folderFd, name.c_str(), &st, 0) != 0) return false;  // a dangling link is not listed
   std::u16string wide = ce::FromUtf8(name);
   if (wide.size() >= MAX_PATH) return false;  // cannot be handed out whole
   memset(&data, 0, sizeof data);
@@ -97,22 +98,30 @@ HANDLE FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileData) {
 
   DIR* dir = opendir(folder.c_str());
   if (dir == nullptr) return Fail(ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
-  std::vector<std::string> names;
+  // Each name is folded once, for the match and as its sort key.
+  struct Name {
+    std::u32string folded;
+    std::string name;
+  };
+  std::vector<Name> names;
   while (dirent* entry = readdir(dir)) {
+    if (entry->d_name[0] == '.' &&
+        (entry->d_name[1] == 0 || (entry->d_name[1] == '.' && entry->d_name[2] == 0)))
+      continue;  // Windows CE lists neither "." nor ".."
     std::string name = entry->d_name;
-    if (name == "." || name == "..") continue;  // Windows CE lists neither
-    if (MatchesPattern(pattern, Folded(name))) names.push_back(std::move(name));
+    std::u32string folded = Folded(name);
+    if (MatchesPattern(pattern, folded)) names.push_back({std::move(folded), std::move(name)});
   }
-  closedir(dir);
-  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-    std::string fa = ce::detail::FoldedName(a), fb = ce::detail::FoldedName(b);
-    return fa != fb ? fa < fb : a < b;
+  std::sort(names.begin(), names.end(), [](const Name& a, const Name& b) {
+    return a.folded != b.folded ? a.folded < b.folded : a.name < b.name;
   });
   auto find = std::make_shared<FindObject>();
-  for (const std::string& name : names) {
+  find->entries.reserve(names.size());
+  for (const Name& name : names) {
     WIN32_FIND_DATAW data;
-    if (FillEntry(folder, name, data)) find->entries.push_back(data);
+    if (FillEntry(dirfd(dir), name.name, data)) find->entries.push_back(data);
   }
+  closedir(dir);
   if (find->entries.empty()) return Fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
   *lpFindFileData = find->entries[0];
   find->next = 1;
