@@ -268,7 +268,12 @@ bool SdkFile::Delete(const char* name, int location) {
     return false;
   }
   SetFileAttributesW(path, attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
-  return DeleteFileW(path) != FALSE;
+  if (DeleteFileW(path)) return true;
+  // Still refused (another handle holds it): the file stays as it was, read-only included.
+  const DWORD error = GetLastError();
+  SetFileAttributesW(path, attributes);
+  SetLastError(error);
+  return false;
 }
 
 bool SdkFile::DeleteWhenFree(const char* name, int location) {

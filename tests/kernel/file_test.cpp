@@ -429,3 +429,78 @@ TEST_F(FileTest, EntriesThatAreNotRegularFilesAreRefusedWithoutBlocking) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(FileTest, PathsMapTheSameWhicheverComponentDiffersInCase) {
+  MakeHostFolder("fs/Top");
+  MakeHostFolder("fs/Top/Mid");
+  WriteHostFile("fs/Top/Mid/Leaf.txt", "x");
+  WriteHostFile("fs/Top/Mid/leaf.TXT", "y");  // two names equal ignoring case: the first sorted wins
+  MakeHostFolder("fs/Top/Mid/Sub");
+  struct Row {
+    LPCWSTR path;
+    const char* host;
+  };
+  const Row rows[] = {
+      {u"\\Top\\Mid\\Leaf.txt", "fs/Top/Mid/Leaf.txt"},  // exact
+      {u"\\Top\\Mid\\leaf.TXT", "fs/Top/Mid/leaf.TXT"},  // exact, the other one
+      {u"\\Top\\Mid\\LEAF.txt", "fs/Top/Mid/Leaf.txt"},  // last component differs
+      {u"\\Top\\Mid\\New.txt", "fs/Top/Mid/New.txt"},    // last component missing: kept as given
+      {u"\\top\\MID\\Leaf.txt", "fs/Top/Mid/Leaf.txt"},  // folders differ, file exact
+      {u"\\TOP\\mid\\lEaF.TxT", "fs/Top/Mid/Leaf.txt"},  // everything differs
+      {u"\\top\\mid\\sub", "fs/Top/Mid/Sub"},            // a folder as the last component
+      {u"\\top\\Gone\\Leaf.txt", "fs/Top/Gone/Leaf.txt"},  // a missing folder: the rest kept as given
+      {u"\\Top\\Mid\\Leaf.txt\\x", "fs/Top/Mid/Leaf.txt/x"},  // below a file
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(Narrow(row.path));
+    std::string host = "unchanged";
+    EXPECT_TRUE(ce::DevicePathToHost(row.path, host));
+    EXPECT_EQ(host, Host(row.host));
+  }
+}
+
+TEST_F(FileTest, ShareModesLeaveTheFileItselfUntouched) {
+  WriteHostFile("fs/kept.txt", "0123456789");
+  HANDLE writer = CreateFileW(u"\\kept.txt", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+  HANDLE other = CreateFileW(u"\\kept.txt", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(other, INVALID_HANDLE_VALUE) << "two writers that share writing";
+  EXPECT_EQ(GetFileSize(writer, nullptr), 10u) << "the locks add no bytes";
+  DWORD written = 0;
+  EXPECT_TRUE(WriteFile(writer, "ab", 2, &written, nullptr));
+  EXPECT_EQ(SetFilePointer(other, 0, nullptr, FILE_END), 10u);
+  EXPECT_TRUE(WriteFile(other, "cd", 2, &written, nullptr)) << "writing past the end meets no lock";
+  CloseHandle(other);
+  CloseHandle(writer);
+  EXPECT_EQ(ReadHostFile("fs/kept.txt"), "ab23456789cd");
+  struct stat st;
+  ASSERT_EQ(stat(Host("fs/kept.txt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_size, 12);
+  EXPECT_FALSE(HostExists("locks")) << "nothing is made beside the device's files";
+}
+
+TEST_F(FileTest, AFileReplacedUnderAnOpenHandleIsANewFile) {
+  WriteHostFile("fs/swap.txt", "old");
+  HANDLE old = CreateFileW(u"\\swap.txt", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(old, INVALID_HANDLE_VALUE);
+  SetLastError(0xdeadbeef);
+  EXPECT_EQ(CreateFileW(u"\\swap.txt", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr),
+            INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_SHARING_VIOLATION)) << "the old file denies everything";
+  // Replaced from outside the device's calls: the name now stands for another file.
+  ASSERT_EQ(rename(Host("fs/swap.txt").c_str(), Host("fs/aside.txt").c_str()), 0);
+  WriteHostFile("fs/swap.txt", "new");
+  HANDLE fresh = CreateFileW(u"\\swap.txt", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  EXPECT_NE(fresh, INVALID_HANDLE_VALUE) << "the new file is held by nobody";
+  if (fresh != INVALID_HANDLE_VALUE) CloseHandle(fresh);
+  EXPECT_TRUE(DeleteFileW(u"\\swap.txt"));
+  SetLastError(0xdeadbeef);
+  EXPECT_FALSE(DeleteFileW(u"\\aside.txt")) << "the old file is still held under its new name";
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_SHARING_VIOLATION));
+  CloseHandle(old);
+  EXPECT_TRUE(DeleteFileW(u"\\aside.txt"));
+}
+
+}  // namespace

@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -195,6 +196,62 @@ TEST(SdkFile, DeletesReadOnlyFilesAndCreatesNothing) {
 
   SdkFile::Delete("x", kSdkRegistryFolder);
   EXPECT_FALSE(TestDevice::Exists(device.Host("TomTom/SdkRegistry")));
+}
+
+// Folders are made when an open finds them missing, whichever part is missing, and for reading
+// as for writing; a file the open does not find is not made.
+TEST(SdkFile, OpensMakeWhateverFolderIsMissing) {
+  TestDevice device("PocketPC");
+  struct Row {
+    const char* present;  // made before the open, below the device's fs/ (nullptr: nothing)
+    bool forWriting;
+    bool opens;
+  };
+  const Row rows[] = {
+      {nullptr, false, false},
+      {nullptr, true, true},
+      {"TomTom", false, false},
+      {"TomTom", true, true},
+      {"TomTom/SdkFileCalls", true, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.present ? row.present : "nothing") + (row.forWriting ? ", writing" : ", reading"));
+    std::string removeTree = "rm -rf '" + device.Host("TomTom") + "'";
+    ASSERT_EQ(std::system(removeTree.c_str()), 0);
+    if (row.present) {
+      TestDevice::MakeFolder(device.Host("TomTom"));
+      if (std::string(row.present) != "TomTom") TestDevice::MakeFolder(device.Calls());
+    }
+    SdkFile file;
+    const int opened = row.forWriting ? file.OpenForWriting("f.message", kSdkCallsFolder, false)
+                                      : file.OpenForReading("f.message", kSdkCallsFolder);
+    EXPECT_EQ(opened == 0, row.opens);
+    file.Close();
+    EXPECT_TRUE(TestDevice::Exists(device.Calls())) << "the calls folder exists after every open";
+    EXPECT_EQ(TestDevice::Exists(device.Calls("f.message")), row.forWriting);
+  }
+}
+
+// A file held open is refused, and a refusal for that reason changes nothing about the file.
+TEST(SdkFile, DeleteOfAFileHeldOpenLeavesItAsItWas) {
+  TestDevice device;
+  TestDevice::MakeFolder(device.Calls());
+  TestDevice::WriteFile(device.Calls("held"), "x");
+  TestDevice::WriteFile(device.Calls("held-ro"), "x");
+  ASSERT_EQ(chmod(device.Calls("held-ro").c_str(), 0444), 0);
+  for (const char* name : {"held", "held-ro"}) {
+    SCOPED_TRACE(name);
+    SdkFile holder;
+    ASSERT_EQ(holder.OpenForReading(name, kSdkCallsFolder), 0);
+    EXPECT_FALSE(SdkFile::Delete(name, kSdkCallsFolder));
+    EXPECT_TRUE(TestDevice::Exists(device.Calls(name)));
+    holder.Close();
+  }
+  struct stat st;
+  ASSERT_EQ(stat(device.Calls("held-ro").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0222, 0u) << "read-only kept while the delete was refused";
+  EXPECT_TRUE(SdkFile::Delete("held-ro", kSdkCallsFolder)) << "deleted once let go";
+  EXPECT_FALSE(SdkFile::Delete("held-ro", kSdkCallsFolder)) << "a missing file";
 }
 
 }  // namespace
