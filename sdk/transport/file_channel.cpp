@@ -16,6 +16,9 @@ namespace {
 // appears, or finishing its write): retry every millisecond for this many times.
 constexpr int kBusyRetries = 100;
 
+// Wakes of a reply wait answered at once; a lone call takes about this many before its reply.
+constexpr int kEagerWakes = 6;
+
 // Opens a channel file in the calls folder, retrying while another handle has it open.
 int OpenWhenFree(SdkFile& file, const char* name, bool forWriting) {
   for (int retry = 0;; ++retry) {
@@ -287,10 +290,16 @@ bool ReadMessageText(SdkFile& file, SdkMessage* message) {
 bool FileChannel::WaitForReplyMarker(const ReplyTicket* ticket) {
   // Watch before looking, so a marker created between the look and the wait still wakes us.
   HANDLE watch = iReplyWait == SdkReplyWait::kNotify ? WatchCallsFolder() : INVALID_HANDLE_VALUE;
+  // Our own request files have just changed the folder: take those changes now, before the first
+  // look, so they do not come back as wakes (a change after this still signals the wait).
+  if (watch != INVALID_HANDLE_VALUE && WaitForSingleObject(watch, 0) == WAIT_OBJECT_0) {
+    FindNextChangeNotification(watch);
+  }
   using Clock = std::chrono::steady_clock;
   Clock::time_point lastAliveCheck = Clock::now();
   bool replied = false;
   int busyRetries = 0;
+  int emptyWakes = 0;
   for (;;) {
     bool busy = false;
     if (ProbeReply(ticket, &busy)) {
@@ -311,6 +320,10 @@ bool FileChannel::WaitForReplyMarker(const ReplyTicket* ticket) {
       }
     }
     if (watch != INVALID_HANDLE_VALUE) {
+      // Every change in the folder wakes every waiting client, mostly for other clients' files.
+      // After a few wakes that brought nothing, let the changes gather for a moment, so that many
+      // clients waiting together leave the navigator the processor.
+      if (++emptyWakes > kEagerWakes) Sleep(1);
       WaitForSingleObject(watch, kPollMilliseconds);
       FindNextChangeNotification(watch);
     } else {
