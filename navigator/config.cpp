@@ -2,14 +2,13 @@
 
 #include <ini.h>
 
-#include <cerrno>
-#include <fstream>
-#include <sstream>
-
+#include "navigator/device_file.h"
 #include "navigator/geo.h"
 
 namespace nav {
 namespace {
+
+constexpr uint64_t kMaxConfigBytes = 1u << 20;
 
 struct ParseState {
   NavigatorConfig* config;
@@ -77,16 +76,15 @@ void ParseConfig(std::string_view text, NavigatorConfig& config, std::vector<std
   if (bad > 0) warnings.push_back("navigator.ini: line " + std::to_string(bad) + " is not a key, a section or a comment");
 }
 
-bool LoadConfig(const std::string& hostPath, NavigatorConfig& config, std::vector<std::string>& warnings) {
-  std::ifstream in(hostPath, std::ios::binary);
-  if (!in) {
-    if (errno == ENOENT) return true;
-    warnings.push_back("cannot read " + hostPath);
+bool LoadConfig(const std::string& path, NavigatorConfig& config, std::vector<std::string>& warnings) {
+  std::string text, error;
+  ReadResult r = ReadDeviceFile(path, kMaxConfigBytes, text, error);
+  if (r == ReadResult::kMissing) return true;
+  if (r != ReadResult::kOk) {
+    warnings.push_back(error + "; using the defaults");
     return false;
   }
-  std::ostringstream text;
-  text << in.rdbuf();
-  ParseConfig(text.str(), config, warnings);
+  ParseConfig(text, config, warnings);
   return true;
 }
 

@@ -5,11 +5,14 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
+
+#include "navigator/device_file.h"
 
 namespace nav {
 namespace {
+
+// A day's drive logged every second is about 10 MB of GPX.
+constexpr uint64_t kMaxGpxBytes = 64u << 20;
 
 struct GpxState {
   XML_Parser parser = nullptr;
@@ -173,18 +176,9 @@ bool ParseGpx(std::string_view xml, std::vector<TrackPoint>& points, std::string
 }
 
 bool LoadGpxFile(const std::string& path, std::vector<TrackPoint>& points, std::string& error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error = "cannot open " + path;
-    return false;
-  }
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (text.str().size() > (64u << 20)) {
-    error = path + ": too large";
-    return false;
-  }
-  if (!ParseGpx(text.str(), points, error)) {
+  std::string text;
+  if (ReadDeviceFile(path, kMaxGpxBytes, text, error) != ReadResult::kOk) return false;
+  if (!ParseGpx(text, points, error)) {
     error = path + ": " + error;
     return false;
   }

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "navigator/device_file.h"
 #include "navigator/geo.h"
 
 namespace nav {
@@ -49,30 +50,23 @@ std::string EncodeOv2Point(MapPoint pos, std::string_view text);
 enum class StoreResult { kOk, kNotFound, kBadName, kMalformed, kIoError };
 const char* StoreResultText(StoreResult r);
 
-// Reads a whole category file. False with `error` set when it cannot be read (missing: ENOENT in
-// `errnoValue`). A malformed file still returns true; see `contents.error`.
-bool ReadOv2File(const std::string& path, Ov2Contents& contents, std::string& error,
-                 int* errnoValue = nullptr);
+// Reads a whole category file (a device path). False with `error` set when it cannot be read
+// (`missing` says whether it is not there). A malformed file still returns true; see
+// `contents.error`.
+bool ReadOv2File(const std::string& path, Ov2Contents& contents, std::string& error, bool* missing = nullptr);
 
-// Replaces a file atomically with the given records (temp file, sync, rename, sync folder).
+// Replaces a file in one step with the given records (temporary file, flushed, renamed over it
+// with write-through).
 StoreResult RewriteOv2File(const std::string& path, const std::vector<Ov2Record>& records,
                            std::string& error);
 
 // True for a category name that can be a file name in the map folder.
 bool IsValidCategoryName(std::string_view name);
 
-struct FileStamp {
-  uint64_t dev = 0, ino = 0, size = 0;
-  int64_t mtimeNs = 0;
-  bool exists = false;
-  bool operator==(const FileStamp&) const = default;
-};
-FileStamp StampOf(const std::string& path);
-
 struct Category {
   std::string name;      // as the file is named (without ".ov2")
-  std::string path;      // host path of the .ov2 file
-  std::string iconPath;  // host path of the .bmp beside it, empty when there is none
+  std::string path;      // device path of the .ov2 file
+  std::string iconPath;  // device path of the .bmp beside it, empty when there is none
   bool visible = false;
   FileStamp stamp;       // of the file when `contents` was read or last written by us
   Ov2Contents contents;
@@ -82,7 +76,7 @@ struct Category {
 // file system does.
 class CategoryStore {
  public:
-  // Forgets everything and loads every "*.ov2" file of the folder (a host path ending in '/').
+  // Forgets everything and loads every "*.ov2" file of the folder (a device path ending in '\').
   // Problems with single files are added to `warnings`; the store still opens.
   void Open(const std::string& hostFolder, std::vector<std::string>& warnings);
 
