@@ -22,8 +22,8 @@ constexpr UINT_PTR kRepaintTimer = 1;
 constexpr UINT kRepaintMs = 250;
 constexpr uint32_t kSlowPollMs = 500;
 constexpr uint32_t kBusyPollMs = 2;  // a marker was still being written: look again soon
-const WCHAR kClassName[] = u"MunichWinClass";
-const WCHAR kTitle[] = u"TomTom Navigator";
+const WCHAR kClassName[] = TEXT("MunichWinClass");
+const WCHAR kTitle[] = TEXT("TomTom Navigator");
 
 struct App : nav::NavigatorHost {
   nav::Navigator* navigator = nullptr;

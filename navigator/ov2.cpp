@@ -363,13 +363,13 @@ StoreResult CategoryStore::Rewrite(Category& c, std::vector<Ov2Record> records, 
 
 namespace {
 
-// Index of the point record closest to `near`, or -1.
-long Closest(const Ov2Contents& contents, MapPoint near) {
+// Index of the point record closest to `around`, or -1.
+long Closest(const Ov2Contents& contents, MapPoint around) {
   long best = -1;
   double bestMetres = 0;
   for (size_t i = 0; i < contents.records.size(); i++) {
     if (!contents.records[i].isPoint) continue;
-    double d = DistanceMetres(near, contents.records[i].pos);
+    double d = DistanceMetres(around, contents.records[i].pos);
     if (best < 0 || d < bestMetres) {
       best = static_cast<long>(i);
       bestMetres = d;
@@ -380,7 +380,7 @@ long Closest(const Ov2Contents& contents, MapPoint near) {
 
 }  // namespace
 
-StoreResult CategoryStore::FindClosestForEdit(std::string_view name, MapPoint near, Category** category,
+StoreResult CategoryStore::FindClosestForEdit(std::string_view name, MapPoint around, Category** category,
                                               long* index, std::string& error) {
   Category* c = Lookup(name);
   if (!c) {
@@ -393,7 +393,7 @@ StoreResult CategoryStore::FindClosestForEdit(std::string_view name, MapPoint ne
     error = c->path + ": " + c->contents.error;
     return StoreResult::kMalformed;
   }
-  long i = Closest(c->contents, near);
+  long i = Closest(c->contents, around);
   if (i < 0) {
     error = "no point in " + c->name;
     return StoreResult::kNotFound;
@@ -403,10 +403,10 @@ StoreResult CategoryStore::FindClosestForEdit(std::string_view name, MapPoint ne
   return StoreResult::kOk;
 }
 
-StoreResult CategoryStore::DeleteClosest(std::string_view name, MapPoint near, std::string& error) {
+StoreResult CategoryStore::DeleteClosest(std::string_view name, MapPoint around, std::string& error) {
   Category* c = nullptr;
   long i = -1;
-  StoreResult found = FindClosestForEdit(name, near, &c, &i, error);
+  StoreResult found = FindClosestForEdit(name, around, &c, &i, error);
   if (found != StoreResult::kOk) return found;
   std::vector<Ov2Record> records = c->contents.records;
   records.erase(records.begin() + i);
@@ -430,11 +430,11 @@ StoreResult CategoryStore::DeleteAll(std::string_view name, std::string& error) 
   return Rewrite(*c, std::move(records), error);
 }
 
-StoreResult CategoryStore::MoveClosest(std::string_view name, MapPoint near, MapPoint to,
+StoreResult CategoryStore::MoveClosest(std::string_view name, MapPoint around, MapPoint to,
                                        std::string& error) {
   Category* c = nullptr;
   long i = -1;
-  StoreResult found = FindClosestForEdit(name, near, &c, &i, error);
+  StoreResult found = FindClosestForEdit(name, around, &c, &i, error);
   if (found != StoreResult::kOk) return found;
   std::vector<Ov2Record> records = c->contents.records;
   Ov2Record& r = records[static_cast<size_t>(i)];

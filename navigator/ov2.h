@@ -87,9 +87,9 @@ class CategoryStore {
   // Adds a point; a category without a file gets a new one (so new categories can be used
   // without reloading the map).
   StoreResult Add(std::string_view name, MapPoint pos, std::string_view text, std::string& error);
-  StoreResult DeleteClosest(std::string_view name, MapPoint near, std::string& error);
+  StoreResult DeleteClosest(std::string_view name, MapPoint around, std::string& error);
   StoreResult DeleteAll(std::string_view name, std::string& error);
-  StoreResult MoveClosest(std::string_view name, MapPoint near, MapPoint to, std::string& error);
+  StoreResult MoveClosest(std::string_view name, MapPoint around, MapPoint to, std::string& error);
   // False when the category is not loaded.
   bool SetVisible(std::string_view name, bool visible);
 
@@ -101,8 +101,8 @@ class CategoryStore {
   // Brings `c` up to date with its file; false with `error` when the file is unreadable.
   bool Sync(Category& c, std::string& error);
   StoreResult Rewrite(Category& c, std::vector<Ov2Record> records, std::string& error);
-  // The category and the index of its point closest to `near`, for a delete or a move.
-  StoreResult FindClosestForEdit(std::string_view name, MapPoint near, Category** category, long* index,
+  // The category and the index of its point closest to `around`, for a delete or a move.
+  StoreResult FindClosestForEdit(std::string_view name, MapPoint around, Category** category, long* index,
                                  std::string& error);
 
   std::string folder_;

@@ -1,13 +1,14 @@
 #include "navigator/screen.h"
 
 #include <cmath>
+#include <numbers>
 
 #include "navigator/device_file.h"
 
 namespace nav {
 namespace {
 
-constexpr double kMetresPerDegree = 6371000.0 * M_PI / 180.0;
+constexpr double kMetresPerDegree = 6371000.0 * std::numbers::pi / 180.0;
 
 struct Palette {
   COLORREF land, street, casing, ring, text, bar, barText, marker, flash, flashText;
@@ -41,7 +42,7 @@ void Fill(HDC dc, const RECT& r, COLORREF colour) {
 }  // namespace
 
 POINT ToScreen(MapPoint p, MapPoint centre, double metresPerPixel, int width, int height) {
-  double k = std::cos(Latitude(centre) * M_PI / 180.0);
+  double k = std::cos(Latitude(centre) * std::numbers::pi / 180.0);
   double east = (static_cast<double>(p.x) - centre.x) / 1e5 * kMetresPerDegree * k;
   double north = (static_cast<double>(p.y) - centre.y) / 1e5 * kMetresPerDegree;
   double x = width / 2.0 + east / metresPerPixel, y = height / 2.0 - north / metresPerPixel;
@@ -68,7 +69,7 @@ HFONT Screen::Font(int height, bool bold) {
   int key = height * 2 + (bold ? 1 : 0);
   auto it = fonts_.find(key);
   if (it != fonts_.end()) return it->second;
-  HFONT f = CreateFontW(-height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, 0, 0, 0, 0, 0, 0, 0, 0, u"Tahoma");
+  HFONT f = CreateFontW(-height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, 0, 0, 0, 0, 0, 0, 0, 0, TEXT("Tahoma"));
   fonts_[key] = f;
   return f;
 }
@@ -143,7 +144,7 @@ void Screen::Draw(HDC dc, int width, int height, Navigator& navigator) {
   GpsFix fix = navigator.Position();
   if (fix.valid) {
     POINT c = to(fix.pos);
-    double a = fix.heading * M_PI / 180.0, s = std::sin(a), co = std::cos(a);
+    double a = fix.heading * std::numbers::pi / 180.0, s = std::sin(a), co = std::cos(a);
     auto rot = [&](double dx, double dy) {  // dy up
       return POINT{static_cast<LONG>(std::lround(c.x + (dx * co + dy * s) * unit)),
                    static_cast<LONG>(std::lround(c.y - (-dx * s + dy * co) * unit))};
