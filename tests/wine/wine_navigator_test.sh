@@ -8,6 +8,7 @@
 #   custom-point  a custom point goes to the Fuel category
 #   killed-add    the navigator killed while clients add points, then restarted: every
 #                 acknowledged point is stored, the files read cleanly, the next add appends
+#   parser-cases  the stand-in's GPX and ini parsers against the table the Linux build passes
 set -u
 scenario=$1 winbuild=$2 linbuild=$3 root=$4
 . "$root/tests/wine/wine_lib.sh"
@@ -93,6 +94,12 @@ PY
     start_navigator
     (cd "$dev/fs/Program Files/Navigator" && "$wine" "$client" add 1 0 0) > "$work/after" 2>&1 || { cat "$work/after"; fail "no add after the restart"; }
     [ "$(points_of "$map/Load0.ov2" | wc -l)" -eq $((before + 1)) ] || fail "the restarted navigator did not append"
+    ;;
+  parser-cases)
+    (cd "$dev/fs/Program Files/Navigator" && "$wine" "$winbuild/tests/parsers/parser_cases.exe") > "$work/cases" 2>&1
+    rc=$?
+    tr -d '\r' < "$work/cases"
+    [ $rc -eq 0 ] || fail "the Windows build fails cases"
     ;;
   *) fail "unknown scenario" ;;
 esac
