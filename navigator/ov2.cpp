@@ -1,6 +1,7 @@
 #include "navigator/ov2.h"
 
 #include "navigator/device_file.h"
+#include "ov2/ov2.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -8,18 +9,6 @@
 
 namespace nav {
 namespace {
-
-constexpr uint32_t kSkipperBytes = 21;
-constexpr uint32_t kPointHeader = 13;  // type, length, x, y
-
-uint32_t Le32(const unsigned char* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
-void PutLe32(std::string& out, uint32_t v) {
-  for (int i = 0; i < 4; i++) out.push_back(static_cast<char>((v >> (8 * i)) & 0xff));
-}
 
 std::string Lower(std::string_view s) {
   std::string out(s);
@@ -32,15 +21,6 @@ bool EndsWithNoCase(std::string_view s, std::string_view suffix) {
   return s.size() >= suffix.size() && Lower(s.substr(s.size() - suffix.size())) == suffix;
 }
 
-// True when `tail` (from a record start to the end of the file) can only be the first bytes of
-// the point record we were appending: type 2, a length no append of ours exceeds, and no NUL in
-// the text bytes present (a point's only NUL is its last byte). A damaged length field in the
-// middle of a file leaves whole records behind it, and their NULs, so it never passes.
-bool IsCutAppend(std::string_view tail, uint32_t len) {
-  if (static_cast<unsigned char>(tail[0]) != 2 || len > kPointHeader + kMaxPoiText + 1) return false;
-  return tail.size() <= kPointHeader || tail.substr(kPointHeader).find('\0') == std::string_view::npos;
-}
-
 }  // namespace
 
 size_t Ov2Contents::PointCount() const {
@@ -49,83 +29,26 @@ size_t Ov2Contents::PointCount() const {
 }
 
 Ov2Contents ParseOv2(std::string_view bytes) {
+  ov2::Reading reading = ov2::Read(bytes);
   Ov2Contents out;
-  out.fileBytes = bytes.size();
-  const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
-  size_t pos = 0;
-  while (pos < bytes.size()) {
-    size_t remaining = bytes.size() - pos;
-    uint8_t type = b[pos];
-    // A tail of zero bytes is what a file system can leave after a crash: a torn tail.
-    if (std::all_of(b + pos, b + bytes.size(), [](unsigned char c) { return c == 0; })) {
-      out.tornTail = true;
-      break;
-    }
-    uint32_t len;
-    if (type == 1) {
-      len = kSkipperBytes;
-    } else {
-      if (remaining < 5) {
-        // Only our own append, a point record, can have been cut inside its header.
-        if (type == 2) {
-          out.tornTail = true;
-        } else {
-          char msg[128];
-          snprintf(msg, sizeof msg, "record of type %u at offset %zu is cut inside its header", type, pos);
-          out.error = msg;
-        }
-        break;
-      }
-      len = Le32(b + pos + 1);
-    }
-    uint32_t minimum = (type == 2 || type == 3) ? kPointHeader + 1 : 5;
-    if (len < minimum) {
-      char msg[128];
-      snprintf(msg, sizeof msg, "record of type %u at offset %zu has a bad length %u", type, pos, len);
-      out.error = msg;
-      break;
-    }
-    if (len > remaining) {
-      if (IsCutAppend(bytes.substr(pos), len)) {
-        out.tornTail = true;
-      } else {
-        char msg[128];
-        snprintf(msg, sizeof msg, "record of type %u at offset %zu claims %u bytes, %zu remain", type,
-                 pos, len, remaining);
-        out.error = msg;
-      }
-      break;
-    }
+  out.records.reserve(reading.records.size());
+  for (const ov2::Record& r : reading.records) {
     Ov2Record rec;
-    rec.type = type;
-    rec.raw.assign(bytes.substr(pos, len));
-    if (type == 2 || type == 3) {
-      rec.isPoint = true;
-      rec.pos.x = static_cast<int32_t>(Le32(b + pos + 5));
-      rec.pos.y = static_cast<int32_t>(Le32(b + pos + 9));
-      std::string_view text = bytes.substr(pos + kPointHeader, len - kPointHeader);
-      size_t nul = text.find('\0');
-      rec.text.assign(nul == std::string_view::npos ? text : text.substr(0, nul));
-    }
+    rec.type = r.type;
+    rec.raw.assign(r.raw);
+    rec.isPoint = r.isPoint;
+    rec.pos = {r.x, r.y};
+    rec.text.assign(r.text);
     out.records.push_back(std::move(rec));
-    pos += len;
-    out.wholeBytes = pos;
   }
+  out.wholeBytes = reading.wholeBytes;
+  out.fileBytes = reading.fileBytes;
+  out.tornTail = reading.ending == ov2::Ending::kTornTail;
+  if (reading.ending == ov2::Ending::kDamaged) out.error = reading.endText;
   return out;
 }
 
-std::string EncodeOv2Point(MapPoint pos, std::string_view text) {
-  std::string out;
-  uint32_t len = static_cast<uint32_t>(kPointHeader + text.size() + 1);
-  out.reserve(len);
-  out.push_back('\x02');
-  PutLe32(out, len);
-  PutLe32(out, static_cast<uint32_t>(pos.x));
-  PutLe32(out, static_cast<uint32_t>(pos.y));
-  out.append(text);
-  out.push_back('\0');
-  return out;
-}
+std::string EncodeOv2Point(MapPoint pos, std::string_view text) { return ov2::EncodePoint(pos.x, pos.y, text); }
 
 const char* StoreResultText(StoreResult r) {
   switch (r) {
@@ -440,10 +363,7 @@ StoreResult CategoryStore::MoveClosest(std::string_view name, MapPoint around, M
   Ov2Record& r = records[static_cast<size_t>(i)];
   r.pos = to;
   // x and y sit at the same offsets in both point record types.
-  std::string coords;
-  PutLe32(coords, static_cast<uint32_t>(to.x));
-  PutLe32(coords, static_cast<uint32_t>(to.y));
-  r.raw.replace(5, 8, coords);
+  r.raw.replace(5, 8, ov2::EncodePoint(to.x, to.y, "").substr(5, 8));
   return Rewrite(*c, std::move(records), error);
 }
 

@@ -1,6 +1,5 @@
-// Category files of points of interest in the OV2 layout, one file per category:
-// "<map folder><category>.ov2". A point is record type 2: a type byte, a little-endian int32
-// record length (whole record), int32 x, int32 y and a NUL-terminated text.
+// The navigator's store of points of interest: one category file in the OV2 layout (ov2/ov2.h,
+// whose reading rules for damage hold here too) per category, "<map folder><category>.ov2".
 //
 // Every change is durable before it is reported: an added record is written whole in one write
 // and synced; deleting and moving write a new file beside the old one, sync it and rename it
@@ -17,16 +16,17 @@
 
 #include "navigator/device_file.h"
 #include "navigator/geo.h"
+#include "ov2/ov2.h"
 
 namespace nav {
 
 // Longest description a record may carry; longer ones are refused rather than cut.
-constexpr size_t kMaxPoiText = 16384;
+constexpr size_t kMaxPoiText = ov2::kMaxText;
 
 struct Ov2Record {
   uint8_t type = 0;
   std::string raw;      // the record's bytes as stored
-  bool isPoint = false;  // type 2 or 3: has a position and a text
+  bool isPoint = false;  // type 2 or 3 with a NUL-terminated text: has a position and a text
   MapPoint pos;
   std::string text;
 };
@@ -40,8 +40,7 @@ struct Ov2Contents {
   size_t PointCount() const;
 };
 
-// Reads the records of a file image. Skipper records (type 1) are 21 bytes; every other type is
-// skipped by its length field.
+// Reads the records of a file image, by the rules of ov2::Read.
 Ov2Contents ParseOv2(std::string_view bytes);
 
 // The bytes of one type-2 record.
