@@ -39,10 +39,12 @@ test-asan: build-asan
 
 check: test test-asan
 
-# The two Windows programs (Trapmarker.exe, the scripted navigator) with the mingw-w64 toolchain.
+# The Windows programs (Trapmarker.exe, TomTom Navigator.exe, the test programs) with the
+# mingw-w64 toolchain, and the ready-to-unzip package of a device: $(WINDOWS)/Trapmarker-windows.zip.
 windows: setup
 	cmake -S . -B $(WINDOWS) --toolchain cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release -DTM_WERROR=ON
 	cmake --build $(WINDOWS) -j $(JOBS)
+	./tools/package-windows.sh $(WINDOWS) $(WINDOWS)/Trapmarker-windows.zip
 
 demo: build
 	./tools/emulator.sh --build $(BUILD) --device $(BUILD)/device

@@ -175,13 +175,35 @@ BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite, LPDW
 DWORD GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh);
 DWORD SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveHigh, DWORD dwMoveMethod);
 BOOL SetEndOfFile(HANDLE hFile);
-BOOL FlushFileBuffers(HANDLE hFile);  // data reaches the disk (fsync)
+// The data reaches the disk (fsync); for a file this handle created, its folder entry too.
+BOOL FlushFileBuffers(HANDLE hFile);
+
+typedef struct _BY_HANDLE_FILE_INFORMATION {
+  DWORD dwFileAttributes;
+  FILETIME ftCreationTime;
+  FILETIME ftLastAccessTime;
+  FILETIME ftLastWriteTime;
+  DWORD dwVolumeSerialNumber;
+  DWORD nFileSizeHigh;
+  DWORD nFileSizeLow;
+  DWORD nNumberOfLinks;
+  DWORD nFileIndexHigh;
+  DWORD nFileIndexLow;
+} BY_HANDLE_FILE_INFORMATION, *LPBY_HANDLE_FILE_INFORMATION;
+// The volume serial number and file index identify the file (host device and inode).
+BOOL GetFileInformationByHandle(HANDLE hFile, LPBY_HANDLE_FILE_INFORMATION lpFileInformation);
 
 // Copies the bytes and the read-only attribute; a failed copy leaves no partial target.
 BOOL CopyFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, BOOL bFailIfExists);
 BOOL DeleteFileW(LPCWSTR lpFileName);
 // Files and folders; fails with ERROR_ALREADY_EXISTS when the new name exists.
 BOOL MoveFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName);
+#define MOVEFILE_REPLACE_EXISTING 0x00000001u
+#define MOVEFILE_WRITE_THROUGH 0x00000008u
+// Files only. MOVEFILE_REPLACE_EXISTING replaces an existing file in one step (a reader sees the
+// old file or the new one); MOVEFILE_WRITE_THROUGH returns once the rename is on the disk (the
+// folders are synced).
+BOOL MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD dwFlags);
 DWORD GetFileAttributesW(LPCWSTR lpFileName);
 BOOL SetFileAttributesW(LPCWSTR lpFileName, DWORD dwFileAttributes);
 BOOL CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes);
@@ -277,6 +299,14 @@ BOOL CreateProcessW(LPCWSTR lpApplicationName, LPWSTR lpCommandLine, LPSECURITY_
                     LPPROCESS_INFORMATION lpProcessInformation);
 // STILL_ACTIVE while running; the exit status (or 128 + signal number) afterwards.
 BOOL GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode);
+
+typedef DWORD (*LPTHREAD_START_ROUTINE)(LPVOID lpThreadParameter);
+// Runs lpStartAddress(lpParameter) on a new thread of this process (dwCreationFlags must be 0);
+// the handle is signalled once the routine has returned.
+HANDLE CreateThread(LPSECURITY_ATTRIBUTES lpThreadAttributes, SIZE_T dwStackSize,
+                    LPTHREAD_START_ROUTINE lpStartAddress, LPVOID lpParameter, DWORD dwCreationFlags,
+                    LPDWORD lpThreadId);
+BOOL GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode);  // STILL_ACTIVE while running
 BOOL TerminateProcess(HANDLE hProcess, UINT uExitCode);  // SIGKILL; the exit code reads as given
 DWORD GetCurrentProcessId();
 DWORD GetCurrentThreadId();

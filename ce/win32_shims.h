@@ -59,5 +59,18 @@ inline BOOL KernelIoControl(DWORD, LPVOID, DWORD, LPVOID, DWORD, LPDWORD) {
 
 #define SPI_GETPLATFORMTYPE 257
 
+// A CE device context starts with CE's system font, a plain Tahoma of 11 pixels; a desktop's
+// starts with the larger, bold "System" font. Memory contexts get the CE one, so text drawn
+// without choosing a font looks as it does on the device.
+inline HDC CeCreateCompatibleDC(HDC dc) {
+  static HFONT systemFont = CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                        VARIABLE_PITCH | FF_SWISS, L"Tahoma");
+  HDC memory = CreateCompatibleDC(dc);
+  if (memory && systemFont) SelectObject(memory, systemFont);
+  return memory;
+}
+#define CreateCompatibleDC CeCreateCompatibleDC
+
 #endif  // !_WIN32_WCE
 #endif  // _WIN32

@@ -1,26 +1,23 @@
 #include "navigator/config.h"
 
-#include <ini.h>
-
-#include <cerrno>
-#include <fstream>
-#include <sstream>
-
+#include "navigator/device_file.h"
 #include "navigator/geo.h"
+#include "navigator/ini_text.h"
 
 namespace nav {
 namespace {
 
+constexpr uint64_t kMaxConfigBytes = 1u << 20;
+
 struct ParseState {
   NavigatorConfig* config;
   std::vector<std::string>* warnings;
-  int line = 0;
+  std::string where;  // "navigator.ini line N: "
 };
 
-int OnValue(void* user, const char* section, const char* name, const char* value) {
-  auto& s = *static_cast<ParseState*>(user);
+void OnValue(ParseState& s, std::string_view section, std::string_view name, std::string_view value) {
   NavigatorConfig& c = *s.config;
-  std::string sec = section, key = name;
+  std::string sec(section), key(name);
   std::string_view v = Trim(value);
   bool ok = true;
   auto number = [&](double& out, double lo, double hi) {
@@ -61,32 +58,32 @@ int OnValue(void* user, const char* section, const char* name, const char* value
   } else if (sec == "files" && key == "favorites") {
     c.favorites = std::string(v);
   } else {
-    s.warnings->push_back("navigator.ini: unknown key [" + sec + "] " + key);
-    return 1;
+    s.warnings->push_back(s.where + "unknown key [" + sec + "] " + key);
+    return;
   }
-  if (!ok) s.warnings->push_back("navigator.ini: bad value for [" + sec + "] " + key + ": \"" + std::string(v) + "\"");
-  return 1;
+  if (!ok) s.warnings->push_back(s.where + "bad value for [" + sec + "] " + key + ": \"" + std::string(v) + "\"");
 }
 
 }  // namespace
 
 void ParseConfig(std::string_view text, NavigatorConfig& config, std::vector<std::string>& warnings) {
-  ParseState s{&config, &warnings};
-  std::string copy(text);
-  int bad = ini_parse_string(copy.c_str(), OnValue, &s);
+  ParseState s{&config, &warnings, {}};
+  int bad = ParseIniText(text, [&](std::string_view section, std::string_view key, std::string_view value, int line) {
+    s.where = "navigator.ini line " + std::to_string(line) + ": ";
+    OnValue(s, section, key, value);
+  });
   if (bad > 0) warnings.push_back("navigator.ini: line " + std::to_string(bad) + " is not a key, a section or a comment");
 }
 
-bool LoadConfig(const std::string& hostPath, NavigatorConfig& config, std::vector<std::string>& warnings) {
-  std::ifstream in(hostPath, std::ios::binary);
-  if (!in) {
-    if (errno == ENOENT) return true;
-    warnings.push_back("cannot read " + hostPath);
+bool LoadConfig(const std::string& path, NavigatorConfig& config, std::vector<std::string>& warnings) {
+  std::string text, error;
+  ReadResult r = ReadDeviceFile(path, kMaxConfigBytes, text, error);
+  if (r == ReadResult::kMissing) return true;
+  if (r != ReadResult::kOk) {
+    warnings.push_back(error + "; using the defaults");
     return false;
   }
-  std::ostringstream text;
-  text << in.rdbuf();
-  ParseConfig(text.str(), config, warnings);
+  ParseConfig(text, config, warnings);
   return true;
 }
 

@@ -40,8 +40,8 @@ struct NavigatorConfig {
 // Reads the ini text over the defaults. Unknown keys and bad values are reported in `warnings`
 // (with their line) and leave the default in place.
 void ParseConfig(std::string_view text, NavigatorConfig& config, std::vector<std::string>& warnings);
-// A missing file is no error: the defaults stand. False when the file exists but cannot be read.
-bool LoadConfig(const std::string& hostPath, NavigatorConfig& config, std::vector<std::string>& warnings);
+// A missing file (a device path) is no error: the defaults stand. False when the file exists but cannot be read.
+bool LoadConfig(const std::string& path, NavigatorConfig& config, std::vector<std::string>& warnings);
 
 // A setting naming a file: a device path (starting with '\') is kept, any other name is taken
 // as beside the ini file in `iniFolder` (a device path ending in '\').

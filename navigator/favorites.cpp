@@ -1,20 +1,28 @@
 #include "navigator/favorites.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-#include <fstream>
 #include <optional>
+#include <sstream>
+
+#include "navigator/device_file.h"
 
 namespace nav {
 
-bool Favorites::Load(const std::string& hostPath, std::vector<std::string>& warnings) {
-  path_ = hostPath;
+namespace {
+// 48 favourites of at most 200 bytes each fit many times over.
+constexpr uint64_t kMaxFavoritesBytes = 1u << 20;
+}  // namespace
+
+bool Favorites::Load(const std::string& path, std::vector<std::string>& warnings) {
+  path_ = path;
   items_.clear();
-  std::ifstream in(hostPath, std::ios::binary);
-  if (!in) return true;
+  std::string bytes, error;
+  ReadResult r = ReadDeviceFile(path, kMaxFavoritesBytes, bytes, error);
+  if (r == ReadResult::kMissing) return true;
+  if (r != ReadResult::kOk) {
+    warnings.push_back(error + "; no favourites");
+    return false;
+  }
+  std::istringstream in(bytes);
   std::string line;
   int lineNo = 0;
   while (std::getline(in, line)) {
@@ -33,7 +41,7 @@ bool Favorites::Load(const std::string& hostPath, std::vector<std::string>& warn
     Favorite fav;
     if (f.size() != 5 || !ParseInt32(f[0], index) || index < 0 || index >= kMaxFavorites ||
         !ParseInt32(f[1], fav.pos.x) || !ParseInt32(f[2], fav.pos.y)) {
-      warnings.push_back(hostPath + ": line " + std::to_string(lineNo) + " is not a favourite");
+warnings.push_back(path + ": line " + std::to_string(lineNo) + " is not a favourite");
       continue;
     }
     fav.name = std::string(f[3]);
@@ -79,20 +87,7 @@ bool Favorites::Save(std::string& error) const {
   for (const auto& [index, f] : items_)
     text += std::to_string(index) + "|" + std::to_string(f.pos.x) + "|" + std::to_string(f.pos.y) + "|" + f.name +
             "|" + f.address + "\n";
-  std::string temp = path_ + ".tmp";
-  int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    error = "cannot create " + temp + ": " + std::strerror(errno);
-    return false;
-  }
-  bool ok = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) && fsync(fd) == 0;
-  close(fd);
-  if (!ok || rename(temp.c_str(), path_.c_str()) != 0) {
-    error = "cannot write " + path_ + ": " + std::strerror(errno);
-    unlink(temp.c_str());
-    return false;
-  }
-  return true;
+  return ReplaceDeviceFile(path_, text, error);
 }
 
 }  // namespace nav

@@ -20,8 +20,8 @@ struct Favorite {
 
 class Favorites {
  public:
-  // A missing file is an empty list. Bad lines are skipped with a warning each.
-  bool Load(const std::string& hostPath, std::vector<std::string>& warnings);
+  // A missing file (a device path) is an empty list. Bad lines are skipped with a warning each.
+  bool Load(const std::string& path, std::vector<std::string>& warnings);
   const Favorite* Get(int index) const;
   bool Set(int index, const Favorite& f, std::string& error);
   // False when there was nothing at that index.

@@ -2,16 +2,17 @@
 
 #include <charconv>
 #include <cmath>
+#include <numbers>
 
 namespace nav {
 namespace {
 
 constexpr double kScale = 100000.0;
-constexpr double kMetresPerDegree = 6371000.0 * M_PI / 180.0;
+constexpr double kMetresPerDegree = 6371000.0 * std::numbers::pi / 180.0;
 
 // Metres east and north of `origin`, using the cosine of the origin's latitude for longitude.
 void ToLocal(MapPoint origin, MapPoint p, double& east, double& north) {
-  double k = std::cos(Latitude(origin) * M_PI / 180.0);
+  double k = std::cos(Latitude(origin) * std::numbers::pi / 180.0);
   east = (static_cast<double>(p.x) - origin.x) / kScale * kMetresPerDegree * k;
   north = (static_cast<double>(p.y) - origin.y) / kScale * kMetresPerDegree;
 }
@@ -42,7 +43,7 @@ double BearingDegrees(MapPoint from, MapPoint to) {
   double e, n;
   ToLocal(from, to, e, n);
   if (e == 0 && n == 0) return 0;
-  double deg = std::atan2(e, n) * 180.0 / M_PI;
+  double deg = std::atan2(e, n) * 180.0 / std::numbers::pi;
   if (deg < 0) deg += 360.0;
   if (deg >= 360.0) deg -= 360.0;
   return deg;

@@ -1,91 +1,68 @@
 #include "navigator/gpx.h"
 
-#include <expat.h>
-
 #include <cmath>
-#include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <sstream>
+
+#include "navigator/device_file.h"
+#include "navigator/xml_reader.h"
 
 namespace nav {
 namespace {
 
-struct GpxState {
-  XML_Parser parser = nullptr;
+// A day's drive logged every second is about 10 MB of GPX.
+constexpr uint64_t kMaxGpxBytes = 64u << 20;
+
+class GpxState : public XmlEvents {
+ public:
   std::vector<TrackPoint> track, route;
-  std::vector<TrackPoint>* current = nullptr;  // the point list whose last entry is open
-  int depth = 0;       // of the element being read
-  int pointDepth = 0;  // of the open point; its time is the element one deeper
-  bool inTime = false;
-  std::string timeText;
-  std::string error;
+
+  std::string Start(std::string_view name, const std::vector<XmlAttribute>& attributes) override {
+    depth_++;
+    bool trk = name == "trkpt", rte = name == "rtept";
+    // Elements nested where GPX does not put them (a point inside a point, a point or a time
+    // inside a time) are read as nothing.
+    if ((trk || rte) && !current_ && !inTime_) {
+      double lat = 0, lon = 0;
+      bool haveLat = false, haveLon = false;
+      for (const XmlAttribute& a : attributes) {
+        if (a.name == "lat") haveLat = ParseDouble(a.value, lat);
+        if (a.name == "lon") haveLon = ParseDouble(a.value, lon);
+      }
+      if (!haveLat || !haveLon || lat < -90 || lat > 90 || lon < -180 || lon > 180)
+        return std::string(name) + " without a valid lat and lon";
+      current_ = trk ? &track : &route;
+      current_->push_back({FromDegrees(lat, lon), -1});
+      pointDepth_ = depth_;
+    } else if (name == "time" && current_ && !inTime_ && depth_ == pointDepth_ + 1) {
+      inTime_ = true;
+      timeText_.clear();
+    }
+    return {};
+  }
+
+  std::string End(std::string_view name) override {
+    const int depth = depth_--;
+    if (name == "time" && inTime_ && current_ && depth == pointDepth_ + 1) {
+      inTime_ = false;
+      double t;
+      if (!ParseIsoTime(Trim(timeText_), t)) return "bad time \"" + timeText_ + "\"";
+      current_->back().time = t;
+    } else if (current_ && depth == pointDepth_ && (name == "trkpt" || name == "rtept")) {
+      current_ = nullptr;
+    }
+    return {};
+  }
+
+  void Text(std::string_view text) override {
+    if (inTime_ && timeText_.size() < 64) timeText_.append(text.substr(0, 64 - timeText_.size()));
+  }
+
+ private:
+  std::vector<TrackPoint>* current_ = nullptr;  // the point list whose last entry is open
+  int depth_ = 0;       // of the element being read
+  int pointDepth_ = 0;  // of the open point; its time is the element one deeper
+  bool inTime_ = false;
+  std::string timeText_;
 };
-
-// Element names without a namespace prefix: GPX files come with and without one.
-const char* LocalName(const char* name) {
-  const char* colon = std::strrchr(name, ':');
-  return colon ? colon + 1 : name;
-}
-
-void Fail(GpxState& s, const std::string& why) {
-  if (s.error.empty()) {
-    char where[48];
-    snprintf(where, sizeof where, "line %lu: ", static_cast<unsigned long>(XML_GetCurrentLineNumber(s.parser)));
-    s.error = where + why;
-  }
-  XML_StopParser(s.parser, XML_FALSE);
-}
-
-void XMLCALL OnStart(void* data, const char* name, const char** attrs) {
-  auto& s = *static_cast<GpxState*>(data);
-  const char* local = LocalName(name);
-  s.depth++;
-  bool trk = std::strcmp(local, "trkpt") == 0, rte = std::strcmp(local, "rtept") == 0;
-  // Elements nested where GPX does not put them (a point inside a point, a point or a time
-  // inside a time) are read as nothing.
-  if ((trk || rte) && !s.current && !s.inTime) {
-    double lat = 0, lon = 0;
-    bool haveLat = false, haveLon = false;
-    for (int i = 0; attrs[i]; i += 2) {
-      if (std::strcmp(attrs[i], "lat") == 0) haveLat = ParseDouble(attrs[i + 1], lat);
-      if (std::strcmp(attrs[i], "lon") == 0) haveLon = ParseDouble(attrs[i + 1], lon);
-    }
-    if (!haveLat || !haveLon || lat < -90 || lat > 90 || lon < -180 || lon > 180) {
-      Fail(s, std::string(local) + " without a valid lat and lon");
-      return;
-    }
-    s.current = trk ? &s.track : &s.route;
-    s.current->push_back({FromDegrees(lat, lon), -1});
-    s.pointDepth = s.depth;
-  } else if (std::strcmp(local, "time") == 0 && s.current && !s.inTime && s.depth == s.pointDepth + 1) {
-    s.inTime = true;
-    s.timeText.clear();
-  }
-}
-
-void XMLCALL OnEnd(void* data, const char* name) {
-  auto& s = *static_cast<GpxState*>(data);
-  const char* local = LocalName(name);
-  const int depth = s.depth--;
-  if (std::strcmp(local, "time") == 0 && s.inTime && s.current && depth == s.pointDepth + 1) {
-    s.inTime = false;
-    double t;
-    if (!ParseIsoTime(Trim(s.timeText), t)) {
-      Fail(s, "bad time \"" + s.timeText + "\"");
-      return;
-    }
-    s.current->back().time = t;
-  } else if (s.current && depth == s.pointDepth &&
-             (std::strcmp(local, "trkpt") == 0 || std::strcmp(local, "rtept") == 0)) {
-    s.current = nullptr;
-  }
-}
-
-void XMLCALL OnText(void* data, const char* text, int len) {
-  auto& s = *static_cast<GpxState*>(data);
-  if (s.inTime && s.timeText.size() < 64) s.timeText.append(text, static_cast<size_t>(len));
-}
 
 int DigitsAt(std::string_view t, size_t pos, size_t count, bool& ok) {
   int v = 0;
@@ -144,26 +121,7 @@ bool ParseIsoTime(std::string_view t, double& seconds) {
 
 bool ParseGpx(std::string_view xml, std::vector<TrackPoint>& points, std::string& error) {
   GpxState s;
-  s.parser = XML_ParserCreate(nullptr);
-  if (!s.parser) {
-    error = "out of memory";
-    return false;
-  }
-  XML_SetUserData(s.parser, &s);
-  XML_SetElementHandler(s.parser, OnStart, OnEnd);
-  XML_SetCharacterDataHandler(s.parser, OnText);
-  bool ok = XML_Parse(s.parser, xml.data(), static_cast<int>(xml.size()), XML_TRUE) == XML_STATUS_OK;
-  if (!ok && s.error.empty()) {
-    char msg[160];
-    snprintf(msg, sizeof msg, "line %lu: %s", static_cast<unsigned long>(XML_GetCurrentLineNumber(s.parser)),
-             XML_ErrorString(XML_GetErrorCode(s.parser)));
-    s.error = msg;
-  }
-  XML_ParserFree(s.parser);
-  if (!s.error.empty()) {
-    error = s.error;
-    return false;
-  }
+  if (!ReadXml(xml, s, error)) return false;
   points = s.track.empty() ? std::move(s.route) : std::move(s.track);
   if (points.empty()) {
     error = "no track or route points";
@@ -173,18 +131,9 @@ bool ParseGpx(std::string_view xml, std::vector<TrackPoint>& points, std::string
 }
 
 bool LoadGpxFile(const std::string& path, std::vector<TrackPoint>& points, std::string& error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error = "cannot open " + path;
-    return false;
-  }
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (text.str().size() > (64u << 20)) {
-    error = path + ": too large";
-    return false;
-  }
-  if (!ParseGpx(text.str(), points, error)) {
+  std::string text;
+  if (ReadDeviceFile(path, kMaxGpxBytes, text, error) != ReadResult::kOk) return false;
+  if (!ParseGpx(text, points, error)) {
     error = path + ": " + error;
     return false;
   }

@@ -2,7 +2,7 @@
 # Installs the navigator stand-in into a device folder:
 #   install-navigator.sh NAVIGATOR_EXECUTABLE DEVICE_FOLDER [--reset]
 # puts a copy of the executable at "\Program Files\Navigator\TomTom Navigator.exe" with
-# navigator.ini and the demo track beside it, and the demo map in "\TomTom\Maps\Demotown\".
+# navigator.ini, the demo track and favourites beside it, and the demo map in "\TomTom\Maps\Demotown\".
 # Settings and category files already on the device stay (they hold earlier runs' points);
 # --reset replaces them with the demo's.
 set -euo pipefail
@@ -28,6 +28,7 @@ copy "$exe" "$nav_dir/TomTom Navigator.exe"
 chmod 755 "$nav_dir/TomTom Navigator.exe"
 copy "$demo/demotown.gpx" "$nav_dir/demotown.gpx"
 if ((reset)) || [[ ! -f $nav_dir/navigator.ini ]]; then copy "$demo/navigator.ini" "$nav_dir/navigator.ini"; fi
+if ((reset)) || [[ ! -f $nav_dir/favorites.txt ]]; then copy "$demo/favorites.txt" "$nav_dir/favorites.txt"; fi
 for f in "$demo"/Demotown/*; do
   name=$(basename "$f")
   if [[ $name == *.ov2 && -f $map_dir/$name ]] && ((!reset)); then continue; fi

@@ -2,14 +2,15 @@
 // source, map and favourites, opens its main window (class "MunichWinClass") and serves the SDK
 // calls folder from the window's message loop: a watcher thread waits for changes in the calls
 // folder (or half a second, as a slow poll) and posts kServeMessage, and the window answers
-// every waiting request. A timer repaints the moving map.
+// every waiting request. A timer repaints the moving map. Only Win32 calls: the same source
+// builds for the device stand-in and for Windows.
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <thread>
+#include <cstdlib>
 
 #include "ce/ce.h"
-#include "ce/device.h"
+#include "navigator/device_file.h"
 #include "navigator/navigator.h"
 #include "navigator/screen.h"
 #include "navigator/service.h"
@@ -21,8 +22,8 @@ constexpr UINT_PTR kRepaintTimer = 1;
 constexpr UINT kRepaintMs = 250;
 constexpr uint32_t kSlowPollMs = 500;
 constexpr uint32_t kBusyPollMs = 2;  // a marker was still being written: look again soon
-const WCHAR kClassName[] = u"MunichWinClass";
-const WCHAR kTitle[] = u"TomTom Navigator";
+const WCHAR kClassName[] = TEXT("MunichWinClass");
+const WCHAR kTitle[] = TEXT("TomTom Navigator");
 
 struct App : nav::NavigatorHost {
   nav::Navigator* navigator = nullptr;
@@ -47,10 +48,6 @@ App app;
 
 double Seconds() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-bool MapToHost(const std::string& device, std::string& host) {
-  return ce::DevicePathToHost(ce::FromUtf8(device).c_str(), host);
 }
 
 void Paint(HWND hwnd) {
@@ -113,19 +110,48 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 std::string ProgramFolder() {
   WCHAR module[MAX_PATH] = {};
   DWORD n = GetModuleFileNameW(nullptr, module, MAX_PATH);
-  std::string path = n > 0 && n < MAX_PATH ? ce::ToUtf8(module) : std::string("\\");
+  std::string path = n > 0 && n < MAX_PATH ? nav::Narrow(module) : std::string("\\");
   size_t slash = path.rfind('\\');
   return slash == std::string::npos ? std::string("\\") : path.substr(0, slash + 1);
 }
 
+// The device's preset identifier as hex, empty when the platform has none.
 std::string HardwareId() {
-  std::string hex;
-  char byte[4];
-  for (uint8_t b : ce::Device().deviceId) {
-    snprintf(byte, sizeof byte, "%02X", b);
-    hex += byte;
+  DWORD size = sizeof(DEVICE_ID) + 64;
+  for (int attempt = 0; attempt < 2; attempt++) {
+    BYTE* buffer = static_cast<BYTE*>(calloc(1, size));
+    if (!buffer) return {};
+    reinterpret_cast<DEVICE_ID*>(buffer)->dwSize = size;
+    DWORD returned = 0;
+    BOOL ok = KernelIoControl(IOCTL_HAL_GET_DEVICEID, nullptr, 0, buffer, size, &returned);
+    DWORD needed = reinterpret_cast<DEVICE_ID*>(buffer)->dwSize;
+    std::string hex;
+    if (ok) {
+      const DEVICE_ID* id = reinterpret_cast<const DEVICE_ID*>(buffer);
+      uint64_t end = uint64_t(id->dwPresetIDOffset) + id->dwPresetIDBytes;
+      if (id->dwPresetIDOffset >= sizeof(DEVICE_ID) && end <= size) {
+        char byte[4];
+        for (uint64_t i = id->dwPresetIDOffset; i < end && hex.size() < 31; i++) {
+          snprintf(byte, sizeof byte, "%02X", buffer[i]);
+          hex += byte;
+        }
+      }
+    }
+    free(buffer);
+    if (ok) return hex.substr(0, 31);
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed <= size || needed > 65536) return {};
+    size = needed;
   }
-  return hex.substr(0, 31);
+  return {};
+}
+
+// Waits for changes in the calls folder and wakes the window to serve them.
+DWORD WINAPI WatchCallsFolder(LPVOID) {
+  while (!app.quitting) {
+    app.service->WaitForChange(app.serviceBusy ? kBusyPollMs : kSlowPollMs);
+    if (!app.quitting && !app.servePosted.exchange(true)) PostMessageW(app.window, kServeMessage, 0, 0);
+  }
+  return 0;
 }
 
 }  // namespace
@@ -141,9 +167,8 @@ int main() {
   std::string folder = ProgramFolder();
   nav::NavigatorConfig config;
   std::vector<std::string> warnings;
-  std::string iniHost;
-  if (MapToHost(folder + "navigator.ini", iniHost)) nav::LoadConfig(iniHost, config, warnings);
-  nav::Navigator navigator(config, folder, MapToHost, Seconds, HardwareId());
+  nav::LoadConfig(folder + "navigator.ini", config, warnings);
+  nav::Navigator navigator(config, folder, Seconds, HardwareId());
   navigator.Start(warnings);
   for (const std::string& w : warnings) fprintf(stderr, "navigator: %s\n", w.c_str());
 
@@ -169,12 +194,11 @@ int main() {
   }
   SetTimer(app.window, kRepaintTimer, kRepaintMs, nullptr);
 
-  std::thread watcher([&] {
-    while (!app.quitting) {
-      service.WaitForChange(app.serviceBusy ? kBusyPollMs : kSlowPollMs);
-      if (!app.quitting && !app.servePosted.exchange(true)) PostMessageW(app.window, kServeMessage, 0, 0);
-    }
-  });
+  HANDLE watcher = CreateThread(nullptr, 0, WatchCallsFolder, nullptr, 0, nullptr);
+  if (!watcher) {
+    fprintf(stderr, "navigator: cannot start the calls folder watcher\n");
+    return 1;
+  }
   app.servePosted = true;
   PostMessageW(app.window, kServeMessage, 0, 0);  // requests that came before we watched
 
@@ -184,7 +208,8 @@ int main() {
     DispatchMessageW(&msg);
   }
   app.quitting = true;
-  watcher.join();
+  WaitForSingleObject(watcher, INFINITE);
+  CloseHandle(watcher);
   fprintf(stderr, "navigator: stopped after %llu requests\n", static_cast<unsigned long long>(service.Served()));
   return 0;
 }

@@ -1,7 +1,5 @@
 #include "navigator/navigator.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -88,11 +86,9 @@ const Navigator::Call Navigator::kCalls[kCallCount] = {
 const char* Navigator::CallName(int i) { return kCalls[i].name; }
 const char* Navigator::CallArgs(int i) { return kCalls[i].args; }
 
-Navigator::Navigator(NavigatorConfig config, std::string programFolder, PathMapper mapper, Clock clock,
-                     std::string hardwareId)
+Navigator::Navigator(NavigatorConfig config, std::string programFolder, Clock clock, std::string hardwareId)
     : config_(std::move(config)),
       programFolder_(std::move(programFolder)),
-      mapper_(std::move(mapper)),
       clock_(std::move(clock)),
       hardwareId_(std::move(hardwareId)) {}
 
@@ -101,11 +97,9 @@ void Navigator::Warn(const std::string& what) const { fprintf(stderr, "navigator
 void Navigator::Start(std::vector<std::string>& warnings) {
   started_ = clock_();
   if (config_.mode == GpsMode::kTrack) {
-    std::string device = ResolveBeside(programFolder_, config_.track), host, error;
+    std::string device = ResolveBeside(programFolder_, config_.track), error;
     std::vector<TrackPoint> points;
-    if (!mapper_(device, host)) {
-      warnings.push_back("GPS track \"" + config_.track + "\" is not a device path; no GPS fix");
-    } else if (!LoadGpxFile(host, points, error)) {
+    if (!LoadGpxFile(device, points, error)) {
       warnings.push_back("GPS track: " + error + "; no GPS fix");
     } else {
       track_ = TrackReplay(std::move(points), config_.defaultSpeed);
@@ -113,10 +107,7 @@ void Navigator::Start(std::vector<std::string>& warnings) {
   }
   std::string error;
   if (!SwitchMap(config_.mapFolder, error)) warnings.push_back(error);
-  std::string favHost;
-  std::string favDevice = ResolveBeside(programFolder_, config_.favorites);
-  if (mapper_(favDevice, favHost)) favorites_.Load(favHost, warnings);
-  else warnings.push_back("favourites file \"" + config_.favorites + "\" is not a device path");
+  favorites_.Load(ResolveBeside(programFolder_, config_.favorites), warnings);
   GpsFix fix = Position();
   viewCentre_ = fix.valid ? fix.pos : (streets_.Places().empty() ? MapPoint{} : streets_.Places().front().centre);
 }
@@ -128,25 +119,22 @@ bool Navigator::SwitchMap(const std::string& deviceFolder, std::string& error) {
     return false;
   }
   if (folder.back() != '\\') folder += '\\';
-  std::string host;
-  struct stat st;
   std::string bare = folder.size() > 1 ? folder.substr(0, folder.size() - 1) : folder;
-  if (!mapper_(bare, host) || stat(host.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+  if (!IsFolder(bare)) {
     error = "map folder " + folder + " does not exist";
     return false;
   }
-  if (host.back() != '/') host += '/';
   std::vector<std::string> warnings;
   StreetMap streets;
   std::string streetError;
-  if (!streets.Load(host + "streets.txt", warnings, streetError)) {
+  if (!streets.Load(folder + "streets.txt", warnings, streetError)) {
     warnings.push_back(streetError + " (the map has no streets)");
     streets = StreetMap();
   }
   for (const std::string& w : warnings) Warn(folder + ": " + w);
   streets_ = std::move(streets);
   std::vector<std::string> storeWarnings;
-  categories_.Open(host, storeWarnings);
+  categories_.Open(folder, storeWarnings);
   for (const std::string& w : storeWarnings) Warn(w);
   mapFolder_ = folder;
   mapName_ = streets_.Name();

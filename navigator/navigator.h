@@ -33,8 +33,6 @@ enum ResultCode : int32_t {
 
 constexpr int kCallCount = 34;
 
-// Device path (UTF-8, backslashes) to host path; false when the path is not a device path.
-using PathMapper = std::function<bool(const std::string& devicePath, std::string& hostPath)>;
 // Seconds on a monotonic clock.
 using Clock = std::function<double()>;
 
@@ -55,9 +53,8 @@ struct Destination {
 class Navigator {
  public:
   // `programFolder` is the device folder of the executable (ending in '\'), where relative
-  // names of navigator.ini are found.
-  Navigator(NavigatorConfig config, std::string programFolder, PathMapper mapper, Clock clock,
-            std::string hardwareId = "");
+  // names of navigator.ini are found. Every file is reached by its device path.
+  Navigator(NavigatorConfig config, std::string programFolder, Clock clock, std::string hardwareId = "");
 
   // Loads the GPS source, the map and the favourites. Problems go to `warnings`; the navigator
   // runs with what could be loaded (no track: no fix; no map folder: no streets, no categories).
@@ -144,7 +141,6 @@ class Navigator {
 
   NavigatorConfig config_;
   std::string programFolder_;
-  PathMapper mapper_;
   Clock clock_;
   std::string hardwareId_;
   NavigatorHost* host_ = nullptr;

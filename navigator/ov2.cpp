@@ -1,29 +1,14 @@
 #include "navigator/ov2.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "navigator/device_file.h"
+#include "ov2/ov2.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 namespace nav {
 namespace {
-
-constexpr uint32_t kSkipperBytes = 21;
-constexpr uint32_t kPointHeader = 13;  // type, length, x, y
-
-uint32_t Le32(const unsigned char* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
-void PutLe32(std::string& out, uint32_t v) {
-  for (int i = 0; i < 4; i++) out.push_back(static_cast<char>((v >> (8 * i)) & 0xff));
-}
 
 std::string Lower(std::string_view s) {
   std::string out(s);
@@ -36,71 +21,6 @@ bool EndsWithNoCase(std::string_view s, std::string_view suffix) {
   return s.size() >= suffix.size() && Lower(s.substr(s.size() - suffix.size())) == suffix;
 }
 
-std::string FolderOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
-}
-
-std::string Errno(const char* what, const std::string& path, int err) {
-  return std::string(what) + " " + path + ": " + std::strerror(err);
-}
-
-// Makes a new or renamed directory entry durable.
-void SyncFolder(const std::string& path) {
-  int dfd = open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dfd >= 0) {
-    fsync(dfd);
-    close(dfd);
-  }
-}
-
-bool WriteAll(int fd, const std::string& bytes, off_t offset) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = pwrite(fd, bytes.data() + done, bytes.size() - done, offset + static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
-bool ReadAll(int fd, std::string& bytes, int& err) {
-  bytes.clear();
-  char buf[65536];
-  off_t off = 0;
-  for (;;) {
-    ssize_t n = pread(fd, buf, sizeof buf, off);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      err = errno;
-      return false;
-    }
-    if (n == 0) return true;
-    bytes.append(buf, static_cast<size_t>(n));
-    off += n;
-  }
-}
-
-FileStamp StampOfStat(const struct stat& st) {
-  FileStamp s;
-  s.dev = st.st_dev;
-  s.ino = st.st_ino;
-  s.size = static_cast<uint64_t>(st.st_size);
-  s.mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-  s.exists = true;
-  return s;
-}
-
-// True when `tail` (from a record start to the end of the file) can only be the first bytes of
-// the point record we were appending: type 2, a length no append of ours exceeds, and no NUL in
-// the text bytes present (a point's only NUL is its last byte). A damaged length field in the
-// middle of a file leaves whole records behind it, and their NULs, so it never passes.
-bool IsCutAppend(std::string_view tail, uint32_t len) {
-  if (static_cast<unsigned char>(tail[0]) != 2 || len > kPointHeader + kMaxPoiText + 1) return false;
-  return tail.size() <= kPointHeader || tail.substr(kPointHeader).find('\0') == std::string_view::npos;
-}
-
 }  // namespace
 
 size_t Ov2Contents::PointCount() const {
@@ -109,83 +29,26 @@ size_t Ov2Contents::PointCount() const {
 }
 
 Ov2Contents ParseOv2(std::string_view bytes) {
+  ov2::Reading reading = ov2::Read(bytes);
   Ov2Contents out;
-  out.fileBytes = bytes.size();
-  const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
-  size_t pos = 0;
-  while (pos < bytes.size()) {
-    size_t remaining = bytes.size() - pos;
-    uint8_t type = b[pos];
-    // A tail of zero bytes is what a file system can leave after a crash: a torn tail.
-    if (std::all_of(b + pos, b + bytes.size(), [](unsigned char c) { return c == 0; })) {
-      out.tornTail = true;
-      break;
-    }
-    uint32_t len;
-    if (type == 1) {
-      len = kSkipperBytes;
-    } else {
-      if (remaining < 5) {
-        // Only our own append, a point record, can have been cut inside its header.
-        if (type == 2) {
-          out.tornTail = true;
-        } else {
-          char msg[128];
-          snprintf(msg, sizeof msg, "record of type %u at offset %zu is cut inside its header", type, pos);
-          out.error = msg;
-        }
-        break;
-      }
-      len = Le32(b + pos + 1);
-    }
-    uint32_t minimum = (type == 2 || type == 3) ? kPointHeader + 1 : 5;
-    if (len < minimum) {
-      char msg[128];
-      snprintf(msg, sizeof msg, "record of type %u at offset %zu has a bad length %u", type, pos, len);
-      out.error = msg;
-      break;
-    }
-    if (len > remaining) {
-      if (IsCutAppend(bytes.substr(pos), len)) {
-        out.tornTail = true;
-      } else {
-        char msg[128];
-        snprintf(msg, sizeof msg, "record of type %u at offset %zu claims %u bytes, %zu remain", type,
-                 pos, len, remaining);
-        out.error = msg;
-      }
-      break;
-    }
+  out.records.reserve(reading.records.size());
+  for (const ov2::Record& r : reading.records) {
     Ov2Record rec;
-    rec.type = type;
-    rec.raw.assign(bytes.substr(pos, len));
-    if (type == 2 || type == 3) {
-      rec.isPoint = true;
-      rec.pos.x = static_cast<int32_t>(Le32(b + pos + 5));
-      rec.pos.y = static_cast<int32_t>(Le32(b + pos + 9));
-      std::string_view text = bytes.substr(pos + kPointHeader, len - kPointHeader);
-      size_t nul = text.find('\0');
-      rec.text.assign(nul == std::string_view::npos ? text : text.substr(0, nul));
-    }
+    rec.type = r.type;
+    rec.raw.assign(r.raw);
+    rec.isPoint = r.isPoint;
+    rec.pos = {r.x, r.y};
+    rec.text.assign(r.text);
     out.records.push_back(std::move(rec));
-    pos += len;
-    out.wholeBytes = pos;
   }
+  out.wholeBytes = reading.wholeBytes;
+  out.fileBytes = reading.fileBytes;
+  out.tornTail = reading.ending == ov2::Ending::kTornTail;
+  if (reading.ending == ov2::Ending::kDamaged) out.error = reading.endText;
   return out;
 }
 
-std::string EncodeOv2Point(MapPoint pos, std::string_view text) {
-  std::string out;
-  uint32_t len = static_cast<uint32_t>(kPointHeader + text.size() + 1);
-  out.reserve(len);
-  out.push_back('\x02');
-  PutLe32(out, len);
-  PutLe32(out, static_cast<uint32_t>(pos.x));
-  PutLe32(out, static_cast<uint32_t>(pos.y));
-  out.append(text);
-  out.push_back('\0');
-  return out;
-}
+std::string EncodeOv2Point(MapPoint pos, std::string_view text) { return ov2::EncodePoint(pos.x, pos.y, text); }
 
 const char* StoreResultText(StoreResult r) {
   switch (r) {
@@ -198,47 +61,60 @@ const char* StoreResultText(StoreResult r) {
   return "?";
 }
 
-bool ReadOv2File(const std::string& path, Ov2Contents& contents, std::string& error, int* errnoValue) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    if (errnoValue) *errnoValue = errno;
-    error = Errno("cannot open", path, errno);
-    return false;
+namespace {
+
+// Category files are read whole; one of this size holds about three million points.
+constexpr uint64_t kMaxCategoryFileBytes = 64u << 20;
+
+bool SeekTo(HANDLE file, uint64_t offset) {
+  LONG high = static_cast<LONG>(offset >> 32);
+  SetLastError(ERROR_SUCCESS);
+  DWORD low = SetFilePointer(file, static_cast<LONG>(offset & 0xFFFFFFFFu), &high, FILE_BEGIN);
+  return !(low == INVALID_SET_FILE_POINTER && GetLastError() != ERROR_SUCCESS);
+}
+
+bool WriteAt(HANDLE file, const std::string& bytes, uint64_t offset) {
+  if (!SeekTo(file, offset)) return false;
+  size_t done = 0;
+  while (done < bytes.size()) {
+    DWORD put = 0;
+    if (!WriteFile(file, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &put, nullptr) || put == 0)
+      return false;
+    done += put;
   }
+  return true;
+}
+
+// The whole file behind an open handle, at most the category file limit.
+bool ReadThrough(HANDLE file, uint64_t size, std::string& bytes) {
+  if (size > kMaxCategoryFileBytes || !SeekTo(file, 0)) return false;
+  bytes.assign(static_cast<size_t>(size), '\0');
+  size_t done = 0;
+  while (done < bytes.size()) {
+    DWORD got = 0;
+    if (!ReadFile(file, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &got, nullptr)) return false;
+    if (got == 0) break;
+    done += got;
+  }
+  bytes.resize(done);
+  return true;
+}
+
+}  // namespace
+
+bool ReadOv2File(const std::string& path, Ov2Contents& contents, std::string& error, bool* missing) {
   std::string bytes;
-  int err = 0;
-  bool ok = ReadAll(fd, bytes, err);
-  close(fd);
-  if (!ok) {
-    if (errnoValue) *errnoValue = err;
-    error = Errno("cannot read", path, err);
-    return false;
-  }
+  ReadResult r = ReadDeviceFile(path, kMaxCategoryFileBytes, bytes, error);
+  if (missing) *missing = r == ReadResult::kMissing;
+  if (r != ReadResult::kOk) return false;
   contents = ParseOv2(bytes);
   return true;
 }
 
-StoreResult RewriteOv2File(const std::string& path, const std::vector<Ov2Record>& records,
-                           std::string& error) {
+StoreResult RewriteOv2File(const std::string& path, const std::vector<Ov2Record>& records, std::string& error) {
   std::string bytes;
   for (const Ov2Record& r : records) bytes += r.raw;
-  std::string temp = path + ".tmp";
-  int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    error = Errno("cannot create", temp, errno);
-    return StoreResult::kIoError;
-  }
-  bool ok = WriteAll(fd, bytes, 0) && fsync(fd) == 0;
-  int err = errno;
-  close(fd);
-  if (!ok || rename(temp.c_str(), path.c_str()) != 0) {
-    if (ok) err = errno;
-    error = Errno("cannot write", path, err);
-    unlink(temp.c_str());
-    return StoreResult::kIoError;
-  }
-  SyncFolder(path);
-  return StoreResult::kOk;
+  return ReplaceDeviceFile(path, bytes, error) ? StoreResult::kOk : StoreResult::kIoError;
 }
 
 bool IsValidCategoryName(std::string_view name) {
@@ -249,43 +125,33 @@ bool IsValidCategoryName(std::string_view name) {
   return name.front() != ' ' && name.back() != ' ' && name.back() != '.';
 }
 
-FileStamp StampOf(const std::string& path) {
-  struct stat st;
-  if (stat(path.c_str(), &st) != 0) return {};
-  return StampOfStat(st);
-}
-
-void CategoryStore::Open(const std::string& hostFolder, std::vector<std::string>& warnings) {
+void CategoryStore::Open(const std::string& folder, std::vector<std::string>& warnings) {
   std::map<std::string, bool> wasVisible;
-  if (hostFolder == folder_)
+  if (folder == folder_)
     for (const auto& [key, c] : categories_) wasVisible[key] = c.visible;
-  folder_ = hostFolder;
+  folder_ = folder;
   categories_.clear();
-  DIR* dir = opendir(hostFolder.c_str());
-  if (!dir) {
-    warnings.push_back(Errno("cannot list map folder", hostFolder, errno));
+  if (!IsFolder(folder)) {
+    warnings.push_back("cannot list map folder " + folder + ": " + ErrorText(GetLastError()));
     return;
   }
-  std::vector<std::string> ov2s;
+  std::vector<std::string> ov2s = ListFiles(folder, "*.ov2");
   std::map<std::string, std::string> bmps;  // lower-case stem -> file name
-  while (struct dirent* e = readdir(dir)) {
-    std::string n = e->d_name;
-    if (EndsWithNoCase(n, ".ov2")) ov2s.push_back(n);
-    if (EndsWithNoCase(n, ".bmp")) bmps[Lower(n.substr(0, n.size() - 4))] = n;
-  }
-  closedir(dir);
+  for (const std::string& n : ListFiles(folder, "*.bmp")) bmps[Lower(n.substr(0, n.size() - 4))] = n;
   std::sort(ov2s.begin(), ov2s.end());
   for (const std::string& file : ov2s) {
+    // The pattern also matches names like "x.ov2x" on some file systems: check the end.
+    if (!EndsWithNoCase(file, ".ov2")) continue;
     std::string stem = file.substr(0, file.size() - 4);
     std::string key = Lower(stem);
     if (!IsValidCategoryName(stem) || categories_.count(key)) {
-      warnings.push_back("skipping category file " + hostFolder + file);
+      warnings.push_back("skipping category file " + folder + file);
       continue;
     }
     Category c;
     c.name = stem;
-    c.path = hostFolder + file;
-    if (auto it = bmps.find(key); it != bmps.end()) c.iconPath = hostFolder + it->second;
+    c.path = folder + file;
+    if (auto it = bmps.find(key); it != bmps.end()) c.iconPath = folder + it->second;
     c.visible = wasVisible.count(key) ? wasVisible[key] : false;
     std::string error;
     if (!Sync(c, error)) warnings.push_back(error);
@@ -342,59 +208,52 @@ StoreResult CategoryStore::Add(std::string_view name, MapPoint pos, std::string_
     error = c->path + ": " + c->contents.error + "; not adding to it";
     return StoreResult::kMalformed;
   }
-  bool created = !c->stamp.exists;
-  int fd = open(c->path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    error = Errno("cannot open", c->path, errno);
+  // Others may read while we append; nobody else may write.
+  HANDLE file = CreateFileW(Wide(c->path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    error = "cannot open " + c->path + ": " + ErrorText(GetLastError());
     return StoreResult::kIoError;
   }
-  struct stat st;
-  if (fstat(fd, &st) != 0) {
-    error = Errno("cannot stat", c->path, errno);
-    close(fd);
+  auto fail = [&](const char* what) {
+    error = std::string(what) + " " + c->path + ": " + ErrorText(GetLastError());
+    CloseHandle(file);
+    c->stamp = {};
     return StoreResult::kIoError;
-  }
+  };
+  FileStamp opened = StampOfHandle(file);
+  if (!opened.exists) return fail("cannot look at");
   // Someone changed the file between our look and the open: read it again through this handle.
-  if (!(StampOfStat(st) == c->stamp) && st.st_size > 0) {
+  if (!(opened == c->stamp) && opened.size > 0) {
     std::string bytes;
-    int err = 0;
-    if (!ReadAll(fd, bytes, err)) {
-      error = Errno("cannot read", c->path, err);
-      close(fd);
-      return StoreResult::kIoError;
-    }
+    if (!ReadThrough(file, opened.size, bytes)) return fail("cannot read");
     c->contents = ParseOv2(bytes);
     if (!c->contents.error.empty()) {
       error = c->path + ": " + c->contents.error + "; not adding to it";
-      c->stamp = StampOfStat(st);
-      close(fd);
+      c->stamp = opened;
+      CloseHandle(file);
       return StoreResult::kMalformed;
     }
-  } else if (st.st_size == 0) {
+  } else if (opened.size == 0) {
     c->contents = {};
   }
-  off_t end = static_cast<off_t>(c->contents.wholeBytes);
-  if (st.st_size > end) {
-    fprintf(stderr, "navigator: %s: cutting off an incomplete last record (%lld bytes)\n",
-            c->path.c_str(), static_cast<long long>(st.st_size - end));
-    if (ftruncate(fd, end) != 0) {
-      error = Errno("cannot truncate", c->path, errno);
-      close(fd);
-      return StoreResult::kIoError;
-    }
+  uint64_t end = c->contents.wholeBytes;
+  if (opened.size > end) {
+    fprintf(stderr, "navigator: %s: cutting off an incomplete last record (%llu bytes)\n", c->path.c_str(),
+            static_cast<unsigned long long>(opened.size - end));
+    if (!SeekTo(file, end) || !SetEndOfFile(file)) return fail("cannot truncate");
   }
   std::string record = EncodeOv2Point(pos, text);
-  if (!WriteAll(fd, record, end) || fsync(fd) != 0) {
-    error = Errno("cannot write", c->path, errno);
+  if (!WriteAt(file, record, end) || !FlushFileBuffers(file)) {
+    error = "cannot write " + c->path + ": " + ErrorText(GetLastError());
     // Leave no partial record behind.
-    if (ftruncate(fd, end) == 0) fsync(fd);
-    close(fd);
+    if (SeekTo(file, end) && SetEndOfFile(file)) FlushFileBuffers(file);
+    CloseHandle(file);
     c->stamp = {};
     return StoreResult::kIoError;
   }
-  fstat(fd, &st);
-  close(fd);
-  if (created) SyncFolder(c->path);
+  FileStamp written = StampOfHandle(file);
+  CloseHandle(file);
   Ov2Record rec;
   rec.type = 2;
   rec.raw = std::move(record);
@@ -405,7 +264,7 @@ StoreResult CategoryStore::Add(std::string_view name, MapPoint pos, std::string_
   c->contents.fileBytes = c->contents.wholeBytes;
   c->contents.tornTail = false;
   c->contents.records.push_back(std::move(rec));
-  c->stamp = StampOfStat(st);
+  c->stamp = written;
   return StoreResult::kOk;
 }
 
@@ -427,13 +286,13 @@ StoreResult CategoryStore::Rewrite(Category& c, std::vector<Ov2Record> records, 
 
 namespace {
 
-// Index of the point record closest to `near`, or -1.
-long Closest(const Ov2Contents& contents, MapPoint near) {
+// Index of the point record closest to `around`, or -1.
+long Closest(const Ov2Contents& contents, MapPoint around) {
   long best = -1;
   double bestMetres = 0;
   for (size_t i = 0; i < contents.records.size(); i++) {
     if (!contents.records[i].isPoint) continue;
-    double d = DistanceMetres(near, contents.records[i].pos);
+    double d = DistanceMetres(around, contents.records[i].pos);
     if (best < 0 || d < bestMetres) {
       best = static_cast<long>(i);
       bestMetres = d;
@@ -444,7 +303,7 @@ long Closest(const Ov2Contents& contents, MapPoint near) {
 
 }  // namespace
 
-StoreResult CategoryStore::FindClosestForEdit(std::string_view name, MapPoint near, Category** category,
+StoreResult CategoryStore::FindClosestForEdit(std::string_view name, MapPoint around, Category** category,
                                               long* index, std::string& error) {
   Category* c = Lookup(name);
   if (!c) {
@@ -457,7 +316,7 @@ StoreResult CategoryStore::FindClosestForEdit(std::string_view name, MapPoint ne
     error = c->path + ": " + c->contents.error;
     return StoreResult::kMalformed;
   }
-  long i = Closest(c->contents, near);
+  long i = Closest(c->contents, around);
   if (i < 0) {
     error = "no point in " + c->name;
     return StoreResult::kNotFound;
@@ -467,10 +326,10 @@ StoreResult CategoryStore::FindClosestForEdit(std::string_view name, MapPoint ne
   return StoreResult::kOk;
 }
 
-StoreResult CategoryStore::DeleteClosest(std::string_view name, MapPoint near, std::string& error) {
+StoreResult CategoryStore::DeleteClosest(std::string_view name, MapPoint around, std::string& error) {
   Category* c = nullptr;
   long i = -1;
-  StoreResult found = FindClosestForEdit(name, near, &c, &i, error);
+  StoreResult found = FindClosestForEdit(name, around, &c, &i, error);
   if (found != StoreResult::kOk) return found;
   std::vector<Ov2Record> records = c->contents.records;
   records.erase(records.begin() + i);
@@ -494,20 +353,17 @@ StoreResult CategoryStore::DeleteAll(std::string_view name, std::string& error) 
   return Rewrite(*c, std::move(records), error);
 }
 
-StoreResult CategoryStore::MoveClosest(std::string_view name, MapPoint near, MapPoint to,
+StoreResult CategoryStore::MoveClosest(std::string_view name, MapPoint around, MapPoint to,
                                        std::string& error) {
   Category* c = nullptr;
   long i = -1;
-  StoreResult found = FindClosestForEdit(name, near, &c, &i, error);
+  StoreResult found = FindClosestForEdit(name, around, &c, &i, error);
   if (found != StoreResult::kOk) return found;
   std::vector<Ov2Record> records = c->contents.records;
   Ov2Record& r = records[static_cast<size_t>(i)];
   r.pos = to;
   // x and y sit at the same offsets in both point record types.
-  std::string coords;
-  PutLe32(coords, static_cast<uint32_t>(to.x));
-  PutLe32(coords, static_cast<uint32_t>(to.y));
-  r.raw.replace(5, 8, coords);
+  r.raw.replace(5, 8, ov2::EncodePoint(to.x, to.y, "").substr(5, 8));
   return Rewrite(*c, std::move(records), error);
 }
 

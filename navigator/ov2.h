@@ -1,6 +1,5 @@
-// Category files of points of interest in the OV2 layout, one file per category:
-// "<map folder><category>.ov2". A point is record type 2: a type byte, a little-endian int32
-// record length (whole record), int32 x, int32 y and a NUL-terminated text.
+// The navigator's store of points of interest: one category file in the OV2 layout (ov2/ov2.h,
+// whose reading rules for damage hold here too) per category, "<map folder><category>.ov2".
 //
 // Every change is durable before it is reported: an added record is written whole in one write
 // and synced; deleting and moving write a new file beside the old one, sync it and rename it
@@ -15,17 +14,19 @@
 #include <string_view>
 #include <vector>
 
+#include "navigator/device_file.h"
 #include "navigator/geo.h"
+#include "ov2/ov2.h"
 
 namespace nav {
 
 // Longest description a record may carry; longer ones are refused rather than cut.
-constexpr size_t kMaxPoiText = 16384;
+constexpr size_t kMaxPoiText = ov2::kMaxText;
 
 struct Ov2Record {
   uint8_t type = 0;
   std::string raw;      // the record's bytes as stored
-  bool isPoint = false;  // type 2 or 3: has a position and a text
+  bool isPoint = false;  // type 2 or 3 with a NUL-terminated text: has a position and a text
   MapPoint pos;
   std::string text;
 };
@@ -39,8 +40,7 @@ struct Ov2Contents {
   size_t PointCount() const;
 };
 
-// Reads the records of a file image. Skipper records (type 1) are 21 bytes; every other type is
-// skipped by its length field.
+// Reads the records of a file image, by the rules of ov2::Read.
 Ov2Contents ParseOv2(std::string_view bytes);
 
 // The bytes of one type-2 record.
@@ -49,30 +49,23 @@ std::string EncodeOv2Point(MapPoint pos, std::string_view text);
 enum class StoreResult { kOk, kNotFound, kBadName, kMalformed, kIoError };
 const char* StoreResultText(StoreResult r);
 
-// Reads a whole category file. False with `error` set when it cannot be read (missing: ENOENT in
-// `errnoValue`). A malformed file still returns true; see `contents.error`.
-bool ReadOv2File(const std::string& path, Ov2Contents& contents, std::string& error,
-                 int* errnoValue = nullptr);
+// Reads a whole category file (a device path). False with `error` set when it cannot be read
+// (`missing` says whether it is not there). A malformed file still returns true; see
+// `contents.error`.
+bool ReadOv2File(const std::string& path, Ov2Contents& contents, std::string& error, bool* missing = nullptr);
 
-// Replaces a file atomically with the given records (temp file, sync, rename, sync folder).
+// Replaces a file in one step with the given records (temporary file, flushed, renamed over it
+// with write-through).
 StoreResult RewriteOv2File(const std::string& path, const std::vector<Ov2Record>& records,
                            std::string& error);
 
 // True for a category name that can be a file name in the map folder.
 bool IsValidCategoryName(std::string_view name);
 
-struct FileStamp {
-  uint64_t dev = 0, ino = 0, size = 0;
-  int64_t mtimeNs = 0;
-  bool exists = false;
-  bool operator==(const FileStamp&) const = default;
-};
-FileStamp StampOf(const std::string& path);
-
 struct Category {
   std::string name;      // as the file is named (without ".ov2")
-  std::string path;      // host path of the .ov2 file
-  std::string iconPath;  // host path of the .bmp beside it, empty when there is none
+  std::string path;      // device path of the .ov2 file
+  std::string iconPath;  // device path of the .bmp beside it, empty when there is none
   bool visible = false;
   FileStamp stamp;       // of the file when `contents` was read or last written by us
   Ov2Contents contents;
@@ -82,7 +75,7 @@ struct Category {
 // file system does.
 class CategoryStore {
  public:
-  // Forgets everything and loads every "*.ov2" file of the folder (a host path ending in '/').
+  // Forgets everything and loads every "*.ov2" file of the folder (a device path ending in '\').
   // Problems with single files are added to `warnings`; the store still opens.
   void Open(const std::string& hostFolder, std::vector<std::string>& warnings);
 
@@ -93,9 +86,9 @@ class CategoryStore {
   // Adds a point; a category without a file gets a new one (so new categories can be used
   // without reloading the map).
   StoreResult Add(std::string_view name, MapPoint pos, std::string_view text, std::string& error);
-  StoreResult DeleteClosest(std::string_view name, MapPoint near, std::string& error);
+  StoreResult DeleteClosest(std::string_view name, MapPoint around, std::string& error);
   StoreResult DeleteAll(std::string_view name, std::string& error);
-  StoreResult MoveClosest(std::string_view name, MapPoint near, MapPoint to, std::string& error);
+  StoreResult MoveClosest(std::string_view name, MapPoint around, MapPoint to, std::string& error);
   // False when the category is not loaded.
   bool SetVisible(std::string_view name, bool visible);
 
@@ -107,8 +100,8 @@ class CategoryStore {
   // Brings `c` up to date with its file; false with `error` when the file is unreadable.
   bool Sync(Category& c, std::string& error);
   StoreResult Rewrite(Category& c, std::vector<Ov2Record> records, std::string& error);
-  // The category and the index of its point closest to `near`, for a delete or a move.
-  StoreResult FindClosestForEdit(std::string_view name, MapPoint near, Category** category, long* index,
+  // The category and the index of its point closest to `around`, for a delete or a move.
+  StoreResult FindClosestForEdit(std::string_view name, MapPoint around, Category** category, long* index,
                                  std::string& error);
 
   std::string folder_;

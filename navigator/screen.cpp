@@ -1,13 +1,14 @@
 #include "navigator/screen.h"
 
 #include <cmath>
+#include <numbers>
 
-#include "ce/device.h"
+#include "navigator/device_file.h"
 
 namespace nav {
 namespace {
 
-constexpr double kMetresPerDegree = 6371000.0 * M_PI / 180.0;
+constexpr double kMetresPerDegree = 6371000.0 * std::numbers::pi / 180.0;
 
 struct Palette {
   COLORREF land, street, casing, ring, text, bar, barText, marker, flash, flashText;
@@ -18,8 +19,6 @@ constexpr Palette kDay = {RGB(236, 232, 220), RGB(255, 255, 255), RGB(170, 165, 
 constexpr Palette kNight = {RGB(20, 28, 45),  RGB(90, 100, 120), RGB(50, 58, 75),   RGB(150, 120, 50),
                             RGB(200, 200, 210), RGB(10, 15, 30), RGB(210, 210, 220), RGB(80, 170, 255),
                             RGB(60, 60, 80),   RGB(240, 240, 240)};
-
-std::u16string Wide(const std::string& s) { return ce::FromUtf8(s); }
 
 // Draws a polyline with a pen made for it.
 void Line(HDC dc, const std::vector<POINT>& pts, int width, COLORREF colour) {
@@ -43,7 +42,7 @@ void Fill(HDC dc, const RECT& r, COLORREF colour) {
 }  // namespace
 
 POINT ToScreen(MapPoint p, MapPoint centre, double metresPerPixel, int width, int height) {
-  double k = std::cos(Latitude(centre) * M_PI / 180.0);
+  double k = std::cos(Latitude(centre) * std::numbers::pi / 180.0);
   double east = (static_cast<double>(p.x) - centre.x) / 1e5 * kMetresPerDegree * k;
   double north = (static_cast<double>(p.y) - centre.y) / 1e5 * kMetresPerDegree;
   double x = width / 2.0 + east / metresPerPixel, y = height / 2.0 - north / metresPerPixel;
@@ -58,12 +57,11 @@ Screen::~Screen() {
   for (auto& [key, font] : fonts_) DeleteObject(font);
 }
 
-HBITMAP Screen::Icon(const std::string& hostPath) {
-  auto it = icons_.find(hostPath);
+HBITMAP Screen::Icon(const std::string& path) {
+  auto it = icons_.find(path);
   if (it != icons_.end()) return it->second;
-  std::u16string device;
-  HBITMAP bmp = ce::HostPathToDevice(hostPath, device) ? SHLoadDIBitmap(device.c_str()) : nullptr;
-  icons_[hostPath] = bmp;
+  HBITMAP bmp = SHLoadDIBitmap(Wide(path).c_str());
+  icons_[path] = bmp;
   return bmp;
 }
 
@@ -71,7 +69,7 @@ HFONT Screen::Font(int height, bool bold) {
   int key = height * 2 + (bold ? 1 : 0);
   auto it = fonts_.find(key);
   if (it != fonts_.end()) return it->second;
-  HFONT f = CreateFontW(-height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, 0, 0, 0, 0, 0, 0, 0, 0, u"Tahoma");
+  HFONT f = CreateFontW(-height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, 0, 0, 0, 0, 0, 0, 0, 0, TEXT("Tahoma"));
   fonts_[key] = f;
   return f;
 }
@@ -104,7 +102,7 @@ void Screen::Draw(HDC dc, int width, int height, Navigator& navigator) {
     const auto& pts = lines[i];
     POINT a = pts[pts.size() / 2 - (pts.size() % 2 == 0 ? 1 : 0)], b = pts[pts.size() / 2];
     POINT mid = pts.size() % 2 == 0 ? POINT{(a.x + b.x) / 2, (a.y + b.y) / 2} : b;
-    std::u16string name = Wide(streets[i].name);
+    WideString name = Wide(streets[i].name);
     TextOutW(dc, mid.x + 4 * unit, mid.y - 12 * unit, name.c_str(), static_cast<int>(name.size()));
   }
 
@@ -146,7 +144,7 @@ void Screen::Draw(HDC dc, int width, int height, Navigator& navigator) {
   GpsFix fix = navigator.Position();
   if (fix.valid) {
     POINT c = to(fix.pos);
-    double a = fix.heading * M_PI / 180.0, s = std::sin(a), co = std::cos(a);
+    double a = fix.heading * std::numbers::pi / 180.0, s = std::sin(a), co = std::cos(a);
     auto rot = [&](double dx, double dy) {  // dy up
       return POINT{static_cast<LONG>(std::lround(c.x + (dx * co + dy * s) * unit)),
                    static_cast<LONG>(std::lround(c.y - (-dx * s + dy * co) * unit))};
@@ -176,7 +174,7 @@ void Screen::Draw(HDC dc, int width, int height, Navigator& navigator) {
   Fill(dc, {0, 0, width - 1, barHeight - 1}, pal.bar);
   Fill(dc, {0, height - barHeight, width - 1, height - 1}, pal.bar);
   RECT topRect{4 * unit, 0, width - 4 * unit, barHeight};
-  std::u16string topText = Wide(top), bottomText = Wide(bottom);
+  WideString topText = Wide(top), bottomText = Wide(bottom);
   DrawTextW(dc, topText.c_str(), -1, &topRect, DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_NOPREFIX);
   RECT bottomRect{4 * unit, height - barHeight, width - 4 * unit, height};
   DrawTextW(dc, bottomText.c_str(), -1, &bottomRect, DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_NOPREFIX);
@@ -196,7 +194,7 @@ void Screen::Draw(HDC dc, int width, int height, Navigator& navigator) {
     DeleteObject(brush);
     SetTextColor(dc, pal.flashText);
     RECT text{box.left + 6 * unit, box.top + 4 * unit, box.right - 6 * unit, box.bottom - 4 * unit};
-    std::u16string wide = Wide(flash);
+    WideString wide = Wide(flash);
     DrawTextW(dc, wide.c_str(), -1, &text, DT_CENTER | DT_VCENTER | DT_WORDBREAK | DT_NOPREFIX);
   }
   SelectObject(dc, oldFont);

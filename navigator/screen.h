@@ -25,7 +25,7 @@ class Screen {
   void Draw(HDC dc, int width, int height, Navigator& navigator);
 
  private:
-  HBITMAP Icon(const std::string& hostPath);
+  HBITMAP Icon(const std::string& path);
   HFONT Font(int height, bool bold);
 
   std::map<std::string, HBITMAP> icons_;  // null entries: the icon could not be loaded

@@ -2,11 +2,15 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <sstream>
+
+#include "navigator/device_file.h"
 
 namespace nav {
 namespace {
+
+// A street file of a town of thousands of streets is well under a megabyte.
+constexpr uint64_t kMaxStreetFileBytes = 16u << 20;
 
 std::vector<std::string_view> Split(std::string_view line, char sep) {
   std::vector<std::string_view> out;
@@ -130,14 +134,9 @@ bool StreetMap::Parse(std::string_view text, std::vector<std::string>& warnings,
 }
 
 bool StreetMap::Load(const std::string& path, std::vector<std::string>& warnings, std::string& error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error = "cannot open " + path;
-    return false;
-  }
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (!Parse(text.str(), warnings, error)) {
+  std::string text;
+  if (ReadDeviceFile(path, kMaxStreetFileBytes, text, error) != ReadResult::kOk) return false;
+  if (!Parse(text, warnings, error)) {
     error = path + ": " + error;
     return false;
   }

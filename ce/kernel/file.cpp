@@ -22,6 +22,8 @@ class FileObject : public ce::KernelObject {
   // Closing the descriptor also lets go of the handle's share-mode locks.
   ~FileObject() override { close(fd_); }
   int fd() const { return fd_; }
+  // The host folder of a file this handle created, whose entry a flush makes durable too.
+  std::string createdIn;
   bool CanRead() const { return (access_ & (GENERIC_READ | GENERIC_ALL)) != 0; }
   bool CanWrite() const { return (access_ & (GENERIC_WRITE | GENERIC_ALL)) != 0; }
 
@@ -36,6 +38,22 @@ bool ReadOnly(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
 bool EndsWithSeparator(LPCWSTR path) {
   size_t n = wcslen(path);
   return n > 0 && (path[n - 1] == u'\\' || path[n - 1] == u'/');
+}
+
+std::string FolderOf(const std::string& hostPath) {
+  size_t slash = hostPath.rfind('/');
+  return slash == std::string::npos ? std::string(".") : hostPath.substr(0, slash + 1);
+}
+
+// Makes the folder's entries durable: a file created or renamed in it survives a crash.
+bool SyncFolder(const std::string& hostFolder) {
+  int fd = open(hostFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = fsync(fd) == 0;
+  int err = errno;
+  close(fd);
+  errno = err;
+  return ok;
 }
 
 DWORD ErrorForPath(int err, const std::string& hostPath) {
@@ -112,7 +130,9 @@ HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
       close(fd);
       return Fail(ce::detail::ErrorFromErrno(err), INVALID_HANDLE_VALUE);
     }
-    HANDLE handle = ce::InsertObject(std::make_shared<FileObject>(fd, dwDesiredAccess));
+    auto file = std::make_shared<FileObject>(fd, dwDesiredAccess);
+    if (!existed) file->createdIn = FolderOf(host);
+    HANDLE handle = ce::InsertObject(std::move(file));
     if (handle == nullptr) return INVALID_HANDLE_VALUE;  // the object closed its descriptor
     bool reportsExisting = existed && (dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == OPEN_ALWAYS);
     SetLastError(reportsExisting ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
@@ -221,6 +241,31 @@ BOOL FlushFileBuffers(HANDLE hFile) {
   if (!file) return FALSE;
   if (!file->CanWrite()) return Fail(ERROR_ACCESS_DENIED, FALSE);
   if (fsync(file->fd()) != 0) return Fail(ce::detail::ErrorFromErrno(errno), FALSE);
+  if (!file->createdIn.empty()) {
+    if (!SyncFolder(file->createdIn)) return Fail(ce::detail::ErrorFromErrno(errno), FALSE);
+    file->createdIn.clear();
+  }
+  return TRUE;
+}
+
+BOOL GetFileInformationByHandle(HANDLE hFile, LPBY_HANDLE_FILE_INFORMATION lpFileInformation) {
+  std::shared_ptr<FileObject> file = ce::LookupObjectAs<FileObject>(hFile);
+  if (!file) return FALSE;
+  if (!lpFileInformation) return Fail(ERROR_INVALID_PARAMETER, FALSE);
+  struct stat st;
+  if (fstat(file->fd(), &st) != 0) return Fail(ce::detail::ErrorFromErrno(errno), FALSE);
+  BY_HANDLE_FILE_INFORMATION& info = *lpFileInformation;
+  info = {};
+  info.dwFileAttributes = ReadOnly(st) ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL;
+  info.ftCreationTime = ce::detail::FileTimeFromUnix(st.st_ctim.tv_sec, st.st_ctim.tv_nsec);
+  info.ftLastAccessTime = ce::detail::FileTimeFromUnix(st.st_atim.tv_sec, st.st_atim.tv_nsec);
+  info.ftLastWriteTime = ce::detail::FileTimeFromUnix(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+  info.dwVolumeSerialNumber = DWORD(st.st_dev);
+  info.nFileSizeHigh = DWORD(uint64_t(st.st_size) >> 32);
+  info.nFileSizeLow = DWORD(uint64_t(st.st_size) & 0xFFFFFFFFu);
+  info.nNumberOfLinks = DWORD(st.st_nlink);
+  info.nFileIndexHigh = DWORD(uint64_t(st.st_ino) >> 32);
+  info.nFileIndexLow = DWORD(uint64_t(st.st_ino) & 0xFFFFFFFFu);
   return TRUE;
 }
 
@@ -305,6 +350,40 @@ BOOL MoveFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName) {
     return errno == ENOENT ? DWORD(ERROR_PATH_NOT_FOUND) : ce::detail::ErrorFromErrno(errno);
   });
   if (error != ERROR_SUCCESS) return Fail(error, FALSE);
+  return TRUE;
+}
+
+BOOL MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD dwFlags) {
+  if ((dwFlags & ~(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) != 0) return Fail(ERROR_INVALID_PARAMETER, FALSE);
+  if ((dwFlags & MOVEFILE_REPLACE_EXISTING) == 0) {
+    if (!MoveFileW(lpExistingFileName, lpNewFileName)) return FALSE;
+  } else {
+    std::string from, to;
+    if (!ce::detail::ResolveDevicePath(lpExistingFileName, from) || !ce::detail::ResolveDevicePath(lpNewFileName, to))
+      return FALSE;
+    struct stat st;
+    if (lstat(from.c_str(), &st) != 0) return Fail(ce::detail::MissingError(from), FALSE);
+    if (S_ISDIR(st.st_mode)) return Fail(ERROR_ACCESS_DENIED, FALSE);
+    struct stat existing;
+    bool replaces = lstat(to.c_str(), &existing) == 0;
+    if (replaces && (S_ISDIR(existing.st_mode) || ReadOnly(existing))) return Fail(ERROR_ACCESS_DENIED, FALSE);
+    // Neither file may be open (share modes have no FILE_SHARE_DELETE here). The source is
+    // checked under its gate; the replaced file just before.
+    if (replaces && ce::detail::UnlessOpen(to, [] { return DWORD(ERROR_SUCCESS); }) != ERROR_SUCCESS)
+      return Fail(ERROR_SHARING_VIOLATION, FALSE);
+    DWORD error = ce::detail::UnlessOpen(from, [&]() -> DWORD {
+      return rename(from.c_str(), to.c_str()) == 0 ? DWORD(ERROR_SUCCESS) : ErrorForPath(errno, to);
+    });
+    if (error != ERROR_SUCCESS) return Fail(error, FALSE);
+  }
+  if (dwFlags & MOVEFILE_WRITE_THROUGH) {
+    std::string from, to;
+    ce::detail::ResolveDevicePath(lpExistingFileName, from);
+    ce::detail::ResolveDevicePath(lpNewFileName, to);
+    bool synced = SyncFolder(FolderOf(to)) && (FolderOf(from) == FolderOf(to) || SyncFolder(FolderOf(from)));
+    if (!synced) return Fail(ce::detail::ErrorFromErrno(errno), FALSE);
+  }
+  SetLastError(ERROR_SUCCESS);
   return TRUE;
 }
 

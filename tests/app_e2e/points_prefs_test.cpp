@@ -45,7 +45,9 @@ TEST_F(PointsAndPreferences, CustomPointGoesToItsCategoryWithTheAddress) {
   nav::StreetMap streets;
   std::vector<std::string> warnings;
   std::string error;
-  ASSERT_TRUE(streets.Load(Host(std::string(kMapFolder) + "streets.txt"), warnings, error)) << error;
+  std::string streetFile;
+  ASSERT_TRUE(device().ReadFile(std::string(kMapFolder) + "streets.txt", &streetFile));
+  ASSERT_TRUE(streets.Parse(streetFile, warnings, error)) << error;
   nav::LocationInfo here;
   ASSERT_TRUE(streets.Locate(nav::FromDegrees(gps.latitude, gps.longitude), 1000, here));
   ASSERT_EQ(here.street, "Main Road");

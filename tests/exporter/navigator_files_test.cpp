@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "ce/device.h"
 #include "navigator/ov2.h"
 #include "tools/exporter/export.h"
 
@@ -21,17 +22,24 @@ protected:
     {
         char pattern[] = "/tmp/tm-export-nav-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder_ = std::string(pattern) + "/";
+        // A device whose folder "Map" holds the store.
+        root_ = pattern;
+        folder_ = root_ + "/fs/Map/";
+        fs::create_directories(folder_);
+        setenv("CE_DEVICE", root_.c_str(), 1);
+        ce::ResetDeviceForTests();
         // The capture program creates the camera file empty before its first point.
         std::ofstream(folder_ + "Roadwatchcameras.ov2").close();
         std::vector<std::string> warnings;
-        store_.Open(folder_, warnings);
+        store_.Open("\\Map\\", warnings);
         ASSERT_TRUE(warnings.empty()) << warnings.front();
     }
     void TearDown() override
     {
+        unsetenv("CE_DEVICE");
+        ce::ResetDeviceForTests();
         std::error_code ec;
-        fs::remove_all(folder_, ec);
+        fs::remove_all(root_, ec);
     }
 
     void Add(const std::string& category, std::int32_t x, std::int32_t y, const std::string& text)
@@ -52,7 +60,8 @@ protected:
         return points;
     }
 
-    std::string folder_;
+    std::string root_;
+    std::string folder_;  // the host folder behind the device folder "Map"
     nav::CategoryStore store_;
 };
 

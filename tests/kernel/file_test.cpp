@@ -367,6 +367,48 @@ TEST_F(FileTest, CopyMoveAndDeleteByName) {
   EXPECT_FALSE(HostExists("fs/b.txt"));
 }
 
+// What the navigator's store relies on: a replacing rename, the identity of a file through a
+// handle, and a flushed new file.
+TEST_F(FileTest, ReplacingMovesAndFileIdentity) {
+  WriteHostFile("fs/old.txt", "old");
+  WriteHostFile("fs/new.tmp", "new");
+  auto identity = [](const WCHAR* path, BY_HANDLE_FILE_INFORMATION& info) {
+    HANDLE h = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    bool ok = h != INVALID_HANDLE_VALUE && GetFileInformationByHandle(h, &info);
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    return ok;
+  };
+  BY_HANDLE_FILE_INFORMATION before{}, temp{}, after{};
+  ASSERT_TRUE(identity(u"\\old.txt", before));
+  ASSERT_TRUE(identity(u"\\new.tmp", temp));
+  EXPECT_EQ(before.nFileSizeLow, 3u);
+  EXPECT_NE(before.nFileIndexLow, temp.nFileIndexLow);
+
+  SetLastError(0xdeadbeef);
+  EXPECT_FALSE(MoveFileExW(u"\\new.tmp", u"\\old.txt", MOVEFILE_WRITE_THROUGH)) << "replacing needs the flag";
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_ALREADY_EXISTS));
+  HANDLE open = CreateFileW(u"\\old.txt", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  EXPECT_FALSE(MoveFileExW(u"\\new.tmp", u"\\old.txt", MOVEFILE_REPLACE_EXISTING)) << "the target is open";
+  CloseHandle(open);
+  EXPECT_EQ(ReadHostFile("fs/old.txt"), "old");
+  EXPECT_TRUE(MoveFileExW(u"\\new.tmp", u"\\OLD.TXT", MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+  EXPECT_EQ(ReadHostFile("fs/old.txt"), "new");
+  EXPECT_FALSE(HostExists("fs/new.tmp"));
+  ASSERT_TRUE(identity(u"\\old.txt", after));
+  EXPECT_EQ(after.nFileIndexLow, temp.nFileIndexLow) << "the renamed file, not a copy";
+  EXPECT_EQ(after.dwVolumeSerialNumber, before.dwVolumeSerialNumber);
+
+  // A new file flushed through the handle that created it.
+  HANDLE made = CreateFileW(u"\\made.txt", GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  ASSERT_NE(made, INVALID_HANDLE_VALUE);
+  DWORD put = 0;
+  EXPECT_TRUE(WriteFile(made, "abc", 3, &put, nullptr));
+  EXPECT_TRUE(FlushFileBuffers(made));
+  EXPECT_TRUE(FlushFileBuffers(made));
+  CloseHandle(made);
+  EXPECT_EQ(ReadHostFile("fs/made.txt"), "abc");
+}
+
 TEST_F(FileTest, FoldersAreCreatedAndRemovedWithWin32Errors) {
   EXPECT_TRUE(CreateDirectoryW(u"\\TomTom", nullptr));
   SetLastError(0xdeadbeef);

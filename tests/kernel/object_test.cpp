@@ -63,6 +63,30 @@ TEST(Events, ManualResetStaysSetAndAutoResetWakesOnce) {
   CloseHandle(automatic);
 }
 
+TEST(Threads, AThreadHandleIsSignalledWhenItsRoutineReturns) {
+  static std::atomic<bool> release{false};
+  auto routine = [](LPVOID parameter) -> DWORD {
+    while (!release) Sleep(1);
+    return *static_cast<DWORD*>(parameter);
+  };
+  DWORD value = 42, id = 0, code = 0;
+  HANDLE thread = CreateThread(nullptr, 0, routine, &value, 0, &id);
+  ASSERT_NE(thread, nullptr);
+  EXPECT_NE(id, 0u);
+  EXPECT_NE(id, GetCurrentThreadId());
+  EXPECT_EQ(WaitForSingleObject(thread, 20), DWORD(WAIT_TIMEOUT));
+  ASSERT_TRUE(GetExitCodeThread(thread, &code));
+  EXPECT_EQ(code, DWORD(STILL_ACTIVE));
+  release = true;
+  EXPECT_EQ(WaitForSingleObject(thread, 5000), DWORD(WAIT_OBJECT_0));
+  EXPECT_EQ(WaitForSingleObject(thread, 0), DWORD(WAIT_OBJECT_0)) << "stays signalled";
+  ASSERT_TRUE(GetExitCodeThread(thread, &code));
+  EXPECT_EQ(code, 42u);
+  EXPECT_TRUE(CloseHandle(thread));
+  EXPECT_EQ(CreateThread(nullptr, 0, nullptr, nullptr, 0, nullptr), nullptr);
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+}
+
 TEST(Waits, MultipleObjectsReportTheFirstSignalled) {
   HANDLE events[3];
   for (HANDLE& e : events) e = CreateEventW(nullptr, TRUE, FALSE, nullptr);

@@ -1,6 +1,8 @@
 #include "tests/navigator/client_util.h"
 
+#ifndef _WIN32
 #include <signal.h>
+#endif
 
 #include "navigator/geo.h"
 
@@ -14,7 +16,11 @@ TestClient::TestClient(const char* name, int32_t linkId)
 bool TestClient::StillWaiting(void* self) {
   auto* c = static_cast<TestClient*>(self);
   if (std::chrono::steady_clock::now() > c->deadline_) return false;
+#ifdef _WIN32
+  return true;  // the Windows build waits for its deadline alone
+#else
   return c->serverPid_ <= 0 || kill(c->serverPid_, 0) == 0;
+#endif
 }
 
 bool TestClient::Exchange(const Fields& request, Fields& reply, int timeoutMs) {

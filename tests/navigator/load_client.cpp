@@ -6,8 +6,6 @@
 //   navigator_load_client add N K SERVER_PID     adds points to category "Load<K>" as fast as it
 //                                                 can; prints each point's text once its reply
 //                                                 said 0 (so the lines are the acknowledged points)
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <string>

@@ -14,10 +14,6 @@ using nav::Navigator;
 using nav::NavigatorConfig;
 using Fields = std::vector<std::string>;
 
-bool MapToHost(const std::string& device, std::string& host) {
-  return ce::DevicePathToHost(ce::FromUtf8(device).c_str(), host);
-}
-
 class Recorder : public nav::NavigatorHost {
  public:
   void BringToForeground() override { raised++; }
@@ -27,7 +23,7 @@ class Recorder : public nav::NavigatorHost {
 class NavigatorTest : public ::testing::Test {
  protected:
   std::unique_ptr<Navigator> Make(NavigatorConfig config) {
-    auto n = std::make_unique<Navigator>(config, "\\Program Files\\Navigator\\", MapToHost, [this] { return now; },
+    auto n = std::make_unique<Navigator>(config, "\\Program Files\\Navigator\\", [this] { return now; },
                                          "00A1B2C3");
     std::vector<std::string> warnings;
     n->Start(warnings);

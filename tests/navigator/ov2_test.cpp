@@ -94,16 +94,17 @@ TEST(Ov2Format, CategoryNames) {
 class CategoryStoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder = dir.Path() + "/";
+    folder = device.Host("Points/");
+    navtest::MakeDirs(folder);
     Open();
   }
   void Open() {
     std::vector<std::string> warnings;
-    store.Open(folder, warnings);
+    store.Open("\\Points\\", warnings);
   }
   Ov2Contents FileContents(const std::string& name) { return ParseOv2(ReadFile(folder + name)); }
-  TempDir dir;
-  std::string folder;
+  navtest::DemoDevice device;
+  std::string folder;  // the host folder behind the device folder "Points"
   CategoryStore store;
   std::string error;
 };

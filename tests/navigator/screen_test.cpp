@@ -12,10 +12,6 @@ namespace {
 
 constexpr int kWidth = 240, kHeight = 320;
 
-bool MapToHost(const std::string& device, std::string& host) {
-  return ce::DevicePathToHost(ce::FromUtf8(device).c_str(), host);
-}
-
 bool Near(COLORREF got, COLORREF want) {
   return std::abs(int(GetRValue(got)) - int(GetRValue(want))) <= 8 &&
          std::abs(int(GetGValue(got)) - int(GetGValue(want))) <= 8 &&
@@ -40,7 +36,7 @@ class ScreenTest : public ::testing::Test {
     c.latitude = 52.128;  // on Park Avenue, driving east
     c.longitude = -1.49;
     c.heading = 90;
-    auto n = std::make_unique<nav::Navigator>(c, "\\Program Files\\Navigator\\", MapToHost, [this] { return now; });
+    auto n = std::make_unique<nav::Navigator>(c, "\\Program Files\\Navigator\\", [this] { return now; });
     std::vector<std::string> warnings;
     n->Start(warnings);
     return n;

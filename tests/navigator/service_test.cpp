@@ -23,14 +23,10 @@ double Seconds() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-bool MapToHost(const std::string& device, std::string& host) {
-  return ce::DevicePathToHost(ce::FromUtf8(device).c_str(), host);
-}
-
 class ServiceTest : public ::testing::Test {
  protected:
   void Serve(nav::NavigatorConfig config = {}) {
-    navigator = std::make_unique<nav::Navigator>(config, "\\Program Files\\Navigator\\", MapToHost, Seconds);
+    navigator = std::make_unique<nav::Navigator>(config, "\\Program Files\\Navigator\\", Seconds);
     std::vector<std::string> warnings;
     navigator->Start(warnings);
     ASSERT_TRUE(warnings.empty()) << warnings.front();

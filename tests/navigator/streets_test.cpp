@@ -14,9 +14,10 @@ class DemoMap : public ::testing::Test {
   void SetUp() override {
     std::vector<std::string> warnings;
     std::string error;
-    ASSERT_TRUE(map.Load(NAV_DEMO_DIR "/Demotown/streets.txt", warnings, error)) << error;
+    ASSERT_TRUE(map.Load("\\TomTom\\Maps\\Demotown\\streets.txt", warnings, error)) << error;
     EXPECT_TRUE(warnings.empty()) << warnings.front();
   }
+  navtest::DemoDevice device;
   StreetMap map;
 };
 
@@ -99,7 +100,8 @@ TEST(StreetFile, BadLinesAreSkippedWithTheirLineNumber) {
   for (size_t i = 0; i < expected.size(); i++)
     EXPECT_NE(warnings[i].find(expected[i]), std::string::npos) << "expected " << expected[i] << ", got " << warnings[i];
   EXPECT_FALSE(map.Parse("# nothing\n\n", warnings, error));
-  EXPECT_FALSE(map.Load("/nonexistent/streets.txt", warnings, error));
+  navtest::DemoDevice device;
+  EXPECT_FALSE(map.Load("\\nonexistent\\streets.txt", warnings, error));
 }
 
 }  // namespace

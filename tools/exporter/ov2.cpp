@@ -1,5 +1,7 @@
 #include "tools/exporter/ov2.h"
 
+#include "ov2/ov2.h"
+
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -8,17 +10,6 @@
 
 namespace exporter {
 namespace {
-
-std::uint32_t LoadU32(std::span<const std::uint8_t> bytes, std::size_t at)
-{
-    return static_cast<std::uint32_t>(bytes[at]) | (static_cast<std::uint32_t>(bytes[at + 1]) << 8) |
-           (static_cast<std::uint32_t>(bytes[at + 2]) << 16) | (static_cast<std::uint32_t>(bytes[at + 3]) << 24);
-}
-
-std::int32_t LoadI32(std::span<const std::uint8_t> bytes, std::size_t at)
-{
-    return static_cast<std::int32_t>(LoadU32(bytes, at));  // two's complement, defined since C++20
-}
 
 void StoreI32(std::vector<std::uint8_t>& out, std::int32_t value)
 {
@@ -51,79 +42,38 @@ Ov2Contents ReadOv2(std::span<const std::uint8_t> bytes)
         Add(c, Severity::Notice, 0, "empty category file: no points");
         return c;
     }
-
-    std::size_t at = 0;
-    while (at < bytes.size()) {
-        const std::size_t left = bytes.size() - at;
-        const int type = bytes[at];
-
-        if (type > 3) {
-            Add(c, Severity::Error, at,
-                Printf("unknown record type %d (0x%02X): not a category file, or damaged here; "
-                       "%zu bytes left unread",
-                       type, static_cast<unsigned>(type), left));
-            return c;
-        }
-        if (left < kOv2HeaderSize) {
-            Add(c, Severity::Error, at,
-                Printf("truncated record: %zu bytes where a record header needs %zu", left, kOv2HeaderSize));
-            return c;
-        }
-
-        if (type == 1) {
-            // The length field of a skipper is the size of the block it covers, not its own.
-            if (left < kOv2SkipperSize) {
-                Add(c, Severity::Error, at,
-                    Printf("truncated skipper record: %zu bytes of %zu", left, kOv2SkipperSize));
-                return c;
-            }
-            Add(c, Severity::Notice, at, "skipper record (area index), skipped");
-            at += kOv2SkipperSize;
-            continue;
-        }
-
-        const std::uint32_t length = LoadU32(bytes, at + 1);
-        const std::size_t minimum = type == 0 ? kOv2HeaderSize : kOv2PointMinSize;
-        if (length < minimum) {
-            Add(c, Severity::Error, at,
-                Printf("record type %d claims a length of %u bytes, less than the %zu it needs; "
-                       "%zu bytes left unread",
-                       type, length, minimum, left));
-            return c;
-        }
-        if (length > left) {
-            Add(c, Severity::Error, at,
-                Printf("record type %d claims %u bytes but only %zu remain in the file (truncated or damaged)",
-                       type, length, left));
-            return c;
-        }
-
-        if (type == 0) {
-            Add(c, Severity::Notice, at, Printf("deleted record of %u bytes, skipped", length));
-            at += length;
-            continue;
-        }
-
-        // Types 2 and 3: the description is the first NUL-terminated text after x and y.
-        const std::span<const std::uint8_t> text = bytes.subspan(at + 13, length - 13);
-        const void* nul = std::memchr(text.data(), 0, text.size());
-        if (nul == nullptr) {
+    const ov2::Reading reading =
+        ov2::Read(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    for (const ov2::Record& r : reading.records) {
+        const std::size_t at = static_cast<std::size_t>(r.offset);
+        if (r.textUnterminated) {
             Add(c, Severity::Error, at, "point record whose text has no terminating NUL, skipped");
-        } else {
-            const auto textLength = static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - text.data());
-            Ov2Point p;
-            p.offset = at;
-            p.recordType = type;
-            p.x = LoadI32(bytes, at + 5);
-            p.y = LoadI32(bytes, at + 9);
-            p.text.assign(reinterpret_cast<const char*>(text.data()), textLength);
-            if (type == 2 && textLength + 1 != text.size()) {
-                Add(c, Severity::Notice, at,
-                    Printf("point record carries %zu bytes after its text, ignored", text.size() - textLength - 1));
-            }
-            c.points.push_back(std::move(p));
+            continue;
         }
-        at += length;
+        if (!r.isPoint) {
+            if (r.type == 1) Add(c, Severity::Notice, at, "skipper record (area index), skipped");
+            else if (r.type == 0) Add(c, Severity::Notice, at, Printf("deleted record of %zu bytes, skipped", r.raw.size()));
+            else Add(c, Severity::Notice, at, Printf("record of type %d (%zu bytes), skipped", r.type, r.raw.size()));
+            continue;
+        }
+        Ov2Point p;
+        p.offset = at;
+        p.recordType = r.type;
+        p.x = r.x;
+        p.y = r.y;
+        p.text.assign(r.text);
+        if (r.bytesAfterText > 0)
+            Add(c, Severity::Notice, at, Printf("point record carries %zu bytes after its text, ignored", r.bytesAfterText));
+        c.points.push_back(std::move(p));
+    }
+    const std::size_t end = static_cast<std::size_t>(reading.wholeBytes);
+    const std::size_t left = bytes.size() - end;
+    if (reading.ending == ov2::Ending::kTornTail) {
+        Add(c, Severity::Error, end,
+            reading.endText + Printf(" (the last write was cut short; %zu bytes left unread)", left));
+    } else if (reading.ending == ov2::Ending::kDamaged) {
+        Add(c, Severity::Error, end,
+            reading.endText + Printf(": not a category file, or damaged here; %zu bytes left unread", left));
     }
     return c;
 }

@@ -1,14 +1,6 @@
-// Reading category files: the navigator's points of interest in OV2 records.
-//
-// A category file is a run of records, each starting with a type byte:
-//   0  deleted record   type, int32 length of the whole record, then filler
-//   1  skipper record   type, int32 size of the block it covers, four int32
-//                       corners: always 21 bytes itself, whatever it covers
-//   2  point            type, int32 length, int32 x, int32 y, NUL-terminated text
-//   3  extended point   as 2, then two more NUL-terminated texts (id, extra)
-// Integers are little-endian; x and y are longitude and latitude times 100000.
-// Any other type byte means the file is damaged or not a category file at all,
-// and since every later offset depends on this one, reading stops there.
+// Reading category files for the exporter: the points of interest in OV2 records, with a message
+// for every record that is not a point and for the damage that stopped the reading. The records
+// and the rules for damage are those of ov2/ov2.h, which the navigator stand-in stores by.
 #pragma once
 
 #include <cstddef>
