@@ -23,6 +23,7 @@
 #include "ce/device.h"
 #include "ce/user/backend.h"
 #include "ce/user/factories.h"
+#include "ce/user/test_hooks.h"
 
 namespace ce::user {
 
@@ -101,7 +102,7 @@ UINT VirtualKey(KeySym ks) {
   }
 }
 
-class X11Backend final : public Backend {
+class X11Backend final : public Backend, public BackendTestHooks {
  public:
   ~X11Backend() override = default;  // the connection lives as long as the process
 
