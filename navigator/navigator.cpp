@@ -67,43 +67,6 @@ class Navigator::Reply {
   std::vector<SdkFieldType> types;
 };
 
-// The handlers in the order of the call table.
-const Navigator::Handler Navigator::kHandlers[kCallCount] = {
-    &Navigator::GetRouteCoordinates,
-    &Navigator::StopApplication,
-    &Navigator::GetApplicationVersion,
-    &Navigator::FlashMessage,
-    &Navigator::GetDataSetInfo,
-    &Navigator::GetUniqueDeviceId,
-    &Navigator::NavigateToCoordinates,
-    &Navigator::NavigateToFavorite,
-    &Navigator::NavigateToAddress,
-    &Navigator::ShowAddressOnMap,
-    &Navigator::ShowCoordinatesOnMap,
-    &Navigator::ShowRectangleOnMap,
-    &Navigator::GetLocationInfo,
-    &Navigator::GetLocationInfoEx,
-    &Navigator::GetRouteInfo,
-    &Navigator::ChangeSetting,
-    &Navigator::SwitchMapCall,
-    &Navigator::SetNavigatorProperty,
-    &Navigator::GetCurrentPosition,
-    &Navigator::Geocode,
-    &Navigator::GeocodeExtended,
-    &Navigator::ClearFavorite,
-    &Navigator::SetFavorite,
-    &Navigator::GetFavorite,
-    &Navigator::MakePoiVisible,
-    &Navigator::AddPoi,
-    &Navigator::DeleteClosestPoi,
-    &Navigator::DeleteAllPoi,
-    &Navigator::MakeUserPoiVisible,
-    &Navigator::MoveClosestPoi,
-    &Navigator::BringNavigatorToForeground,
-    &Navigator::SwitchToNavigatorView,
-    &Navigator::EnableExternalGPSInput,
-    &Navigator::DisableExternalGPSInput,
-};
 
 std::vector<std::string> Navigator::EmptyReply(int i, int32_t code) {
   const SdkWireCall& call = kSdkWireCalls[i];
@@ -205,8 +168,46 @@ std::vector<std::string> Navigator::Handle(const std::vector<std::string_view>& 
       return refuse(std::string(call.name) + ": argument " + std::to_string(i + 1) + " is not an integer: \"" +
                     std::string(args[i].substr(0, 32)) + "\"");
   }
+  // The handlers in the order of the call table.
+  static const Handler kHandlers[kCallCount] = {
+      &Navigator::GetRouteCoordinates,
+      &Navigator::StopApplication,
+      &Navigator::GetApplicationVersion,
+      &Navigator::FlashMessage,
+      &Navigator::GetDataSetInfo,
+      &Navigator::GetUniqueDeviceId,
+      &Navigator::NavigateToCoordinates,
+      &Navigator::NavigateToFavorite,
+      &Navigator::NavigateToAddress,
+      &Navigator::ShowAddressOnMap,
+      &Navigator::ShowCoordinatesOnMap,
+      &Navigator::ShowRectangleOnMap,
+      &Navigator::GetLocationInfo,
+      &Navigator::GetLocationInfoEx,
+      &Navigator::GetRouteInfo,
+      &Navigator::ChangeSetting,
+      &Navigator::SwitchMapCall,
+      &Navigator::SetNavigatorProperty,
+      &Navigator::GetCurrentPosition,
+      &Navigator::Geocode,
+      &Navigator::GeocodeExtended,
+      &Navigator::ClearFavorite,
+      &Navigator::SetFavorite,
+      &Navigator::GetFavorite,
+      &Navigator::MakePoiVisible,
+      &Navigator::AddPoi,
+      &Navigator::DeleteClosestPoi,
+      &Navigator::DeleteAllPoi,
+      &Navigator::MakeUserPoiVisible,
+      &Navigator::MoveClosestPoi,
+      &Navigator::BringNavigatorToForeground,
+      &Navigator::SwitchToNavigatorView,
+      &Navigator::EnableExternalGPSInput,
+      &Navigator::DisableExternalGPSInput,
+  };
   Reply reply(call);
-  int32_t code = (this->*kHandlers[index])(args, ints, reply);
+  const Handler handler = kHandlers[index];
+  int32_t code = (this->*handler)(args, ints, reply);
   if (code != kResultOk) return EmptyReply(index, code);
   if (!reply.Complete()) {
     Warn(std::string(call.name) + ": the answer does not have the call's shape");

@@ -107,7 +107,6 @@ class Navigator {
   using Ints = std::vector<int32_t>;
   class Reply;
   using Handler = int32_t (Navigator::*)(const Args&, const Ints&, Reply&);
-  static const Handler kHandlers[kCallCount];
 
   int32_t GetRouteCoordinates(const Args&, const Ints&, Reply&);
   int32_t StopApplication(const Args&, const Ints&, Reply&);
