@@ -4,7 +4,8 @@ PACKAGES := cmake g++ make pkg-config googletest libgtest-dev libgmock-dev libbe
             libx11-dev libxext-dev libxtst-dev libfreetype-dev libfontconfig-dev libpng-dev \
             libinih-dev libexpat1-dev xvfb xserver-xephyr x11-apps x11-utils xdotool \
             fonts-wine fonts-dejavu-core gpsbabel imagemagick \
-            g++-mingw-w64-x86-64-win32 wine64
+            g++-mingw-w64-x86-64-win32 gcc-mingw-w64-x86-64-win32 \
+            binutils-mingw-w64-x86-64 wine64
 
 JOBS    ?= $(shell nproc)
 BUILD   ?= build

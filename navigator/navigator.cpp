@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 namespace nav {
 
@@ -14,77 +15,67 @@ constexpr double kLocateMetres = 1000;       // how far from a street a position
 constexpr size_t kMaxRoutePairs = 2000;      // a route reply never claims more pairs than this
 constexpr int32_t kMaxFlashMs = 10 * 60 * 1000;
 
-// The text widths (terminator included) of the client's result records.
-constexpr size_t kWidthVersion = 16, kWidthMapName = 128, kWidthFolder = 128, kWidthDeviceId = 32,
-                 kWidthStreet = 128, kWidthPlace = 128, kWidthFavName = 64, kWidthFavAddress = 128;
-
 }  // namespace
 
-// Reply fields after the result code. Texts are cut to the width of the client's record on a
-// character boundary and cleaned of the bytes the wire cannot carry.
+// Reply fields after the result code, in the shape the call table gives the call. Texts are cut
+// to the width the client's record has for them, on a character boundary, and cleaned of the
+// bytes the wire cannot carry.
 class Navigator::Reply {
  public:
-  void Int(int64_t v) { fields.push_back(std::to_string(static_cast<int32_t>(v))); }
-  void Text(std::string_view t, size_t width) {
+  explicit Reply(const SdkWireCall& call) : call_(call) {}
+  void Int(int64_t v) {
+    fields.push_back(std::to_string(static_cast<int32_t>(v)));
+    types.push_back(kSdkIntField);
+  }
+  void Text(std::string_view t) {
+    size_t i = fields.size();
+    size_t width = i < call_.resultCount ? call_.results[i].width : 1;
+    if (width == 0) width = 1;
     std::string s(t.substr(0, std::min(t.size(), width - 1)));
     if (s.size() < t.size())
       while (!s.empty() && (static_cast<unsigned char>(t[s.size()]) & 0xC0) == 0x80) s.pop_back();
     for (char& c : s)
       if (c == '|' || c == '\n' || c == '\r') c = ' ';
     fields.push_back(std::move(s));
+    types.push_back(kSdkTextField);
   }
   void Point(MapPoint p) {
     Int(p.x);
     Int(p.y);
   }
+  // Whether the fields are the call's full reply: its fields in type and number, or for a list
+  // a count and that many pairs of integers.
+  bool Complete() const {
+    for (SdkFieldType t : types)
+      if (call_.listReply && t != kSdkIntField) return false;
+    if (call_.listReply) {
+      if (fields.empty()) return false;
+      long count = std::strtol(fields[0].c_str(), nullptr, 10);
+      return count >= 0 && fields.size() == 1 + 2 * static_cast<size_t>(count);
+    }
+    if (types.size() != call_.resultCount) return false;
+    for (size_t i = 0; i < types.size(); i++)
+      if (types[i] != call_.results[i].type) return false;
+    return true;
+  }
   std::vector<std::string> fields;
+
+ private:
+  const SdkWireCall& call_;
+  std::vector<SdkFieldType> types;
 };
 
-struct Navigator::Call {
-  const char* name;
-  const char* args;  // one letter per argument: i integer, t text
-  int32_t (Navigator::*handler)(const Args&, const Ints&, Reply&);
-};
 
-const Navigator::Call Navigator::kCalls[kCallCount] = {
-    {"GetRouteCoordinatesV01", "", &Navigator::GetRouteCoordinates},
-    {"StopApplicationV01", "", &Navigator::StopApplication},
-    {"GetApplicationVersionV01", "", &Navigator::GetApplicationVersion},
-    {"FlashMessageV01", "ti", &Navigator::FlashMessage},
-    {"GetDataSetInfoV01", "", &Navigator::GetDataSetInfo},
-    {"GetUniqueDeviceIdV01", "", &Navigator::GetUniqueDeviceId},
-    {"NavigateToCoordinatesV01", "iit", &Navigator::NavigateToCoordinates},
-    {"NavigateToFavoriteV01", "i", &Navigator::NavigateToFavorite},
-    {"NavigateToAddressV01", "tttt", &Navigator::NavigateToAddress},
-    {"ShowAddressOnMapV01", "tttt", &Navigator::ShowAddressOnMap},
-    {"ShowCoordinatesOnMapV01", "ii", &Navigator::ShowCoordinatesOnMap},
-    {"ShowRectangleOnMapV01", "iiii", &Navigator::ShowRectangleOnMap},
-    {"GetLocationInfoV01", "ii", &Navigator::GetLocationInfo},
-    {"GetLocationInfoExV01", "ii", &Navigator::GetLocationInfoEx},
-    {"GetRouteInfoV01", "", &Navigator::GetRouteInfo},
-    {"ChangeSettingV01", "i", &Navigator::ChangeSetting},
-    {"SwitchMapV01", "t", &Navigator::SwitchMapCall},
-    {"SetNavigatorPropertyV01", "ii", &Navigator::SetNavigatorProperty},
-    {"GetCurrentPositionV01", "", &Navigator::GetCurrentPosition},
-    {"GeocodeV01", "ttt", &Navigator::Geocode},
-    {"GeocodeExtendedV01", "tttt", &Navigator::GeocodeExtended},
-    {"ClearFavoriteV01", "i", &Navigator::ClearFavorite},
-    {"SetFavoriteV01", "ittii", &Navigator::SetFavorite},
-    {"GetFavoriteV01", "i", &Navigator::GetFavorite},
-    {"MakePoiVisibleV01", "ii", &Navigator::MakePoiVisible},
-    {"AddPoiV01", "tiitt", &Navigator::AddPoi},
-    {"DeleteClosestPoiV01", "tii", &Navigator::DeleteClosestPoi},
-    {"DeleteAllPoiV01", "t", &Navigator::DeleteAllPoi},
-    {"MakeUserPoiVisibleV01", "ti", &Navigator::MakeUserPoiVisible},
-    {"MoveClosestPoiV01", "tiiii", &Navigator::MoveClosestPoi},
-    {"BringNavigatorToForegroundV01", "", &Navigator::BringNavigatorToForeground},
-    {"SwitchToNavigatorViewV01", "", &Navigator::SwitchToNavigatorView},
-    {"EnableExternalGPSInputV01", "", &Navigator::EnableExternalGPSInput},
-    {"DisableExternalGPSInputV01", "", &Navigator::DisableExternalGPSInput},
-};
+std::vector<std::string> Navigator::EmptyReply(int i, int32_t code) {
+  const SdkWireCall& call = kSdkWireCalls[i];
+  std::vector<std::string> out{std::to_string(code)};
+  if (call.listReply) out.push_back("0");
+  for (size_t f = 0; f < call.resultCount; f++) out.push_back(call.results[f].type == kSdkIntField ? "0" : "");
+  return out;
+}
 
-const char* Navigator::CallName(int i) { return kCalls[i].name; }
-const char* Navigator::CallArgs(int i) { return kCalls[i].args; }
+const char* Navigator::CallName(int i) { return kSdkWireCalls[i].name; }
+const char* Navigator::CallArgs(int i) { return kSdkWireCalls[i].arguments; }
 
 Navigator::Navigator(NavigatorConfig config, std::string programFolder, Clock clock, std::string hardwareId)
     : config_(std::move(config)),
@@ -151,24 +142,65 @@ std::vector<std::string> Navigator::Handle(const std::vector<std::string_view>& 
     return std::vector<std::string>{std::to_string(kResultBadRequest)};
   };
   if (request.empty()) return refuse("request without fields");
-  const Call* call = nullptr;
-  for (const Call& c : kCalls)
-    if (request[0] == c.name) call = &c;
-  if (!call) return refuse("unknown call \"" + std::string(request[0].substr(0, 64)) + "\"");
-  size_t argc = std::char_traits<char>::length(call->args);
+  int index = FindSdkCall(request[0]);
+  if (index < 0) return refuse("unknown call \"" + std::string(request[0].substr(0, 64)) + "\"");
+  const SdkWireCall& call = kSdkWireCalls[index];
+  size_t argc = call.ArgumentCount();
   if (request.size() != argc + 1)
-    return refuse(std::string(call->name) + ": " + std::to_string(request.size() - 1) + " arguments, expected " +
+    return refuse(std::string(call.name) + ": " + std::to_string(request.size() - 1) + " arguments, expected " +
                   std::to_string(argc));
   Args args(request.begin() + 1, request.end());
   Ints ints(argc, 0);
   for (size_t i = 0; i < argc; i++) {
-    if (call->args[i] == 'i' && !ParseInt32(args[i], ints[i]))
-      return refuse(std::string(call->name) + ": argument " + std::to_string(i + 1) + " is not an integer: \"" +
+    if (call.arguments[i] == 'i' && !ParseInt32(args[i], ints[i]))
+      return refuse(std::string(call.name) + ": argument " + std::to_string(i + 1) + " is not an integer: \"" +
                     std::string(args[i].substr(0, 32)) + "\"");
   }
-  Reply reply;
-  int32_t code = (this->*call->handler)(args, ints, reply);
-  if (code != kResultOk) return {std::to_string(code)};
+  // The handlers in the order of the call table.
+  static const Handler kHandlers[kCallCount] = {
+      &Navigator::GetRouteCoordinates,
+      &Navigator::StopApplication,
+      &Navigator::GetApplicationVersion,
+      &Navigator::FlashMessage,
+      &Navigator::GetDataSetInfo,
+      &Navigator::GetUniqueDeviceId,
+      &Navigator::NavigateToCoordinates,
+      &Navigator::NavigateToFavorite,
+      &Navigator::NavigateToAddress,
+      &Navigator::ShowAddressOnMap,
+      &Navigator::ShowCoordinatesOnMap,
+      &Navigator::ShowRectangleOnMap,
+      &Navigator::GetLocationInfo,
+      &Navigator::GetLocationInfoEx,
+      &Navigator::GetRouteInfo,
+      &Navigator::ChangeSetting,
+      &Navigator::SwitchMapCall,
+      &Navigator::SetNavigatorProperty,
+      &Navigator::GetCurrentPosition,
+      &Navigator::Geocode,
+      &Navigator::GeocodeExtended,
+      &Navigator::ClearFavorite,
+      &Navigator::SetFavorite,
+      &Navigator::GetFavorite,
+      &Navigator::MakePoiVisible,
+      &Navigator::AddPoi,
+      &Navigator::DeleteClosestPoi,
+      &Navigator::DeleteAllPoi,
+      &Navigator::MakeUserPoiVisible,
+      &Navigator::MoveClosestPoi,
+      &Navigator::BringNavigatorToForeground,
+      &Navigator::SwitchToNavigatorView,
+      &Navigator::EnableExternalGPSInput,
+      &Navigator::DisableExternalGPSInput,
+  };
+  Reply reply(call);
+  const Handler handler = kHandlers[index];
+  int32_t code = (this->*handler)(args, ints, reply);
+  if (code != kResultOk) return EmptyReply(index, code);
+  if (!reply.Complete()) {
+    Warn(std::string(call.name) + ": the answer does not have the call's shape");
+    return EmptyReply(index, kResultFailed);
+  }
   std::vector<std::string> out;
   out.reserve(reply.fields.size() + 1);
   out.push_back("0");
@@ -241,7 +273,7 @@ int32_t Navigator::StopApplication(const Args&, const Ints&, Reply&) {
 }
 
 int32_t Navigator::GetApplicationVersion(const Args&, const Ints&, Reply& r) {
-  r.Text(kVersionText, kWidthVersion);
+  r.Text(kVersionText);
   r.Int(kVersionBuild);
   return kResultOk;
 }
@@ -261,8 +293,8 @@ int32_t Navigator::FlashMessage(const Args& a, const Ints& n, Reply&) {
 
 int32_t Navigator::GetDataSetInfo(const Args&, const Ints&, Reply& r) {
   if (mapFolder_.empty()) return kResultUnavailable;
-  r.Text(mapName_, kWidthMapName);
-  r.Text(mapFolder_, kWidthFolder);
+  r.Text(mapName_);
+  r.Text(mapFolder_);
   r.Int(static_cast<int64_t>(categories_.Categories().size()));
   r.Int(static_cast<int64_t>(streets_.Streets().size()));
   return kResultOk;
@@ -271,13 +303,13 @@ int32_t Navigator::GetDataSetInfo(const Args&, const Ints&, Reply& r) {
 int32_t Navigator::GetUniqueDeviceId(const Args&, const Ints&, Reply& r) {
   // The kind says where the id comes from: 1 the device's identifier, 2 navigator.ini, 0 none.
   if (!config_.deviceId.empty()) {
-    r.Text(config_.deviceId, kWidthDeviceId);
+    r.Text(config_.deviceId);
     r.Int(2);
   } else if (!hardwareId_.empty()) {
-    r.Text(hardwareId_, kWidthDeviceId);
+    r.Text(hardwareId_);
     r.Int(1);
   } else {
-    r.Text("00000000", kWidthDeviceId);
+    r.Text("00000000");
     r.Int(0);
   }
   return kResultOk;
@@ -333,7 +365,7 @@ int32_t Navigator::GetLocationInfo(const Args&, const Ints& n, Reply& r) {
   if (!streets_.Locate({n[0], n[1]}, kLocateMetres, info)) return kResultNotFound;
   r.Point(info.onStreet);
   r.Int(info.metres);
-  r.Text(info.street, kWidthStreet);
+  r.Text(info.street);
   r.Int(info.houseNumber);
   r.Int(info.speedLimit);
   return kResultOk;
@@ -344,7 +376,7 @@ int32_t Navigator::GetLocationInfoEx(const Args& a, const Ints& n, Reply& r) {
   if (code != kResultOk) return code;
   LocationInfo info;
   streets_.Locate({n[0], n[1]}, kLocateMetres, info);
-  r.Text(info.place, kWidthPlace);
+  r.Text(info.place);
   return kResultOk;
 }
 
@@ -415,8 +447,8 @@ int32_t Navigator::Geocode(const Args& a, const Ints&, Reply& r) {
   if (!streets_.Geocode(a[0], a[1], a[2], hit)) return kResultNotFound;
   r.Point(hit.pos);
   r.Int(hit.houseNumber);
-  r.Text(hit.street, kWidthStreet);
-  r.Text(hit.place, kWidthPlace);
+  r.Text(hit.street);
+  r.Text(hit.place);
   return kResultOk;
 }
 
@@ -434,7 +466,7 @@ int32_t Navigator::ClearFavorite(const Args&, const Ints& n, Reply&) {
 
 // Favourite arguments: index, name, address, x, y.
 int32_t Navigator::SetFavorite(const Args& a, const Ints& n, Reply&) {
-  if (n[0] < 0 || n[0] >= kMaxFavorites || a[1].size() >= kWidthFavName || a[2].size() >= kWidthFavAddress) {
+  if (n[0] < 0 || n[0] >= kMaxFavorites || a[1].size() >= sdk_wire::kFavoriteNameWidth || a[2].size() >= sdk_wire::kFavoriteAddressWidth) {
     Warn("SetFavoriteV01: index out of range or text too long");
     return kResultBadRequest;
   }
@@ -449,8 +481,8 @@ int32_t Navigator::SetFavorite(const Args& a, const Ints& n, Reply&) {
 int32_t Navigator::GetFavorite(const Args&, const Ints& n, Reply& r) {
   const Favorite* f = favorites_.Get(n[0]);
   if (!f) return kResultNotFound;
-  r.Text(f->name, kWidthFavName);
-  r.Text(f->address, kWidthFavAddress);
+  r.Text(f->name);
+  r.Text(f->address);
   r.Point(f->pos);
   return kResultOk;
 }

@@ -19,6 +19,7 @@
 #include "navigator/gpx.h"
 #include "navigator/ov2.h"
 #include "navigator/streets.h"
+#include "sdk/transport/call_table.h"
 
 namespace nav {
 
@@ -31,7 +32,7 @@ enum ResultCode : int32_t {
   kResultFailed = 4,       // a file could not be written
 };
 
-constexpr int kCallCount = 34;
+constexpr int kCallCount = kSdkCallCount;
 
 // Seconds on a monotonic clock.
 using Clock = std::function<double()>;
@@ -60,13 +61,18 @@ class Navigator {
   // runs with what could be loaded (no track: no fix; no map folder: no streets, no categories).
   void Start(std::vector<std::string>& warnings);
 
-  // Answers one request. Never empty: the result code comes first.
+  // Answers one request. Never empty: the result code comes first. A call it serves is answered
+  // in the call's full shape, with nothing to report as zeros, empty texts or a list of no
+  // pairs; an unknown or malformed request gets the result code alone.
   std::vector<std::string> Handle(const std::vector<std::string_view>& request);
 
-  // The name of call `i` (0 .. kCallCount-1) and its argument letters (i integer, t text), in
-  // the order of the SDK's function table.
+  // The name of call `i` (0 .. kCallCount-1) and its argument letters (i integer, t text), as
+  // the call table in sdk/transport gives them.
   static const char* CallName(int i);
   static const char* CallArgs(int i);
+  // Call `i`'s reply with nothing to report: `code`, then zero for every integer, empty texts,
+  // a list of no pairs. The client reads such a reply as the code, whatever the call.
+  static std::vector<std::string> EmptyReply(int i, int32_t code);
 
   void SetHost(NavigatorHost* host) { host_ = host; }
   bool StopRequested() const { return stopRequested_; }
@@ -94,11 +100,10 @@ class Navigator {
   bool SwitchMap(const std::string& deviceFolder, std::string& error);
 
  private:
-  struct Call;
   using Args = std::vector<std::string_view>;
   using Ints = std::vector<int32_t>;
   class Reply;
-  static const Call kCalls[kCallCount];
+  using Handler = int32_t (Navigator::*)(const Args&, const Ints&, Reply&);
 
   int32_t GetRouteCoordinates(const Args&, const Ints&, Reply&);
   int32_t StopApplication(const Args&, const Ints&, Reply&);

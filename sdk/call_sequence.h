@@ -13,25 +13,21 @@
 
 #include "ce/ce.h"
 #include "sdk/navigator_link.h"
+#include "sdk/transport/call_table.h"
 
-enum SdkMemberKind : uint8_t {
-  kSdkIntMember,   // FieldToInt into an int32
-  kSdkTextMember,  // copied with its terminator, cut to the member's width
-};
-
-// Where one reply field goes in a result record.
-struct SdkResultMember {
-  SdkMemberKind kind;
+// Where one reply field goes in a result record; its type and text width are the call's on the
+// wire (sdk/transport/call_table.h).
+struct SdkRecordMember {
   uint16_t offset;  // bytes from the start of the record
-  uint16_t width;   // bytes of a text member
+  uint16_t size;    // bytes the member takes
 };
 
-// One call as data: its name, how the pre-call step runs, and where its results go.
+// One call as the client makes it: its wire description, how the pre-call step runs, and where
+// its results go.
 struct SdkCallShape {
-  const char* name;
+  const SdkWireCall* wire;
   bool checkOnly;                  // pre-call step only asks IsNavigatorRunning, never starts it
-  int32_t fullCount;               // reply field count that fills the record; 1 when it has none
-  const SdkResultMember* members;  // fullCount - 1 entries
+  const SdkRecordMember* members;  // wire->resultCount entries; null when the call has no record
 };
 
 // One request argument: a text sent unchanged, or (text null) an integer sent as decimal text.
@@ -58,42 +54,5 @@ INT ReadNavigatorReply(NavigatorLink* link, INT* status, ReplyTicket* ticket,
 INT CallNavigator(NavigatorLink* link, INT* status, const SdkCallShape& call,
                   const SdkArgument* arguments, size_t count, void* record);
 
-// The table of the 34 calls, in their numbering.
-enum SdkCallIndex {
-  kGetRouteCoordinatesCall,
-  kStopApplicationCall,
-  kGetApplicationVersionCall,
-  kFlashMessageCall,
-  kGetDataSetInfoCall,
-  kGetUniqueDeviceIdCall,
-  kNavigateToCoordinatesCall,
-  kNavigateToFavoriteCall,
-  kNavigateToAddressCall,
-  kShowAddressOnMapCall,
-  kShowCoordinatesOnMapCall,
-  kShowRectangleOnMapCall,
-  kGetLocationInfoCall,
-  kGetLocationInfoExCall,
-  kGetRouteInfoCall,
-  kChangeSettingCall,
-  kSwitchMapCall,
-  kSetNavigatorPropertyCall,
-  kGetCurrentPositionCall,
-  kGeocodeCall,
-  kGeocodeExtendedCall,
-  kClearFavoriteCall,
-  kSetFavoriteCall,
-  kGetFavoriteCall,
-  kMakePoiVisibleCall,
-  kAddPoiCall,
-  kDeleteClosestPoiCall,
-  kDeleteAllPoiCall,
-  kMakeUserPoiVisibleCall,
-  kMoveClosestPoiCall,
-  kBringNavigatorToForegroundCall,
-  kSwitchToNavigatorViewCall,
-  kEnableExternalGPSInputCall,
-  kDisableExternalGPSInputCall,
-  kSdkCallCount
-};
+// The 34 calls, indexed by SdkCallIndex.
 extern const SdkCallShape kSdkCalls[kSdkCallCount];

@@ -165,7 +165,7 @@ INT EnsureNavigatorRunning(NavigatorLink* link) {
     if (navigatorWindow != nullptr) {
       // First exchange: proves the navigator serves its calls folder before the real call goes out.
       const SdkCallShape& firstCall = kSdkCalls[kBringNavigatorToForegroundCall];
-      ReplyTicket* ticket = SendNavigatorRequest(link, firstCall.name, nullptr, 0);
+      ReplyTicket* ticket = SendNavigatorRequest(link, firstCall.wire->name, nullptr, 0);
       if (ticket == nullptr) {
         result = -1;
       } else {

@@ -29,16 +29,16 @@ bool NavigatorWindowExists(void*) { return FindWindowW(kNavigatorWindowClass, nu
 
 void FillRecord(const SdkCallShape& call, SdkMessage* reply, void* record) {
   unsigned char* base = static_cast<unsigned char*>(record);
-  for (int32_t i = 1; i < call.fullCount; ++i) {
-    const SdkResultMember& member = call.members[i - 1];
+  for (int32_t i = 1; i < call.wire->FullCount(); ++i) {
+    const SdkRecordMember& member = call.members[i - 1];
     const char* field = reply->Field(i);
-    if (member.kind == kSdkIntMember) {
+    if (call.wire->results[i - 1].type == kSdkIntField) {
       int32_t value = FieldToInt(field);
       std::memcpy(base + member.offset, &value, sizeof value);
     } else {
       // Cut a text that does not fit, so the member always ends with its terminator.
       size_t length = std::strlen(field);
-      if (length > member.width - 1u) length = member.width - 1u;
+      if (length > member.size - 1u) length = member.size - 1u;
       std::memcpy(base + member.offset, field, length);
       base[member.offset + length] = 0;
     }
@@ -109,12 +109,12 @@ INT ReadNavigatorReply(NavigatorLink* link, INT* status, ReplyTicket* ticket,
   link->channel->ReceiveReply(ticket);
   SdkMessage* reply = link->channel->iArguments;
   int32_t n = reply != nullptr ? reply->NrReceiveFields() : 0;
-  if (n != 1 && n != call.fullCount) {
+  if (n != 1 && n != call.wire->FullCount()) {
     *status = -2;
     return -2;
   }
   *status = FieldToInt(reply->Field(0));
-  if (n > 1 && record != nullptr) FillRecord(call, reply, record);
+  if (n > 1 && record != nullptr && call.members != nullptr) FillRecord(call, reply, record);
   return 0;
 }
 
@@ -126,7 +126,7 @@ INT CallNavigator(NavigatorLink* link, INT* status, const SdkCallShape& call,
     // A stop request to a navigator that is not there has nothing left to do.
     return (call.checkOnly && *status == -5) ? 0 : -1;
   }
-  ReplyTicket* ticket = SendNavigatorRequest(link, call.name, arguments, count);
+  ReplyTicket* ticket = SendNavigatorRequest(link, call.wire->name, arguments, count);
   if (ticket == nullptr) {
     *status = -1;
     return -1;

@@ -1,5 +1,6 @@
-// The 34 SDK calls. Each is a table entry (name, accepted reply, record layout) and a one-line
-// operation that hands its arguments, in wire order, to the shared call sequence. Only
+// The 34 SDK calls. Each is its wire description (sdk/transport/call_table.h), where its reply
+// fields go in its record, and a one-line operation that hands its arguments, in wire order, to
+// the shared call sequence. Only
 // GetRouteCoordinatesV01 reads its reply by hand, since its length varies.
 #include "sdk/sdk_calls.h"
 
@@ -11,113 +12,137 @@
 
 namespace {
 
-#define SDK_INT(Record, member) \
-  { kSdkIntMember, static_cast<uint16_t>(offsetof(Record, member)), 0 }
-#define SDK_TEXT(Record, member)                                      \
-  {                                                                   \
-    kSdkTextMember, static_cast<uint16_t>(offsetof(Record, member)), \
-        static_cast<uint16_t>(sizeof(Record::member))                 \
+#define SDK_MEMBER(Record, member)                         \
+  {                                                         \
+    static_cast<uint16_t>(offsetof(Record, member)),        \
+        static_cast<uint16_t>(sizeof(Record::member))       \
   }
-#define SDK_ROUTE_VALUE(i) \
-  { kSdkIntMember, static_cast<uint16_t>(offsetof(RouteInfoResult, value) + (i) * sizeof(INT)), 0 }
+#define SDK_ROUTE_VALUE(i)                                                             \
+  {                                                                                    \
+    static_cast<uint16_t>(offsetof(RouteInfoResult, value) + (i) * sizeof(INT)),      \
+        static_cast<uint16_t>(sizeof(INT))                                             \
+  }
 
-const SdkResultMember kApplicationVersion[] = {
-    SDK_TEXT(ApplicationVersionResult, version),
-    SDK_INT(ApplicationVersionResult, build),
+constexpr SdkRecordMember kApplicationVersion[] = {
+    SDK_MEMBER(ApplicationVersionResult, version),
+    SDK_MEMBER(ApplicationVersionResult, build),
 };
-const SdkResultMember kDataSetInfo[] = {
-    SDK_TEXT(DataSetInfoResult, dataSetName),
-    SDK_TEXT(DataSetInfoResult, currentMapFolder),
-    SDK_INT(DataSetInfoResult, dataSetVersion),
-    SDK_INT(DataSetInfoResult, dataSetFlags),
+constexpr SdkRecordMember kDataSetInfo[] = {
+    SDK_MEMBER(DataSetInfoResult, dataSetName),
+    SDK_MEMBER(DataSetInfoResult, currentMapFolder),
+    SDK_MEMBER(DataSetInfoResult, categoryCount),
+    SDK_MEMBER(DataSetInfoResult, streetCount),
 };
-const SdkResultMember kUniqueDeviceId[] = {
-    SDK_TEXT(UniqueDeviceIdResult, deviceId),
-    SDK_INT(UniqueDeviceIdResult, deviceIdKind),
+constexpr SdkRecordMember kUniqueDeviceId[] = {
+    SDK_MEMBER(UniqueDeviceIdResult, deviceId),
+    SDK_MEMBER(UniqueDeviceIdResult, deviceIdKind),
 };
-const SdkResultMember kLocationInfo[] = {
-    SDK_INT(LocationInfoResult, locationX),   SDK_INT(LocationInfoResult, locationY),
-    SDK_INT(LocationInfoResult, locationKind), SDK_TEXT(LocationInfoResult, street),
-    SDK_INT(LocationInfoResult, houseNumber), SDK_INT(LocationInfoResult, areaCode),
+constexpr SdkRecordMember kLocationInfo[] = {
+    SDK_MEMBER(LocationInfoResult, locationX),   SDK_MEMBER(LocationInfoResult, locationY),
+    SDK_MEMBER(LocationInfoResult, distance),    SDK_MEMBER(LocationInfoResult, street),
+    SDK_MEMBER(LocationInfoResult, houseNumber), SDK_MEMBER(LocationInfoResult, speedLimit),
 };
-const SdkResultMember kLocationInfoEx[] = {
-    SDK_INT(LocationInfoExResult, locationX),   SDK_INT(LocationInfoExResult, locationY),
-    SDK_INT(LocationInfoExResult, locationKind), SDK_TEXT(LocationInfoExResult, street),
-    SDK_INT(LocationInfoExResult, houseNumber), SDK_INT(LocationInfoExResult, areaCode),
-    SDK_TEXT(LocationInfoExResult, place),
+constexpr SdkRecordMember kLocationInfoEx[] = {
+    SDK_MEMBER(LocationInfoExResult, locationX),   SDK_MEMBER(LocationInfoExResult, locationY),
+    SDK_MEMBER(LocationInfoExResult, distance),    SDK_MEMBER(LocationInfoExResult, street),
+    SDK_MEMBER(LocationInfoExResult, houseNumber), SDK_MEMBER(LocationInfoExResult, speedLimit),
+    SDK_MEMBER(LocationInfoExResult, place),
 };
-const SdkResultMember kRouteInfo[] = {
+constexpr SdkRecordMember kRouteInfo[] = {
     SDK_ROUTE_VALUE(0), SDK_ROUTE_VALUE(1), SDK_ROUTE_VALUE(2),  SDK_ROUTE_VALUE(3),
     SDK_ROUTE_VALUE(4), SDK_ROUTE_VALUE(5), SDK_ROUTE_VALUE(6),  SDK_ROUTE_VALUE(7),
     SDK_ROUTE_VALUE(8), SDK_ROUTE_VALUE(9), SDK_ROUTE_VALUE(10), SDK_ROUTE_VALUE(11),
     SDK_ROUTE_VALUE(12),
 };
-const SdkResultMember kCurrentPosition[] = {
-    SDK_INT(CurrentPositionResult, fix),     SDK_INT(CurrentPositionResult, x),
-    SDK_INT(CurrentPositionResult, y),       SDK_INT(CurrentPositionResult, heading),
-    SDK_INT(CurrentPositionResult, speed),
+constexpr SdkRecordMember kCurrentPosition[] = {
+    SDK_MEMBER(CurrentPositionResult, fix),     SDK_MEMBER(CurrentPositionResult, x),
+    SDK_MEMBER(CurrentPositionResult, y),       SDK_MEMBER(CurrentPositionResult, heading),
+    SDK_MEMBER(CurrentPositionResult, speed),
 };
-const SdkResultMember kGeocode[] = {
-    SDK_INT(GeocodeResult, x),         SDK_INT(GeocodeResult, y),
-    SDK_INT(GeocodeResult, matchKind), SDK_TEXT(GeocodeResult, address),
-    SDK_TEXT(GeocodeResult, place),
+constexpr SdkRecordMember kGeocode[] = {
+    SDK_MEMBER(GeocodeResult, x),           SDK_MEMBER(GeocodeResult, y),
+    SDK_MEMBER(GeocodeResult, houseNumber), SDK_MEMBER(GeocodeResult, street),
+    SDK_MEMBER(GeocodeResult, place),
 };
-const SdkResultMember kFavorite[] = {
-    SDK_TEXT(FavoriteResult, name),
-    SDK_TEXT(FavoriteResult, address),
-    SDK_INT(FavoriteResult, x),
-    SDK_INT(FavoriteResult, y),
+constexpr SdkRecordMember kFavorite[] = {
+    SDK_MEMBER(FavoriteResult, name),
+    SDK_MEMBER(FavoriteResult, address),
+    SDK_MEMBER(FavoriteResult, x),
+    SDK_MEMBER(FavoriteResult, y),
 };
 // EnableExternalGPSInputV01's one result goes to a plain INT.
-const SdkResultMember kSingleInt[] = {{kSdkIntMember, 0, 0}};
+constexpr SdkRecordMember kSingleInt[] = {{0, sizeof(INT)}};
 
-#undef SDK_INT
-#undef SDK_TEXT
+#undef SDK_MEMBER
 #undef SDK_ROUTE_VALUE
 
+// A record fits its call when it has a member for every reply field, of the field's type: an
+// INT for an integer, a text member of exactly the wire width for a text.
 template <size_t N>
-constexpr int32_t FullCount(const SdkResultMember (&)[N]) {
-  return static_cast<int32_t>(N) + 1;
+constexpr bool Fits(SdkCallIndex call, const SdkRecordMember (&members)[N]) {
+  const SdkWireCall& wire = kSdkWireCalls[call];
+  if (wire.resultCount != N) return false;
+  for (size_t i = 0; i < N; ++i) {
+    const SdkReplyField& field = wire.results[i];
+    if (field.type == kSdkIntField ? members[i].size != sizeof(INT) : members[i].size != field.width)
+      return false;
+  }
+  return true;
+}
+static_assert(Fits(kGetApplicationVersionCall, kApplicationVersion));
+static_assert(Fits(kGetDataSetInfoCall, kDataSetInfo));
+static_assert(Fits(kGetUniqueDeviceIdCall, kUniqueDeviceId));
+static_assert(Fits(kGetLocationInfoCall, kLocationInfo));
+static_assert(Fits(kGetLocationInfoExCall, kLocationInfoEx));
+static_assert(Fits(kGetRouteInfoCall, kRouteInfo));
+static_assert(Fits(kGetCurrentPositionCall, kCurrentPosition));
+static_assert(Fits(kGeocodeCall, kGeocode));
+static_assert(Fits(kGeocodeExtendedCall, kGeocode));
+static_assert(Fits(kGetFavoriteCall, kFavorite));
+static_assert(Fits(kEnableExternalGPSInputCall, kSingleInt));
+
+constexpr SdkCallShape Shape(SdkCallIndex call, const SdkRecordMember* members = nullptr) {
+  return {&kSdkWireCalls[call], call == kStopApplicationCall, members};
 }
 
 }  // namespace
 
-// Name, check-only pre-call step, full reply count, record layout.
+// Every call with a record names where its fields go; the others have the result code alone.
 const SdkCallShape kSdkCalls[kSdkCallCount] = {
-    {"GetRouteCoordinatesV01", false, 0, nullptr},  // variable length, read by hand
-    {"StopApplicationV01", true, 1, nullptr},
-    {"GetApplicationVersionV01", false, FullCount(kApplicationVersion), kApplicationVersion},
-    {"FlashMessageV01", false, 1, nullptr},
-    {"GetDataSetInfoV01", false, FullCount(kDataSetInfo), kDataSetInfo},
-    {"GetUniqueDeviceIdV01", false, FullCount(kUniqueDeviceId), kUniqueDeviceId},
-    {"NavigateToCoordinatesV01", false, 1, nullptr},
-    {"NavigateToFavoriteV01", false, 1, nullptr},
-    {"NavigateToAddressV01", false, 1, nullptr},
-    {"ShowAddressOnMapV01", false, 1, nullptr},
-    {"ShowCoordinatesOnMapV01", false, 1, nullptr},
-    {"ShowRectangleOnMapV01", false, 1, nullptr},
-    {"GetLocationInfoV01", false, FullCount(kLocationInfo), kLocationInfo},
-    {"GetLocationInfoExV01", false, FullCount(kLocationInfoEx), kLocationInfoEx},
-    {"GetRouteInfoV01", false, FullCount(kRouteInfo), kRouteInfo},
-    {"ChangeSettingV01", false, 1, nullptr},
-    {"SwitchMapV01", false, 1, nullptr},
-    {"SetNavigatorPropertyV01", false, 1, nullptr},
-    {"GetCurrentPositionV01", false, FullCount(kCurrentPosition), kCurrentPosition},
-    {"GeocodeV01", false, FullCount(kGeocode), kGeocode},
-    {"GeocodeExtendedV01", false, FullCount(kGeocode), kGeocode},
-    {"ClearFavoriteV01", false, 1, nullptr},
-    {"SetFavoriteV01", false, 1, nullptr},
-    {"GetFavoriteV01", false, FullCount(kFavorite), kFavorite},
-    {"MakePoiVisibleV01", false, 1, nullptr},
-    {"AddPoiV01", false, 1, nullptr},
-    {"DeleteClosestPoiV01", false, 1, nullptr},
-    {"DeleteAllPoiV01", false, 1, nullptr},
-    {"MakeUserPoiVisibleV01", false, 1, nullptr},
-    {"MoveClosestPoiV01", false, 1, nullptr},
-    {"BringNavigatorToForegroundV01", false, 1, nullptr},
-    {"SwitchToNavigatorViewV01", false, 1, nullptr},
-    {"EnableExternalGPSInputV01", false, FullCount(kSingleInt), kSingleInt},
-    {"DisableExternalGPSInputV01", false, 1, nullptr},
+    Shape(kGetRouteCoordinatesCall),  // variable length, read by hand
+    Shape(kStopApplicationCall),
+    Shape(kGetApplicationVersionCall, kApplicationVersion),
+    Shape(kFlashMessageCall),
+    Shape(kGetDataSetInfoCall, kDataSetInfo),
+    Shape(kGetUniqueDeviceIdCall, kUniqueDeviceId),
+    Shape(kNavigateToCoordinatesCall),
+    Shape(kNavigateToFavoriteCall),
+    Shape(kNavigateToAddressCall),
+    Shape(kShowAddressOnMapCall),
+    Shape(kShowCoordinatesOnMapCall),
+    Shape(kShowRectangleOnMapCall),
+    Shape(kGetLocationInfoCall, kLocationInfo),
+    Shape(kGetLocationInfoExCall, kLocationInfoEx),
+    Shape(kGetRouteInfoCall, kRouteInfo),
+    Shape(kChangeSettingCall),
+    Shape(kSwitchMapCall),
+    Shape(kSetNavigatorPropertyCall),
+    Shape(kGetCurrentPositionCall, kCurrentPosition),
+    Shape(kGeocodeCall, kGeocode),
+    Shape(kGeocodeExtendedCall, kGeocode),
+    Shape(kClearFavoriteCall),
+    Shape(kSetFavoriteCall),
+    Shape(kGetFavoriteCall, kFavorite),
+    Shape(kMakePoiVisibleCall),
+    Shape(kAddPoiCall),
+    Shape(kDeleteClosestPoiCall),
+    Shape(kDeleteAllPoiCall),
+    Shape(kMakeUserPoiVisibleCall),
+    Shape(kMoveClosestPoiCall),
+    Shape(kBringNavigatorToForegroundCall),
+    Shape(kSwitchToNavigatorViewCall),
+    Shape(kEnableExternalGPSInputCall, kSingleInt),
+    Shape(kDisableExternalGPSInputCall),
 };
 
 namespace {
@@ -143,7 +168,7 @@ INT GetRouteCoordinatesV01(NavigatorLink* link, INT* status, RouteCoordinatesRes
   }
   if (BeginNavigatorCall(link, status, kSdkCalls[kGetRouteCoordinatesCall]) != 0) return -2;
   ReplyTicket* ticket =
-      SendNavigatorRequest(link, kSdkCalls[kGetRouteCoordinatesCall].name, nullptr, 0);
+      SendNavigatorRequest(link, kSdkCalls[kGetRouteCoordinatesCall].wire->name, nullptr, 0);
   if (ticket == nullptr) {
     *status = -1;
     return -1;

@@ -33,8 +33,8 @@ struct ApplicationVersionResult {
 struct DataSetInfoResult {
   char dataSetName[128];
   char currentMapFolder[128];  // folder of the current map, ending with a backslash
-  INT dataSetVersion;
-  INT dataSetFlags;
+  INT categoryCount;           // point-of-interest categories in the map
+  INT streetCount;             // streets in the map
 };
 
 struct UniqueDeviceIdResult {
@@ -42,22 +42,24 @@ struct UniqueDeviceIdResult {
   INT deviceIdKind;
 };
 
+// The closest street to an asked position: the point on it, how far it is, its name, the house
+// number there and the speed limit there.
 struct LocationInfoResult {
   INT locationX;
   INT locationY;
-  INT locationKind;
+  INT distance;  // metres from the asked position to (locationX, locationY)
   char street[128];
   INT houseNumber;
-  INT areaCode;
+  INT speedLimit;  // km/h
 };
 
 struct LocationInfoExResult {
   INT locationX;
   INT locationY;
-  INT locationKind;
+  INT distance;  // metres from the asked position to (locationX, locationY)
   char street[128];
   INT houseNumber;
-  INT areaCode;
+  INT speedLimit;  // km/h
   char place[128];
 };
 
@@ -76,8 +78,8 @@ struct CurrentPositionResult {
 struct GeocodeResult {
   INT x;
   INT y;
-  INT matchKind;
-  char address[128];
+  INT houseNumber;
+  char street[128];
   char place[128];  // no caller fixes this width; 128 like the other place texts
 };
 

@@ -21,6 +21,7 @@
 #include <new>
 
 #include "ce/gdi/internal.h"
+#include "ce/kernel/utf.h"
 
 namespace ce::gdi {
 
@@ -110,38 +111,20 @@ FT_Face OpenFace(const char* path, int index) {
   return face;
 }
 
-// UTF-16 face name to UTF-8 for fontconfig (the name is at most 31 characters).
+// UTF-16 face name to UTF-8 for fontconfig (the name is at most 31 characters), cut on a
+// character boundary when it does not fit.
 void FaceNameUtf8(const LOGFONTW& lf, char* out, size_t size) {
+  size_t length = 0;
+  while (length < LF_FACESIZE && lf.lfFaceName[length]) ++length;
   size_t n = 0;
-  for (int i = 0; i < LF_FACESIZE && lf.lfFaceName[i]; ++i) {
-    uint32_t c = lf.lfFaceName[i];
-    if (c >= 0xD800 && c <= 0xDFFF) c = '?';  // face names are plain text; no surrogates expected
-    char buf[3];
-    size_t len;
-    if (c < 0x80) {
-      buf[0] = static_cast<char>(c);
-      len = 1;
-    } else if (c < 0x800) {
-      buf[0] = static_cast<char>(0xC0 | (c >> 6));
-      buf[1] = static_cast<char>(0x80 | (c & 0x3F));
-      len = 2;
-    } else {
-      buf[0] = static_cast<char>(0xE0 | (c >> 12));
-      buf[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      buf[2] = static_cast<char>(0x80 | (c & 0x3F));
-      len = 3;
-    }
-    if (n + len >= size) break;
-    std::memcpy(out + n, buf, len);
-    n += len;
+  for (size_t i = 0; i < length;) {
+    char buf[4];
+    size_t bytes = ce::detail::EncodeUtf8(ce::detail::DecodeUtf16(lf.lfFaceName, length, i, nullptr), buf);
+    if (n + bytes >= size) break;
+    std::memcpy(out + n, buf, bytes);
+    n += bytes;
   }
-  out[n] = 0;
-  if (n == 0) {
-    const char* fallback = (lf.lfPitchAndFamily & 3) == FIXED_PITCH || (lf.lfPitchAndFamily & 0xF0) == FF_MODERN
-                               ? "monospace"
-                               : ((lf.lfPitchAndFamily & 0xF0) == FF_ROMAN ? "serif" : "Tahoma");
-    std::snprintf(out, size, "%s", fallback);
-  }
+  if (size > 0) out[n] = 0;
 }
 
 // Finds the font file for a family, weight and slant; false when fontconfig has nothing usable.
@@ -176,9 +159,15 @@ bool MatchFile(const char* family, int weight, bool italic, char* path, size_t p
     FcChar8* name = nullptr;
     familyOut[0] = 0;
     if (FcPatternGetString(match, FC_FAMILY, 0, &name) == FcResultMatch) {
-      // Family names here are ASCII; anything else is kept as '?'.
-      int n = 0;
-      for (const FcChar8* p = name; *p && n < LF_FACESIZE - 1; ++p) familyOut[n++] = *p < 0x80 ? *p : u'?';
+      // fontconfig's UTF-8 family name, cut on a character boundary to the face name's room.
+      const char* utf8 = reinterpret_cast<const char*>(name);
+      size_t length = std::strlen(utf8), n = 0;
+      for (size_t i = 0; i < length;) {
+        char16_t units[2];
+        size_t count = ce::detail::EncodeUtf16(ce::detail::DecodeUtf8(utf8, length, i, nullptr), units);
+        if (n + count > LF_FACESIZE - 1) break;
+        for (size_t u = 0; u < count; ++u) familyOut[n++] = units[u];
+      }
       familyOut[n] = 0;
     }
   }

@@ -1,4 +1,5 @@
-// Resources compiled into the executable: strings, bitmaps, icons and raw data by type and name.
+// Resources compiled into the executable as standard .res data: strings, bitmaps, icons and
+// raw data found by type and name, the way a Windows loader finds them.
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -17,10 +18,67 @@ ResourceModule* modules = nullptr;  // constant-initialised: safe to use from ot
 uint32_t Le32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t{p[3]} << 24); }
 uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
+// A resource's type or name as a .res record holds it: an ordinal, or a UTF-16 text.
+struct ResName {
+  uint16_t id = 0;                // the ordinal; 0 when the name is a text
+  const uint8_t* text = nullptr;  // little-endian UTF-16, `length` units, no terminator
+  size_t length = 0;
+};
+
+// One record of a .res file, every field checked against the bounds of the module.
+struct ResRecord {
+  const uint8_t* header;
+  ResName type, name;
+  uint16_t language;
+  const uint8_t* data;
+  uint32_t size;
+};
+
+// Reads a type or name field at `at`, which must end before `end`; moves `at` past it.
+bool ReadName(const uint8_t* base, size_t& at, size_t end, ResName& out) {
+  if (end - at < 2) return false;
+  if (Le16(base + at) == 0xFFFF) {
+    if (end - at < 4) return false;
+    out = {Le16(base + at + 2), nullptr, 0};
+    at += 4;
+    return true;
+  }
+  size_t start = at;
+  while (end - at >= 2 && Le16(base + at) != 0) at += 2;
+  if (end - at < 2) return false;  // no terminator inside the header
+  out = {0, base + start, (at - start) / 2};
+  at += 2;
+  return true;
+}
+
+// The record at `at` (a DWORD boundary), and in `at` where the next one starts. False at the end
+// of the module or at a record that does not fit it.
+bool NextRecord(const ResourceModule& m, size_t& at, ResRecord& r) {
+  const uint8_t* base = m.data;
+  if (at > m.size || m.size - at < 8) return false;
+  uint32_t dataSize = Le32(base + at), headerSize = Le32(base + at + 4);
+  // The smallest header: sizes, two ordinals, then version, flags, language, version, traits.
+  if (headerSize < 32 || headerSize > m.size - at || dataSize > m.size - at - headerSize) return false;
+  size_t end = at + headerSize, p = at + 8;
+  if (!ReadName(base, p, end, r.type) || !ReadName(base, p, end, r.name)) return false;
+  p = (p + 3) & ~size_t{3};
+  if (p > end || end - p < 16) return false;
+  r.header = base + at;
+  r.language = Le16(base + p + 6);
+  r.data = base + end;
+  r.size = dataSize;
+  size_t next = end + dataSize;
+  at = next + ((4 - next % 4) % 4);
+  return true;
+}
+
+// Upper-case ASCII, as resource names compare.
+char16_t Upper(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c; }
+
 // Whether a resource name or type given the Win32 way (a number in MAKEINTRESOURCE form, "#12",
-// or a name compared without case) is the one an entry holds.
-bool NameMatches(LPCWSTR wanted, uint16_t id, const char* name) {
-  if (IS_INTRESOURCE(wanted)) return name == nullptr && id == LOWORD(reinterpret_cast<uintptr_t>(wanted));
+// or a name compared without case) is the one a record holds.
+bool NameMatches(LPCWSTR wanted, const ResName& held) {
+  if (IS_INTRESOURCE(wanted)) return held.text == nullptr && held.id == LOWORD(reinterpret_cast<uintptr_t>(wanted));
   if (wanted[0] == u'#') {
     unsigned value = 0;
     int digits = 0;
@@ -28,35 +86,38 @@ bool NameMatches(LPCWSTR wanted, uint16_t id, const char* name) {
       if (*p < u'0' || *p > u'9' || value > 0xFFFF) return false;
       value = value * 10 + static_cast<unsigned>(*p - u'0');
     }
-    return digits > 0 && name == nullptr && value == id;
+    return digits > 0 && held.text == nullptr && value == held.id;
   }
-  if (!name) return false;
+  if (!held.text) return false;
   size_t i = 0;
-  for (; wanted[i] && name[i]; ++i) {
-    char16_t c = wanted[i];
-    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
-    if (c != static_cast<unsigned char>(name[i])) return false;
-  }
-  return wanted[i] == 0 && name[i] == 0;
+  for (; wanted[i] && i < held.length; ++i)
+    if (Upper(wanted[i]) != Upper(Le16(held.text + 2 * i))) return false;
+  return wanted[i] == 0 && i == held.length;
 }
 
-const ResourceEntry* Find(LPCWSTR name, LPCWSTR type) {
-  if (!name || !type) return nullptr;
-  for (ResourceModule* m = modules; m; m = m->next)
-    for (size_t i = 0; i < m->count; ++i) {
-      const ResourceEntry& e = m->entries[i];
-      if (NameMatches(type, e.typeId, e.typeName) && NameMatches(name, e.id, e.name)) return &e;
-    }
-  return nullptr;
-}
-
-// Whether a resource handle is one Find gave out (anything else is refused, not read).
-bool IsEntry(const void* p) {
-  auto at = reinterpret_cast<uintptr_t>(p);
+bool Find(LPCWSTR name, LPCWSTR type, ResRecord& found) {
+  if (!name || !type) return false;
   for (ResourceModule* m = modules; m; m = m->next) {
-    auto base = reinterpret_cast<uintptr_t>(m->entries);
-    if (at >= base && at < base + m->count * sizeof(ResourceEntry) && (at - base) % sizeof(ResourceEntry) == 0)
-      return true;
+    ResRecord r;
+    for (size_t at = 0; NextRecord(*m, at, r);)
+      if (r.size > 0 && NameMatches(type, r.type) && NameMatches(name, r.name)) {
+        found = r;
+        return true;
+      }
+  }
+  return false;
+}
+
+// The record whose header is at `p`, if `p` is one FindResourceW gave out (anything else is
+// refused, not read).
+bool RecordAt(const void* p, ResRecord& found) {
+  for (ResourceModule* m = modules; m; m = m->next) {
+    ResRecord r;
+    for (size_t at = 0; NextRecord(*m, at, r);)
+      if (r.header == p) {
+        found = r;
+        return true;
+      }
   }
   return false;
 }
@@ -154,15 +215,18 @@ Icon* DecodeDibIcon(const uint8_t* data, size_t size) {
   return icon;
 }
 
-// Picks the image nearest 32 x 32 (then the deepest) from an .ico file.
-Icon* DecodeIco(const uint8_t* data, size_t size) {
+// Picks the image nearest 32 x 32 (then the deepest) of an icon group: a GRPICONDIR whose
+// 14-byte entries name RT_ICON resources by ordinal, each a DIB of twice the height or a PNG.
+Icon* DecodeIconGroup(const ResRecord& group) {
+  const uint8_t* data = group.data;
+  size_t size = group.size;
   if (size < 6 || Le16(data) != 0 || Le16(data + 2) != 1) return nullptr;
   size_t count = Le16(data + 4);
-  if (count == 0 || 6 + 16 * count > size) return nullptr;
+  if (count == 0 || 6 + 14 * count > size) return nullptr;
   size_t best = count;
   long bestScore = 0;
   for (size_t i = 0; i < count; ++i) {
-    const uint8_t* e = data + 6 + 16 * i;
+    const uint8_t* e = data + 6 + 14 * i;
     long w = e[0] ? e[0] : 256, h = e[1] ? e[1] : 256;
     long score = (std::labs(w - 32) + std::labs(h - 32)) * 64 - Le16(e + 6);
     if (best == count || score < bestScore) {
@@ -170,18 +234,17 @@ Icon* DecodeIco(const uint8_t* data, size_t size) {
       bestScore = score;
     }
   }
-  const uint8_t* e = data + 6 + 16 * best;
-  size_t bytes = Le32(e + 8), offset = Le32(e + 12);
-  if (offset > size || bytes > size - offset || bytes < 8) return nullptr;
-  const uint8_t* image = data + offset;
+  uint16_t id = Le16(data + 6 + 14 * best + 12);
+  ResRecord image;
+  if (!Find(MAKEINTRESOURCEW(id), RT_ICON, image) || image.size < 8) return nullptr;
   static const uint8_t kPng[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-  if (std::memcmp(image, kPng, 8) == 0) return DecodePngIcon(image, bytes);
-  return DecodeDibIcon(image, bytes);
+  if (std::memcmp(image.data, kPng, 8) == 0) return DecodePngIcon(image.data, image.size);
+  return DecodeDibIcon(image.data, image.size);
 }
 
 std::mutex iconLock;
 struct CachedIcon {
-  const ResourceEntry* entry;
+  const uint8_t* group;  // the group's record
   Icon* icon;
 };
 CachedIcon icons[32];
@@ -199,57 +262,74 @@ bool RegisterResourceModule(ResourceModule* module) {
 
 using namespace ce::gdi;
 
+// Strings live in blocks of 16: block id/16 + 1 holds string id%16 among its sixteen counted
+// UTF-16 texts (a count of 0 is a string that does not exist).
 int LoadStringW(HINSTANCE, UINT id, LPWSTR buffer, int count) {
   if (!buffer || count < 0) {
     Fail(kErrorInvalidParameter);
     return 0;
   }
-  const ResourceEntry* e = id <= 0xFFFF ? Find(MAKEINTRESOURCEW(id), RT_STRING) : nullptr;
-  if (!e) {
+  ResRecord block;
+  const uint8_t* text = nullptr;
+  size_t length = 0;
+  if (id <= 0xFFFF && Find(MAKEINTRESOURCEW(id / 16 + 1), RT_STRING, block)) {
+    size_t at = 0;
+    for (UINT i = 0; i <= id % 16 && block.size - at >= 2; ++i) {
+      size_t units = Le16(block.data + at);
+      at += 2;
+      if (units > (block.size - at) / 2) break;  // a count past the block's end
+      if (i == id % 16 && units > 0) {
+        text = block.data + at;
+        length = units;
+      }
+      at += 2 * units;
+    }
+  }
+  if (!text) {
     if (count > 0) buffer[0] = 0;
     Fail(kErrorResourceNotFound);
     return 0;
   }
-  auto* text = static_cast<const char16_t*>(e->data);
-  int length = static_cast<int>(e->size / 2);
   if (count == 0) {
-    // The string in place, read-only and without its terminator.
-    LPCWSTR inPlace = text;
+    // The string in place, read-only and without its terminator (the module is DWORD-aligned,
+    // so the text is too).
+    LPCWSTR inPlace = reinterpret_cast<LPCWSTR>(text);
     std::memcpy(buffer, &inPlace, sizeof inPlace);
-    return length;
+    return static_cast<int>(length);
   }
-  int n = length < count - 1 ? length : count - 1;
-  for (int i = 0; i < n; ++i) buffer[i] = text[i];
+  int n = static_cast<int>(length) < count - 1 ? static_cast<int>(length) : count - 1;
+  for (int i = 0; i < n; ++i) buffer[i] = Le16(text + 2 * i);
   buffer[n] = 0;
   return n;
 }
 
 HBITMAP LoadBitmapW(HINSTANCE, LPCWSTR name) {
-  const ResourceEntry* e = Find(name, RT_BITMAP);
-  if (!e) {
+  ResRecord r;
+  if (!Find(name, RT_BITMAP, r)) {
     Fail(kErrorResourceNotFound);
     return nullptr;
   }
-  Bitmap* bitmap = DecodeBmp(static_cast<const uint8_t*>(e->data), e->size);
+  // A bitmap resource is a packed DIB: the .bmp file without its file header.
+  Bitmap* bitmap = DecodeBmp(r.data, r.size);
   return bitmap ? static_cast<HBITMAP>(bitmap->handle) : nullptr;
 }
 
 HICON LoadIconW(HINSTANCE, LPCWSTR name) {
-  const ResourceEntry* e = Find(name, RT_GROUP_ICON);
-  if (!e) {
+  ResRecord group;
+  if (!Find(name, RT_GROUP_ICON, group)) {
     Fail(kErrorResourceNotFound);
     return nullptr;
   }
   std::lock_guard<std::mutex> guard(iconLock);
   for (int i = 0; i < iconCount; ++i)
-    if (icons[i].entry == e) return static_cast<HICON>(icons[i].icon->handle);
-  Icon* icon = DecodeIco(static_cast<const uint8_t*>(e->data), e->size);
+    if (icons[i].group == group.header) return static_cast<HICON>(icons[i].icon->handle);
+  Icon* icon = DecodeIconGroup(group);
   if (!icon) {
     Fail(kErrorBadFormat);
     return nullptr;
   }
   if (!AddObject(icon)) return nullptr;  // the table is full; the icon is kept for nothing
-  if (iconCount < 32) icons[iconCount++] = {e, icon};
+  if (iconCount < 32) icons[iconCount++] = {group.header, icon};
   return static_cast<HICON>(icon->handle);
 }
 
@@ -296,25 +376,30 @@ bool ce::gdi::GetIconImage(HICON handle, const uint16_t** pixels, const uint8_t*
 }
 
 HRSRC FindResourceW(HMODULE, LPCWSTR name, LPCWSTR type) {
-  const ResourceEntry* e = Find(name, type);
-  if (!e) Fail(kErrorResourceNotFound);
-  return reinterpret_cast<HRSRC>(const_cast<ResourceEntry*>(e));
+  ResRecord r;
+  if (!Find(name, type, r)) {
+    Fail(kErrorResourceNotFound);
+    return nullptr;
+  }
+  return reinterpret_cast<HRSRC>(const_cast<uint8_t*>(r.header));
 }
 
 HGLOBAL LoadResource(HMODULE, HRSRC resource) {
-  if (!IsEntry(resource)) {
+  ResRecord r;
+  if (!RecordAt(resource, r)) {
     Fail(kErrorInvalidHandle);
     return nullptr;
   }
-  return const_cast<void*>(reinterpret_cast<const ResourceEntry*>(resource)->data);
+  return const_cast<uint8_t*>(r.data);
 }
 
 LPVOID LockResource(HGLOBAL data) { return data; }
 
 DWORD SizeofResource(HMODULE, HRSRC resource) {
-  if (!IsEntry(resource)) {
+  ResRecord r;
+  if (!RecordAt(resource, r)) {
     Fail(kErrorInvalidHandle);
     return 0;
   }
-  return reinterpret_cast<const ResourceEntry*>(resource)->size;
+  return r.size;
 }

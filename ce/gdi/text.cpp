@@ -4,19 +4,14 @@
 #include <new>
 
 #include "ce/gdi/internal.h"
+#include "ce/kernel/utf.h"
 
 namespace ce::gdi {
 namespace {
 
 // Next code point of UTF-16 text; an unpaired surrogate reads as U+FFFD.
 char32_t NextChar(const char16_t* text, size_t count, size_t* i) {
-  char32_t c = text[(*i)++];
-  if (c >= 0xD800 && c <= 0xDBFF) {
-    if (*i < count && text[*i] >= 0xDC00 && text[*i] <= 0xDFFF) return 0x10000 + ((c - 0xD800) << 10) + (text[(*i)++] - 0xDC00);
-    return 0xFFFD;
-  }
-  if (c >= 0xDC00 && c <= 0xDFFF) return 0xFFFD;
-  return c;
+  return ce::detail::DecodeUtf16(text, count, *i, nullptr);
 }
 
 long long MeasureRun(FontInstance* fi, const char16_t* text, size_t count) {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "ce/kernel.h"
+#include "ce/kernel/utf.h"
 
 namespace ce::detail {
 
@@ -24,16 +25,6 @@ DWORD MissingError(const std::string& hostPath);
 
 // Simple case folding to lower case for the scripts the device's file system ignores case in.
 char32_t FoldCase(char32_t c);
-
-// Decodes one UTF-8 character at s[i] (length n), advancing i; invalid bytes give U+FFFD (one byte
-// each) and set *valid false.
-char32_t DecodeUtf8(const char* s, size_t n, size_t& i, bool* valid);
-// Decodes one UTF-16 character, pairing surrogates; an unpaired one gives U+FFFD and *valid false.
-char32_t DecodeUtf16(const WCHAR* s, size_t n, size_t& i, bool* valid);
-// Encodes c as UTF-8 into out (room for 4); returns the byte count.
-size_t EncodeUtf8(char32_t c, char* out);
-// Encodes c as UTF-16 into out (room for 2); returns the unit count.
-size_t EncodeUtf16(char32_t c, WCHAR* out);
 
 // Equality of two UTF-8 names with case folded.
 bool NamesEqualIgnoringCase(const std::string& a, const std::string& b);

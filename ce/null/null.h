@@ -9,6 +9,7 @@
 
 #include "ce/user.h"
 #include "ce/user/backend.h"
+#include "ce/user/test_hooks.h"
 
 namespace ce::null {
 

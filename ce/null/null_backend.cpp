@@ -11,6 +11,7 @@
 #include "ce/user/backend.h"
 #include "ce/user/core.h"
 #include "ce/user/factories.h"
+#include "ce/user/test_hooks.h"
 
 namespace ce::user {
 
@@ -19,7 +20,7 @@ namespace {
 class NullBackend;
 NullBackend* instance = nullptr;
 
-class NullBackend final : public Backend {
+class NullBackend final : public Backend, public BackendTestHooks {
  public:
   std::mutex mu;
   std::condition_variable cv;

@@ -5,6 +5,7 @@
 
 #include "ce/user/core.h"
 #include "ce/user/factories.h"
+#include "ce/user/test_hooks.h"
 
 namespace ce::user {
 
@@ -70,5 +71,7 @@ BackendKind CurrentBackend() {
   ActiveBackend();
   return chosenKind;
 }
+
+BackendTestHooks* ActiveTestHooks() { return dynamic_cast<BackendTestHooks*>(ActiveBackend()); }
 
 }  // namespace ce::user

@@ -34,12 +34,6 @@ bool UseBackend(BackendKind kind);
 // The backend in use (starting it by the rule above when none runs yet).
 BackendKind CurrentBackend();
 
-// A button of a message box as laid out on its window, in client coordinates.
-struct DialogButton {
-  int id;  // IDOK, IDCANCEL, IDYES, IDNO
-  RECT rect;
-};
-
 // Native side of the windows. The core calls every slot on the user-interface thread, without its
 // own lock held, except Wake(), which any thread may call.
 class Backend {
@@ -80,14 +74,6 @@ class Backend {
   virtual bool ForeignPost(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) = 0;
   // Called by SetCursor and ResetForTests.
   virtual void SetCursorShape(CursorKind shape) = 0;
-  // Called by MessageBoxW first: true (with *answer set) when the backend answers the box itself.
-  virtual bool AnswerMessageBox(HWND owner, const char16_t* text, const char16_t* caption, UINT type,
-                                int* answer) = 0;
-  // Called once a message box window is laid out: publishes its text and buttons for test tools.
-  virtual void DescribeDialog(HWND box, const std::u16string& text,
-                              const std::vector<DialogButton>& buttons) = 0;
-  // Called by ResetForTests after every window is gone: drop recorded state.
-  virtual void Reset() = 0;
 };
 
 Backend* ActiveBackend();  // starts the backend on first use

@@ -11,6 +11,7 @@
 #include "ce/device.h"
 #include "ce/gdi.h"
 #include "ce/user/core.h"
+#include "ce/user/test_hooks.h"
 
 namespace ce::user {
 
@@ -274,10 +275,10 @@ void EnsureMessageBoxHandler() { ce::SetMessageBoxHandler(&ShowBox); }
 static const bool installedAtStart = (ce::SetMessageBoxHandler(&ShowBox), true);
 
 int RunMessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
-  Backend* be = ActiveBackend();
   (void)installedAtStart;
+  BackendTestHooks* hooks = ActiveTestHooks();
   int answer = 0;
-  if (be->AnswerMessageBox(owner, text, caption, type, &answer)) return answer;
+  if (hooks && hooks->AnswerMessageBox(owner, text, caption, type, &answer)) return answer;
 
   Box box;
   box.type = type;
@@ -297,7 +298,7 @@ int RunMessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
   HWND hwnd = CreateWindowExW(0, kDialogClass, box.caption.c_str(), WS_POPUP, at.left, at.top, at.right - at.left,
                               at.bottom - at.top, owner, nullptr, nullptr, &box);
   if (!hwnd) return 0;  // as Windows does when the box cannot be made
-  be->DescribeDialog(hwnd, box.text, box.buttons);
+  if (hooks) hooks->DescribeDialog(hwnd, box.text, box.buttons);
   {
     std::lock_guard<std::mutex> lock(core().mu);
     core().modal.push_back(hwnd);

@@ -1,5 +1,6 @@
 // Putting the window state back to a fresh process, for tests that run many cases in one.
 #include "ce/user/core.h"
+#include "ce/user/test_hooks.h"
 
 using namespace ce::user;
 
@@ -30,5 +31,5 @@ void ce::user::ResetForTests() {
   DropAllDcs();
   for (HWND h : natives) be->DestroyNative(h);
   be->SetCursorShape(CursorKind::Hidden);
-  be->Reset();
+  if (BackendTestHooks* hooks = ActiveTestHooks()) hooks->Reset();
 }

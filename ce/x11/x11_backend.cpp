@@ -23,6 +23,7 @@
 #include "ce/device.h"
 #include "ce/user/backend.h"
 #include "ce/user/factories.h"
+#include "ce/user/test_hooks.h"
 
 namespace ce::user {
 
@@ -77,19 +78,6 @@ unsigned long Place(unsigned v8, const Channel& c) {
   return v << c.shift;
 }
 
-std::string Latin1ToUtf8(const unsigned char* s, size_t n) {
-  std::string out;
-  for (size_t i = 0; i < n && s[i]; ++i) {
-    if (s[i] < 0x80) {
-      out += static_cast<char>(s[i]);
-    } else {
-      out += static_cast<char>(0xC0 | (s[i] >> 6));
-      out += static_cast<char>(0x80 | (s[i] & 0x3F));
-    }
-  }
-  return out;
-}
-
 UINT VirtualKey(KeySym ks) {
   if (ks >= XK_a && ks <= XK_z) return static_cast<UINT>('A' + (ks - XK_a));
   if (ks >= XK_A && ks <= XK_Z) return static_cast<UINT>(ks);
@@ -114,7 +102,7 @@ UINT VirtualKey(KeySym ks) {
   }
 }
 
-class X11Backend final : public Backend {
+class X11Backend final : public Backend, public BackendTestHooks {
  public:
   ~X11Backend() override = default;  // the connection lives as long as the process
 
@@ -488,16 +476,13 @@ class X11Backend final : public Backend {
     }
     XTextProperty prop{};
     if (!XGetWMName(dpy_, w, &prop) || !prop.value) return u"";
+    // Xlib decodes every encoding a title may come in (Latin-1 STRING, COMPOUND_TEXT, UTF-8).
     std::string utf8;
-    if (prop.encoding == XA_STRING) {
-      utf8 = Latin1ToUtf8(prop.value, prop.nitems);
-    } else {
-      char** list = nullptr;
-      int n = 0;
-      if (Xutf8TextPropertyToTextList(dpy_, &prop, &list, &n) >= Success && list) {
-        if (n > 0 && list[0]) utf8 = list[0];
-        XFreeStringList(list);
-      }
+    char** list = nullptr;
+    int n = 0;
+    if (Xutf8TextPropertyToTextList(dpy_, &prop, &list, &n) >= Success && list) {
+      if (n > 0 && list[0]) utf8 = list[0];
+      XFreeStringList(list);
     }
     XFree(prop.value);
     return ce::FromUtf8(utf8);

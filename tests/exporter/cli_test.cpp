@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "tools/exporter/camera.h"
+#include "tools/exporter/export.h"
 #include "tools/exporter/ov2.h"
 
 namespace exporter {
@@ -239,4 +240,62 @@ TEST_F(ExportCommand, GpxIsWellFormedWhateverThePointTextsHold)
     }
 }
 
+
+namespace {
+
+std::size_t Occurrences(const std::string& text, const std::string& part)
+{
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+}  // namespace
+
+// Thousands of plain points give a few examples and a count, not a line each; damaged points are
+// always named one by one; -v names every notice.
+TEST_F(ExportCommand, NoticesAreSummarisedByKindAndErrorsAlwaysListed)
+{
+    std::vector<std::uint8_t> bytes = TwoCameras();
+    for (int i = 0; i < 20; ++i) AppendOv2Point(bytes, i, i, "Shop " + std::to_string(i));
+    AppendOv2Point(bytes, 7, 7, "Bad Road, Town !01@@@@!");
+    AppendOv2Point(bytes, 8, 8, "Worse Road, Town !01@@@@!");
+    const std::string file = Quote(Write("Mixed.ov2", bytes).string());
+    const std::string plain = "not a camera, exported as a plain point";
+
+    const struct {
+        std::string flags;
+        std::size_t plainLines;
+        bool summary;
+    } cases[] = {
+        {"", 3, true},
+        {"-v ", 20, false},
+        {"-q ", 0, false},
+    };
+    for (const auto& c : cases) {
+        const CommandResult r = Export(c.flags + file);
+        EXPECT_EQ(r.status, 1) << c.flags << r.err;
+        EXPECT_EQ(Occurrences(r.err, plain + ": \""), c.plainLines) << c.flags << "\n" << r.err;
+        EXPECT_EQ(Occurrences(r.err, "error: "), 2u) << c.flags << "\n" << r.err;
+        EXPECT_NE(r.err.find("Bad Road"), std::string::npos) << c.flags;
+        EXPECT_NE(r.err.find("Worse Road"), std::string::npos) << c.flags;
+        EXPECT_EQ(r.err.find("20 notices \"" + plain + "\" (the first 3 shown") != std::string::npos, c.summary)
+            << c.flags << "\n" << r.err;
+    }
+}
+
+TEST(ExportMessages, KindsCountNumbersAsOneAndDropTheQuotedText)
+{
+    const struct {
+        const char* what;
+        const char* kind;
+    } cases[] = {
+        {"deleted record of 12 bytes, skipped", "deleted record of N bytes, skipped"},
+        {"deleted record of 4096 bytes, skipped", "deleted record of N bytes, skipped"},
+        {"not a camera, exported as a plain point: \"Shop 1: \"x\"\"", "not a camera, exported as a plain point"},
+        {"skipper record (area index), skipped", "skipper record (area index), skipped"},
+        {"", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(MessageKind(c.what), c.kind) << c.what;
+}
 }  // namespace exporter

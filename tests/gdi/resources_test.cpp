@@ -1,13 +1,13 @@
-// Resources compiled in from test_resources.rc, and the resource compiler's handling of scripts
-// it must refuse.
+// Resources compiled in from test_resources.rc (by windres, embedded as .res data).
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "ce/gdi/resources.h"
 #include "tests/gdi/gdi_test.h"
 #include "tests/gdi/test_resources.h"
 #include "tests/gdi/testdata.h"
@@ -135,62 +135,114 @@ TEST(GdiResources, UserTypesAreFoundByNameWithoutCase) {
 
 namespace {
 
-// Runs the resource compiler on a script; returns its exit status and what it printed.
-int RunCompiler(const std::string& dir, const std::string& script, std::string* output) {
-  std::string rc = dir + "/script.rc";
-  if (!gditest::WriteFile(rc, std::vector<uint8_t>(script.begin(), script.end()))) return -1;
-  std::string command = std::string(CE_RC_TOOL) + " -o " + dir + "/out.cpp -d " + dir + "/out.d " + rc + " 2>&1";
-  FILE* p = popen(command.c_str(), "r");
-  if (!p) return -1;
-  char buf[512];
-  output->clear();
-  while (std::fgets(buf, sizeof buf, p)) *output += buf;
-  int status = pclose(p);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+// A .res record of a named type and name, written the way windres writes one.
+std::vector<uint8_t> ResRecordBytes(const std::u16string& type, const std::u16string& name,
+                                    const std::vector<uint8_t>& data) {
+  std::vector<uint8_t> r;
+  auto put32 = [&r](uint32_t v) {
+    for (int i = 0; i < 4; ++i) r.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  };
+  auto putName = [&r](const std::u16string& s) {
+    for (char16_t c : s) {
+      r.push_back(static_cast<uint8_t>(c));
+      r.push_back(static_cast<uint8_t>(c >> 8));
+    }
+    r.push_back(0);
+    r.push_back(0);
+  };
+  put32(static_cast<uint32_t>(data.size()));
+  put32(0);  // header size, below
+  putName(type);
+  putName(name);
+  while (r.size() % 4) r.push_back(0);
+  put32(0);                               // data version
+  r.insert(r.end(), {0x30, 0x10, 9, 4});  // memory flags, language 1033
+  put32(0);                               // version
+  put32(0);                               // characteristics
+  uint32_t header = static_cast<uint32_t>(r.size());
+  for (int i = 0; i < 4; ++i) r[4 + i] = static_cast<uint8_t>(header >> (8 * i));
+  r.insert(r.end(), data.begin(), data.end());
+  while (r.size() % 4) r.push_back(0);
+  return r;
 }
 
 }  // namespace
 
-TEST(GdiResourceCompiler, RefusesWhatItCannotCompileAndSaysWhere) {
-  std::string dir = gditest::TempFolder("rc");
-  struct {
-    const char* script;
-    const char* message;
+// A damaged .res is read as far as it holds and no further: a record that does not fit the
+// module, or whose names run past its header, ends the search there, and nothing is read outside.
+TEST(GdiResources, DamagedResDataIsReadOnlyAsFarAsItHolds) {
+  struct Case {
+    const char* what;
+    std::u16string type;
+    void (*damage)(std::vector<uint8_t>& res);
+    bool found;
   } cases[] = {
-      {"1 BITMAP \"missing.bmp\"\n", "script.rc:1: error: cannot find \"missing.bmp\""},
-      {"\n\n7 DIALOG 0, 0, 10, 10\n", "script.rc:3: error: DIALOG resources are not supported"},
-      {"STRINGTABLE\nBEGIN\n 1 \"a\"\n", "STRINGTABLE without END"},
-      {"STRINGTABLE\nBEGIN\n 1 \"a\"\n 1 \"b\"\nEND\n", "script.rc:4: error: string 1 defined twice"},
-      {"#if 1\n", "#if without #endif"},
-      {"STRINGTABLE { 1 \"bad \\q escape\" }\n", "unknown escape \\q"},
-      {"STRINGTABLE { 1 \"open\n }\n", "string not closed on its line"},
-      {"#include \"nowhere.h\"\n", "cannot find the included file \"nowhere.h\""},
-      {"X CEUX { 1 }\nX CEUX { 2 }\n", "script.rc:2: error: resource defined twice"},
-      {"#define ID(x) x\n", "macros with arguments are not supported"},
-      {"1 ICON { 1 }\n", "ICON and BITMAP take a file name"},
+      {"whole record", u"TESTA", [](std::vector<uint8_t>&) {}, true},
+      {"data size past the end", u"TESTB", [](std::vector<uint8_t>& r) { r[1] = 0x10; }, false},
+      {"header size past the end", u"TESTC", [](std::vector<uint8_t>& r) { r[5] = 0x10; }, false},
+      {"header size below the smallest", u"TESTD", [](std::vector<uint8_t>& r) { r[4] = 16; }, false},
+      {"name without its terminator", u"TESTE",
+       [](std::vector<uint8_t>& r) {
+         for (size_t i = 8; i < r.size() - 4; i += 2)
+           if (r[i] == 0 && r[i + 1] == 0) r[i] = 'Z';
+       },
+       false},
+      {"cut inside the header", u"TESTF", [](std::vector<uint8_t>& r) { r.resize(20); }, false},
   };
-  for (auto& c : cases) {
-    std::string out;
-    EXPECT_EQ(RunCompiler(dir, c.script, &out), 1) << c.script;
-    EXPECT_NE(out.find(c.message), std::string::npos) << "expected \"" << c.message << "\", got: " << out;
+  static std::vector<std::vector<uint8_t>> kept;  // registered modules live for the process
+  static std::vector<ce::gdi::ResourceModule> modules(sizeof cases / sizeof cases[0]);
+  for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+    const Case& c = cases[i];
+    std::vector<uint8_t> res = ResRecordBytes(c.type, u"ITEM", {1, 2, 3, 4, 5});
+    c.damage(res);
+    kept.push_back(res);
+    modules[i] = {kept.back().data(), kept.back().size(), nullptr};
+    ce::gdi::RegisterResourceModule(&modules[i]);
+    HRSRC found = FindResourceW(nullptr, u"ITEM", c.type.c_str());
+    EXPECT_EQ(found != nullptr, c.found) << c.what;
+    if (found) {
+      EXPECT_EQ(SizeofResource(nullptr, found), 5u) << c.what;
+      EXPECT_EQ(static_cast<const uint8_t*>(LoadResource(nullptr, found))[4], 5) << c.what;
+    }
   }
+  // Resources compiled in are still found past the damaged modules.
+  EXPECT_NE(FindResourceW(nullptr, MAKEINTRESOURCEW(IDB_PICTURE24), RT_BITMAP), nullptr);
 }
 
-TEST(GdiResourceCompiler, WritesADependencyFileOfEverythingItRead) {
-  std::string dir = gditest::TempFolder("rc");
-  ASSERT_TRUE(gditest::WriteFile(dir + "/ids.h", std::vector<uint8_t>({'#', 'd', 'e', 'f', 'i', 'n', 'e', ' ', 'P',
-                                                                        ' ', '7', '\n'})));
-  ASSERT_TRUE(gditest::WriteFile(dir + "/p.bmp", gditest::MakeBmp(gditest::Picture24Layout())));
-  std::string out;
-  ASSERT_EQ(RunCompiler(dir, "#include \"ids.h\"\nP BITMAP \"p.bmp\"\n", &out), 0) << out;
-  FILE* f = std::fopen((dir + "/out.d").c_str(), "r");
-  ASSERT_NE(f, nullptr);
-  char buf[2048] = {};
-  size_t n = std::fread(buf, 1, sizeof buf - 1, f);
-  std::fclose(f);
-  std::string deps(buf, n);
-  EXPECT_NE(deps.find(dir + "/out.cpp:"), std::string::npos) << deps;
-  EXPECT_NE(deps.find(dir + "/ids.h"), std::string::npos) << deps;
-  EXPECT_NE(deps.find(dir + "/p.bmp"), std::string::npos) << deps;
-  EXPECT_NE(deps.find(dir + "/script.rc"), std::string::npos) << deps;
+// A string block whose counts run past its end gives the strings before the damage only.
+TEST(GdiResources, StringBlockWithACountPastItsEnd) {
+  // Block 4096 holds ids 65520..65535: "ok" at 65520, then a count of 50 with two units left.
+  std::vector<uint8_t> block = {2, 0, 'o', 0, 'k', 0, 50, 0, 'x', 0, 'y', 0};
+  std::vector<uint8_t> res;
+  {
+    // Type and name as ordinals: RT_STRING and 4096.
+    std::vector<uint8_t> r;
+    auto put32 = [&r](uint32_t v) {
+      for (int i = 0; i < 4; ++i) r.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    };
+    put32(static_cast<uint32_t>(block.size()));
+    put32(32);
+    put32(0x0006FFFF);
+    put32(0x1000FFFF);
+    put32(0);
+    r.insert(r.end(), {0x30, 0x10, 9, 4});
+    put32(0);
+    put32(0);
+    r.insert(r.end(), block.begin(), block.end());
+    res = r;
+  }
+  static std::vector<uint8_t> kept;
+  static ce::gdi::ResourceModule module;
+  kept = res;
+  module = {kept.data(), kept.size(), nullptr};
+  ce::gdi::RegisterResourceModule(&module);
+  WCHAR buffer[64];
+  EXPECT_EQ(LoadStringW(nullptr, 65520, buffer, 64), 2);
+  EXPECT_EQ(std::u16string(buffer), u"ok");
+  SetLastError(0xdeadbeef);
+  EXPECT_EQ(LoadStringW(nullptr, 65521, buffer, 64), 0);
+  EXPECT_EQ(GetLastError(), 1814u);
+  EXPECT_EQ(LoadStringW(nullptr, 65522, buffer, 64), 0);
+  // The compiled-in strings are untouched by the extra module.
+  EXPECT_EQ(LoadStringW(nullptr, IDS_TITLE, buffer, 64), 10);
 }

@@ -68,41 +68,46 @@ TEST_F(NavigatorTest, FixedAndNoFixModes) {
   none.mode = nav::GpsMode::kNoFix;
   auto n = Make(none);
   EXPECT_EQ(Call(*n, {"GetCurrentPositionV01"}), (Fields{"0", "0", "0", "0", "0", "0"}));
-  EXPECT_EQ(Call(*n, {"GetRouteInfoV01"}), (Fields{"3"}));
-  EXPECT_EQ(Call(*n, {"GetRouteCoordinatesV01"}), (Fields{"3"}));
+  // No route: the code in the calls' full shapes (thirteen zeros; a list of no pairs).
+  Fields noRoute{"3"};
+  noRoute.resize(14, "0");
+  EXPECT_EQ(Call(*n, {"GetRouteInfoV01"}), noRoute);
+  EXPECT_EQ(Call(*n, {"GetRouteCoordinatesV01"}), (Fields{"3", "0"}));
 }
 
-TEST_F(NavigatorTest, RequestsItCannotServeGetAResultCodeAlone) {
+// Unknown or malformed requests get the code alone; a call served with nothing to report gets
+// the code in the call's full shape.
+TEST_F(NavigatorTest, RefusedRequestsGetTheCodeAloneServedOnesTheCallsShape) {
   auto n = Make(NavigatorConfig{});
   struct Case {
     std::vector<std::string> request;
-    const char* code;
+    Fields reply;
   } cases[] = {
-      {{}, "1"},
-      {{"GetCurrentPositionV02"}, "1"},
-      {{"getcurrentpositionv01"}, "1"},
-      {{"GetCurrentPositionV01", "extra"}, "1"},
-      {{"FlashMessageV01", "hello"}, "1"},
-      {{"FlashMessageV01", "hello", "12abc"}, "1"},
-      {{"FlashMessageV01", "hello", "2147483648"}, "1"},
-      {{"FlashMessageV01", "hello", "-1"}, "1"},
-      {{"ShowCoordinatesOnMapV01", "", "5"}, "1"},
-      {{"AddPoiV01", "a/b", "1", "2", "x", ""}, "1"},
-      {{"AddPoiV01", "Cams", "1", "2", std::string(20000, 'x'), ""}, "1"},
-      {{"MakeUserPoiVisibleV01", "NoSuchCategory", "1"}, "2"},
-      {{"DeleteAllPoiV01", "NoSuchCategory"}, "2"},
-      {{"GetFavoriteV01", "7"}, "2"},
-      {{"NavigateToFavoriteV01", "7"}, "2"},
-      {{"SetFavoriteV01", "48", "n", "a", "1", "2"}, "1"},
-      {{"GeocodeV01", "Demotown", "Nowhere Lane", "1"}, "2"},
-      {{"GetLocationInfoV01", "1100000", "4800000"}, "2"},
-      {{"SwitchMapV01", "\\TomTom\\Maps\\Atlantis\\"}, "2"},
-      {{"SwitchMapV01", "relative\\folder"}, "2"},
-      {{"ChangeSettingV01", "9"}, "2"},
+      {{}, {"1"}},
+      {{"GetCurrentPositionV02"}, {"1"}},
+      {{"getcurrentpositionv01"}, {"1"}},
+      {{"GetCurrentPositionV01", "extra"}, {"1"}},
+      {{"FlashMessageV01", "hello"}, {"1"}},
+      {{"FlashMessageV01", "hello", "12abc"}, {"1"}},
+      {{"FlashMessageV01", "hello", "2147483648"}, {"1"}},
+      {{"FlashMessageV01", "hello", "-1"}, {"1"}},
+      {{"ShowCoordinatesOnMapV01", "", "5"}, {"1"}},
+      {{"AddPoiV01", "a/b", "1", "2", "x", ""}, {"1"}},
+      {{"AddPoiV01", "Cams", "1", "2", std::string(20000, 'x'), ""}, {"1"}},
+      {{"MakeUserPoiVisibleV01", "NoSuchCategory", "1"}, {"2"}},
+      {{"DeleteAllPoiV01", "NoSuchCategory"}, {"2"}},
+      {{"GetFavoriteV01", "7"}, {"2", "", "", "0", "0"}},
+      {{"NavigateToFavoriteV01", "7"}, {"2"}},
+      {{"SetFavoriteV01", "48", "n", "a", "1", "2"}, {"1"}},
+      {{"GeocodeV01", "Demotown", "Nowhere Lane", "1"}, {"2", "0", "0", "0", "", ""}},
+      {{"GetLocationInfoV01", "1100000", "4800000"}, {"2", "0", "0", "0", "", "0", "0"}},
+      {{"SwitchMapV01", "\\TomTom\\Maps\\Atlantis\\"}, {"2"}},
+      {{"SwitchMapV01", "relative\\folder"}, {"2"}},
+      {{"ChangeSettingV01", "9"}, {"2"}},
   };
   for (const Case& c : cases) {
     std::string shown = c.request.empty() ? "(none)" : c.request[0];
-    EXPECT_EQ(Call(*n, c.request), (Fields{c.code})) << shown << " with " << c.request.size() << " fields";
+    EXPECT_EQ(Call(*n, c.request), c.reply) << shown << " with " << c.request.size() << " fields";
   }
   EXPECT_FALSE(std::filesystem::exists(device.MapFolder() + "a"));
   EXPECT_EQ(n->MapFolder(), "\\TomTom\\Maps\\Demotown\\");
@@ -123,7 +128,7 @@ TEST_F(NavigatorTest, FavouritesAreKeptInTheirFile) {
   EXPECT_EQ(n->Target().pos, (nav::MapPoint{-150000, 5212000}));
   EXPECT_EQ(Call(*n, {"ClearFavoriteV01", "3"}), Fields{"0"});
   EXPECT_EQ(Call(*n, {"ClearFavoriteV01", "3"}), Fields{"2"});
-  EXPECT_EQ(Call(*Make(NavigatorConfig{}), {"GetFavoriteV01", "3"}), Fields{"2"});
+  EXPECT_EQ(Call(*Make(NavigatorConfig{}), {"GetFavoriteV01", "3"}), (Fields{"2", "", "", "0", "0"}));
 }
 
 TEST_F(NavigatorTest, ScreenCallsChangeWhatIsShown) {

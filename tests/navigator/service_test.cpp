@@ -188,7 +188,7 @@ TEST_F(ServiceTest, NoFixMode) {
   config.mode = nav::GpsMode::kNoFix;
   Serve(config);
   EXPECT_EQ(Call({"GetCurrentPositionV01"}), (Fields{"0", "0", "0", "0", "0", "0"}));
-  EXPECT_EQ(Call({"GetRouteCoordinatesV01"}), Fields{"3"});
+  EXPECT_EQ(Call({"GetRouteCoordinatesV01"}), (Fields{"3", "0"}));
 }
 
 TEST_F(ServiceTest, MalformedAndUnknownRequestsGetACodeAlone) {

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -10,9 +11,11 @@
 
 #include "ce/ce.h"
 #include "ce/null/null.h"
+#include "navigator/navigator.h"
 #include "sdk/navigator_launch.h"
 #include "sdk/navigator_link.h"
 #include "sdk/sdk_calls.h"
+#include "sdk/transport/call_table.h"
 #include "tests/scripted_peer/in_process_peer.h"
 #include "tests/sdk/device_folder.h"
 
@@ -69,8 +72,8 @@ const CallCase kCalls[] = {
      [](void* r) {
        PutText(As<DataSetInfoResult>(r)->dataSetName, "Europe");
        PutText(As<DataSetInfoResult>(r)->currentMapFolder, "\\Maps\\Europe\\");
-       As<DataSetInfoResult>(r)->dataSetVersion = 12;
-       As<DataSetInfoResult>(r)->dataSetFlags = -3;
+       As<DataSetInfoResult>(r)->categoryCount = 12;
+       As<DataSetInfoResult>(r)->streetCount = -3;
      }},
     {"GetUniqueDeviceIdV01",
      [](NavigatorLink* l, INT* s, void* r) { return GetUniqueDeviceIdV01(l, s, As<UniqueDeviceIdResult>(r)); },
@@ -103,10 +106,10 @@ const CallCase kCalls[] = {
        LocationInfoResult* e = As<LocationInfoResult>(r);
        e->locationX = 101;
        e->locationY = -201;
-       e->locationKind = 2;
+       e->distance = 2;
        PutText(e->street, "Low Road");
        e->houseNumber = 14;
-       e->areaCode = -6;
+       e->speedLimit = -6;
      }},
     {"GetLocationInfoExV01",
      [](NavigatorLink* l, INT* s, void* r) {
@@ -117,10 +120,10 @@ const CallCase kCalls[] = {
        LocationInfoExResult* e = As<LocationInfoExResult>(r);
        e->locationX = 1;
        e->locationY = 2;
-       e->locationKind = 3;
+       e->distance = 3;
        PutText(e->street, "Main Street");
        e->houseNumber = 12;
-       e->areaCode = 5;
+       e->speedLimit = 5;
        PutText(e->place, "Springfield");
      }},
     {"GetRouteInfoV01",
@@ -149,8 +152,8 @@ const CallCase kCalls[] = {
        GeocodeResult* e = As<GeocodeResult>(r);
        e->x = -154;
        e->y = 5379;
-       e->matchKind = 1;
-       PutText(e->address, "High St 3");
+       e->houseNumber = 1;
+       PutText(e->street, "High St 3");
        PutText(e->place, "Leeds");
      }},
     {"GeocodeExtendedV01",
@@ -162,8 +165,8 @@ const CallCase kCalls[] = {
        GeocodeResult* e = As<GeocodeResult>(r);
        e->x = 7;
        e->y = 8;
-       e->matchKind = 0;
-       PutText(e->address, "");
+       e->houseNumber = 0;
+       PutText(e->street, "");
        PutText(e->place, "LS1");
      }},
     {"ClearFavoriteV01", [](NavigatorLink* l, INT* s, void*) { return ClearFavoriteV01(l, s, 47); },
@@ -320,6 +323,43 @@ TEST_F(SdkCallTest, FullReplyFillsExactlyTheRecordMembers) {
   }
 }
 
+// What the navigator stand-in sends when it serves a call with nothing to report, read back by
+// this client: the navigator's code in status for every call, never a transport error.
+TEST_F(SdkCallTest, NavigatorsNothingToReportReadsAsItsCode) {
+  int boxesBefore = ErrorBoxes();
+  for (INT code : {0, 2, 3}) {
+    std::set<std::string> covered;
+    for (const CallCase& call : kCalls) {
+      int index = FindSdkCall(call.name);
+      ASSERT_GE(index, 0) << call.name;
+      std::string reply;
+      for (const std::string& field : nav::Navigator::EmptyReply(index, code)) reply += field + "|";
+      peer.SetReply(call.name, reply);
+      Record record;
+      INT status = -99;
+      EXPECT_EQ(call.invoke(&link, &status, record.bytes), 0) << call.name << " answered " << reply;
+      EXPECT_EQ(status, code) << call.name << " answered " << reply;
+      // A call with a record gets it whole: zeros and empty texts, nothing left poisoned in
+      // its integers.
+      EXPECT_EQ(!record.Untouched(), call.recordSize > 0) << call.name << " answered " << reply;
+      covered.insert(call.name);
+    }
+    std::string reply;
+    for (const std::string& field : nav::Navigator::EmptyReply(kGetRouteCoordinatesCall, code))
+      reply += field + "|";
+    peer.SetReply("GetRouteCoordinatesV01", reply);
+    RouteCoordinatesResult route{7, nullptr};
+    INT status = -99;
+    EXPECT_EQ(GetRouteCoordinatesV01(&link, &status, &route), 0) << reply;
+    EXPECT_EQ(status, code) << reply;
+    EXPECT_EQ(route.count, code == 0 ? 0 : -1) << "a route of zero points, answered " << reply;
+    EXPECT_EQ(route.points, nullptr);
+    covered.insert("GetRouteCoordinatesV01");
+    for (const SdkWireCall& call : kSdkWireCalls) EXPECT_TRUE(covered.count(call.name)) << call.name;
+  }
+  EXPECT_EQ(ErrorBoxes(), boxesBefore);
+}
+
 TEST_F(SdkCallTest, ReplyExamples) {
   struct Example {
     const char* reply;
@@ -384,8 +424,8 @@ TEST_F(SdkCallTest, TextResultsAreCutToTheirMember) {
     EXPECT_EQ(std::strlen(dataSet.currentMapFolder), c.kept) << "folder of " << c.length;
     EXPECT_EQ(std::string(dataSet.currentMapFolder), folder.substr(0, c.kept));
     // The members after the texts still get their own fields.
-    EXPECT_EQ(dataSet.dataSetVersion, 5) << "folder of " << c.length;
-    EXPECT_EQ(dataSet.dataSetFlags, 6) << "folder of " << c.length;
+    EXPECT_EQ(dataSet.categoryCount, 5) << "folder of " << c.length;
+    EXPECT_EQ(dataSet.streetCount, 6) << "folder of " << c.length;
   }
   peer.SetReply("GetUniqueDeviceIdV01", "0|" + std::string(40, '7') + "|3|");
   UniqueDeviceIdResult id;

@@ -4,9 +4,13 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 
+#include <X11/Xlib.h>
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
 #include <signal.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -146,6 +150,43 @@ TEST_F(X11Test, FindWindowSeesAnotherProgramsWindowUntilItIsDestroyedOrKilled) {
       << "the window of a killed program is gone";
   EXPECT_FALSE(IsWindow(found));
   EXPECT_FALSE(SetForegroundWindow(found)) << "a vanished window cannot come forward";
+}
+
+// Another client's titles in each encoding X carries them: WM_NAME as Latin-1 STRING (what
+// XStoreName writes) or as UTF-8, and _NET_WM_NAME; all are found by their UTF-16 title.
+TEST_F(X11Test, FindWindowReadsTitlesInLatin1AndUtf8) {
+  Display* other = XOpenDisplay(dev->screen().display().c_str());
+  ASSERT_NE(other, nullptr);
+  struct Case {
+    const char* cls;
+    const char* bytes;  // the title as stored
+    const char* encoding;
+    std::u16string title;
+  } cases[] = {
+      {"LatinClass", "\xC9" "cran d'\xE9t\xE9", "STRING", u"\u00C9cran d'\u00E9t\u00E9"},
+      {"Utf8Class", "\xC3\x89" "cran \xE2\x82\xAC", "UTF8_STRING", u"\u00C9cran \u20AC"},
+  };
+  std::vector<::Window> made;
+  for (const Case& c : cases) {
+    ::Window w = XCreateSimpleWindow(other, DefaultRootWindow(other), 0, 0, 10, 10, 0, 0, 0);
+    char name[32], klass[32];
+    std::snprintf(name, sizeof name, "%s", c.cls);
+    std::snprintf(klass, sizeof klass, "%s", c.cls);
+    XClassHint hint{name, klass};
+    XSetClassHint(other, w, &hint);
+    XChangeProperty(other, w, XA_WM_NAME, XInternAtom(other, c.encoding, False), 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(c.bytes), static_cast<int>(std::strlen(c.bytes)));
+    XMapWindow(other, w);
+    made.push_back(w);
+  }
+  XSync(other, False);
+  for (const Case& c : cases) {
+    std::u16string cls(c.cls, c.cls + std::strlen(c.cls));
+    EXPECT_TRUE(harness::WaitFor([&] { return FindWindowW(cls.c_str(), c.title.c_str()) != nullptr; }, 2000))
+        << c.cls << " titled in " << c.encoding;
+  }
+  for (::Window w : made) XDestroyWindow(other, w);
+  XCloseDisplay(other);
 }
 
 TEST_F(X11Test, ForegroundMovesTheFocusAndBothSidesGetActivate) {

@@ -197,16 +197,45 @@ std::string ToUtf8(std::string_view bytes, bool& converted)
     return out;
 }
 
+std::string MessageKind(std::string_view what)
+{
+    std::string kind;
+    for (std::size_t i = 0; i < what.size(); ++i) {
+        const char c = what[i];
+        if (c == '"' || (c == ':' && i + 1 < what.size() && what[i + 1] == ' ' && i + 2 < what.size() &&
+                         what[i + 2] == '"'))
+            break;
+        if (c >= '0' && c <= '9') {
+            while (i + 1 < what.size() && what[i + 1] >= '0' && what[i + 1] <= '9') ++i;
+            kind += 'N';
+        } else {
+            kind += c;
+        }
+    }
+    while (!kind.empty() && kind.back() == ' ') kind.pop_back();
+    return kind;
+}
+
 bool CollectFile(const std::string& file, std::span<const std::uint8_t> bytes, std::vector<ExportPoint>& points,
                  const MessageSink& sink)
 {
+    return CollectFile(file, bytes, points,
+                       [&sink](Severity severity, const std::string&, const std::string& text) { sink(severity, text); });
+}
+
+bool CollectFile(const std::string& file, std::span<const std::uint8_t> bytes, std::vector<ExportPoint>& points,
+                 const KindedMessageSink& kindedSink)
+{
+    const auto sink = [&kindedSink](Severity severity, std::string_view what, const std::string& text) {
+        kindedSink(severity, MessageKind(what), text);
+    };
     const Ov2Contents contents = ReadOv2(bytes);
     bool allRead = contents.complete;
     for (const Diagnostic& d : contents.diagnostics) {
         if (bytes.empty())
-            sink(d.severity, file + ": " + d.text);
+            sink(d.severity, d.text, file + ": " + d.text);
         else
-            sink(d.severity, Where(file, d.offset) + d.text);
+            sink(d.severity, d.text, Where(file, d.offset) + d.text);
     }
 
     const std::string category = CategoryOf(file);
@@ -222,15 +251,17 @@ bool CollectFile(const std::string& file, std::span<const std::uint8_t> bytes, s
         p.y = raw.y;
         bool converted = false;
         p.description = ToUtf8(raw.text, converted);
-        if (converted) sink(Severity::Notice, where + "text is not UTF-8, read as Latin-1");
+        if (converted) sink(Severity::Notice, "text is not UTF-8, read as Latin-1", where + "text is not UTF-8, read as Latin-1");
 
         const DecodedDescription d = DecodeDescription(p.description);
         switch (d.kind) {
         case DescriptionKind::Plain:
-            sink(Severity::Notice, where + "not a camera, exported as a plain point: " + Quoted(p.description));
+            sink(Severity::Notice, "not a camera, exported as a plain point",
+                 where + "not a camera, exported as a plain point: " + Quoted(p.description));
             break;
         case DescriptionKind::BadCamera:
-            sink(Severity::Error, where + d.error + "; exported as a plain point: " + Quoted(p.description));
+            sink(Severity::Error, d.error + "; exported as a plain point",
+                 where + d.error + "; exported as a plain point: " + Quoted(p.description));
             allRead = false;
             break;
         case DescriptionKind::Camera:
@@ -239,7 +270,7 @@ bool CollectFile(const std::string& file, std::span<const std::uint8_t> bytes, s
             p.place = d.place;
             p.camera = d.camera;
             if (!d.error.empty()) {
-                sink(Severity::Error, where + d.error);
+                sink(Severity::Error, d.error, where + d.error);
                 allRead = false;
             }
             break;

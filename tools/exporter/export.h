@@ -39,10 +39,19 @@ std::optional<Format> ParseFormat(std::string_view name);
 // Called with every message about a file: "<file>: <where>: <what>".
 using MessageSink = std::function<void(Severity, const std::string&)>;
 
+// The same with the message's kind: its <what> with numbers as "N" and without the quoted text
+// that may end it ("deleted record of N bytes, skipped"), so that messages can be counted by kind.
+using KindedMessageSink = std::function<void(Severity, const std::string& kind, const std::string& text)>;
+
+// The kind of a message's <what> part, as KindedMessageSink receives it.
+std::string MessageKind(std::string_view what);
+
 // Reads and decodes one category file held in `bytes`; appends its points.
 // Returns false when anything in it could not be read or decoded.
 bool CollectFile(const std::string& file, std::span<const std::uint8_t> bytes, std::vector<ExportPoint>& points,
                  const MessageSink& sink);
+bool CollectFile(const std::string& file, std::span<const std::uint8_t> bytes, std::vector<ExportPoint>& points,
+                 const KindedMessageSink& sink);
 
 // The category of a file: its base name without the extension.
 std::string CategoryOf(const std::string& path);

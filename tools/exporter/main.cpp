@@ -16,11 +16,13 @@ constexpr int kExitNotAllRead = 1;
 constexpr int kExitUsage = 2;
 
 const char kUsage[] =
-    "usage: trapmarker-export [-f csv|gpx|geojson] [-o FILE] [-q] PATH...\n"
+    "usage: trapmarker-export [-f csv|gpx|geojson] [-o FILE] [-q|-v] PATH...\n"
     "  PATH        a category file (NAME.ov2) or a map folder (its *.ov2 files)\n"
     "  -f FORMAT   csv (default), gpx or geojson\n"
     "  -o FILE     write to FILE instead of standard output\n"
     "  -q          report only errors, not notices\n"
+    "  -v          every notice; without it, the first few of each kind and a count\n"
+    "Errors (damaged files and points) are always reported one by one.\n"
     "Exit status: 0 when every file and point was read and decoded, 1 when\n"
     "something was not (each case is named on standard error), 2 on a usage\n"
     "or output error.\n"
@@ -83,6 +85,43 @@ bool WriteOutput(const std::string& path, const std::string& text)
     return ok;
 }
 
+// Notices by kind: the first few of each are printed as they come, the rest only counted
+// (all of them with -v). Errors always go out one by one.
+class NoticeSummary {
+public:
+    static constexpr std::size_t kExamples = 3;
+
+    explicit NoticeSummary(bool verbose) : verbose_(verbose) {}
+
+    void Add(const std::string& kind, const std::string& text)
+    {
+        auto it = std::find_if(kinds_.begin(), kinds_.end(), [&](const Kind& k) { return k.name == kind; });
+        if (it == kinds_.end()) {
+            kinds_.push_back({kind, 0});
+            it = kinds_.end() - 1;
+        }
+        if (verbose_ || it->count < kExamples) std::fprintf(stderr, "%s\n", text.c_str());
+        ++it->count;
+    }
+
+    // One line per kind that had more notices than were shown.
+    void Print() const
+    {
+        for (const Kind& k : kinds_)
+            if (!verbose_ && k.count > kExamples)
+                std::fprintf(stderr, "%zu notices \"%s\" (the first %zu shown; -v shows every one)\n", k.count,
+                             k.name.c_str(), kExamples);
+    }
+
+private:
+    struct Kind {
+        std::string name;
+        std::size_t count;
+    };
+    bool verbose_;
+    std::vector<Kind> kinds_;
+};
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -90,6 +129,7 @@ int main(int argc, char** argv)
     exporter::Format format = exporter::Format::Csv;
     std::string output;
     bool quiet = false;
+    bool verbose = false;
     std::vector<std::string> paths;
 
     for (int i = 1; i < argc; ++i) {
@@ -119,6 +159,8 @@ int main(int argc, char** argv)
             output = v;
         } else if (arg == "-q" || arg == "--quiet") {
             quiet = true;
+        } else if (arg == "-v" || arg == "--verbose") {
+            verbose = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             std::fprintf(stderr, "unknown option \"%s\"\n%s", arg.c_str(), kUsage);
             return kExitUsage;
@@ -145,11 +187,13 @@ int main(int argc, char** argv)
         }
     }
 
-    const exporter::MessageSink sink = [quiet](exporter::Severity severity, const std::string& text) {
+    NoticeSummary notices(verbose);
+    const exporter::KindedMessageSink sink = [quiet, &notices](exporter::Severity severity, const std::string& kind,
+                                                               const std::string& text) {
         if (severity == exporter::Severity::Error)
             std::fprintf(stderr, "error: %s\n", text.c_str());
         else if (!quiet)
-            std::fprintf(stderr, "%s\n", text.c_str());
+            notices.Add(kind, text);
     };
 
     std::vector<exporter::ExportPoint> points;
@@ -169,6 +213,7 @@ int main(int argc, char** argv)
     if (!WriteOutput(output, exporter::Write(format, points))) return kExitUsage;
 
     if (!quiet) {
+        notices.Print();
         const auto cameras = std::count_if(points.begin(), points.end(), [](const auto& p) { return p.isCamera; });
         std::fprintf(stderr, "%zu point(s), %zu camera(s), from %zu of %zu file(s)%s\n", points.size(),
                      static_cast<std::size_t>(cameras), filesRead, files.size(),
