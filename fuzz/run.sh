@@ -8,7 +8,7 @@ build=${1:-build-fuzz}
 seconds=${FUZZ_SECONDS:-60}
 here=$(cd "$(dirname "$0")" && pwd)
 results=$build/fuzz-results
-mkdir -p "$results"
+rm -rf "$results"; mkdir -p "$results"
 for program in "$build"/fuzz/fuzz_*; do
   [ -x "$program" ] || continue
   name=${program##*/fuzz_}
