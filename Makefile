@@ -5,14 +5,16 @@ PACKAGES := cmake g++ make pkg-config googletest libgtest-dev libgmock-dev libbe
             libinih-dev libexpat1-dev xvfb xserver-xephyr x11-apps x11-utils xdotool \
             fonts-wine fonts-dejavu-core gpsbabel imagemagick \
             g++-mingw-w64-x86-64-win32 gcc-mingw-w64-x86-64-win32 \
-            binutils-mingw-w64-x86-64 wine64
+            binutils-mingw-w64-x86-64 wine64 clang-14 libclang-rt-14-dev
 
 JOBS    ?= $(shell nproc)
 BUILD   ?= build
 WINDOWS ?= build-windows
 ASAN    ?= build-asan
+FUZZ    ?= build-fuzz
+FUZZ_SECONDS ?= 60
 
-.PHONY: setup build build-asan check test test-asan demo windows clean
+.PHONY: setup build build-asan check test test-asan demo windows fuzz clean
 
 setup:
 	@missing=""; for p in $(PACKAGES); do \
@@ -47,8 +49,14 @@ windows: setup
 	cmake --build $(WINDOWS) -j $(JOBS)
 	./tools/package-windows.sh $(WINDOWS) $(WINDOWS)/Trapmarker-windows.zip
 
+# Every fuzz target (clang-14, libFuzzer, ASan, UBSan) for FUZZ_SECONDS each, then a table.
+fuzz: setup
+	CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTM_WERROR=OFF -DTM_FUZZ=ON
+	cmake --build $(FUZZ) -j $(JOBS) --target $$(sed -n 's/^tm_fuzz_target(\([a-z0-9_]*\).*/fuzz_\1/p' fuzz/CMakeLists.txt)
+	FUZZ_SECONDS=$(FUZZ_SECONDS) ./fuzz/run.sh $(FUZZ)
+
 demo: build
 	./tools/emulator.sh --build $(BUILD) --device $(BUILD)/device
 
 clean:
-	rm -rf $(BUILD) $(ASAN) $(WINDOWS)
+	rm -rf $(BUILD) $(ASAN) $(WINDOWS) $(FUZZ)

@@ -208,6 +208,10 @@ int FileChannel::ProbeReply(const ReplyTicket* ticket, bool* busy) {
   }
   SdkFile marker;
   if (marker.OpenForReading(markerName, kSdkCallsFolder) == 0) return 1;
+  // A marker that is there but refused (a FIFO or other non-regular file, or one we may not
+  // read) will never become readable; its bytes never matter, so the reply counts as come and
+  // ReceiveReply reads what text there is and removes both names instead of waiting for good.
+  if (marker.LastError() == ERROR_ACCESS_DENIED) return 1;
   if (busy) *busy = marker.LastError() == ERROR_SHARING_VIOLATION;
   return 0;
 }

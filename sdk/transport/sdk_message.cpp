@@ -15,6 +15,8 @@ SdkMessage::SdkMessage(char separator)
       iHeapFields(nullptr),
       iHeapFieldTableSize(0),
       iFieldCount(0),
+      iLength(0),
+      iLengthKnown(true),
       iSeparator(separator),
       iFailed(false) {
   iInlineText[0] = '\0';
@@ -32,17 +34,27 @@ void SdkMessage::Clear() {
   iHeapFieldTableSize = 0;
   iInlineText[0] = '\0';
   iFieldCount = 0;
+  iLength = 0;
+  iLengthKnown = true;
   iFailed = false;
 }
 
-char* SdkMessage::Buffer() { return iHeapText ? iHeapText : iInlineText; }
+char* SdkMessage::Buffer() {
+  // The caller may write any text into it (a reply is read this way).
+  iLengthKnown = false;
+  return Text();
+}
 
 int32_t SdkMessage::BufferSize() const { return iHeapText ? iHeapCapacity : kInlineSize; }
 
 void SdkMessage::AddField(const char* text) {
   if (!text) text = "";
   const size_t added = std::strlen(text);
-  const size_t current = std::strlen(Buffer());
+  if (!iLengthKnown) {
+    iLength = std::strlen(Text());
+    iLengthKnown = true;
+  }
+  const size_t current = iLength;
   // Text, separator and NUL must fit; grow in 1024-byte steps (the first move to the heap takes
   // 2048) until they do. Sizes stay within 32 bits, as the capacity is a 32-bit count.
   const size_t needed = current + added + 2;
@@ -67,10 +79,11 @@ void SdkMessage::AddField(const char* text) {
     iHeapText = grown;
     iHeapCapacity = static_cast<int32_t>(capacity);
   }
-  char* end = Buffer() + current;
+  char* end = Text() + current;
   std::memcpy(end, text, added);
   end[added] = iSeparator;
   end[added + 1] = '\0';
+  iLength = current + added + 1;
 }
 
 void SdkMessage::SplitFields() {
@@ -81,6 +94,11 @@ void SdkMessage::SplitFields() {
   size_t separators = 0;
   for (const char* p = text; *p; ++p) {
     if (*p == iSeparator) ++separators;
+  }
+  if (separators > static_cast<size_t>(kMaxFields)) {
+    // No peer of ours sends that many; the text keeps its separators and gives no fields.
+    iFailed = true;
+    return;
   }
   const size_t entries = separators + 1;
   char** table = iInlineFields;

@@ -26,7 +26,8 @@ class SdkMessageInterface {
   // The current text: the heap buffer when there is one, else the inline buffer. Writable: the
   // channel reads a reply into it, never more than BufferSize bytes.
   virtual char* Buffer() = 0;
-  // Cuts the current text into fields in place (separators become NULs).
+  // Cuts the current text into fields in place (separators become NULs). A text of more than
+  // kMaxFields fields is refused as malformed: it counts 0 fields.
   virtual void SplitFields() = 0;
   // The field count of the last SplitFields; 0 after Clear and while a message is being built.
   virtual int32_t NrReceiveFields() = 0;
@@ -43,6 +44,10 @@ class SdkMessage : public SdkMessageInterface, public SdkObject {
   static constexpr int32_t kFirstHeapSize = 2048; // heap buffer the inline text moves into
   static constexpr int32_t kGrowStep = 1024;     // heap growth per step, bytes
   static constexpr int32_t kInlineFields = 32;   // inline field table entries
+  // Most fields a message may hold. The longest message of the channel is a route of 2000
+  // coordinate pairs: the result code, the count and 4000 numbers, 4002 fields. The bound keeps
+  // the field table of a hostile text of separators at 32 KiB instead of 8 bytes per byte.
+  static constexpr int32_t kMaxFields = 4096;
 
   explicit SdkMessage(char separator);
   ~SdkMessage() override;
@@ -60,7 +65,8 @@ class SdkMessage : public SdkMessageInterface, public SdkObject {
   // Size in bytes of the buffer that Buffer() returns (1024 inline, else the heap capacity).
   int32_t BufferSize() const;
   // True when an allocation failed since the last Clear: a field was dropped while building, or
-  // a split could not get its table (it then counts 0 fields). A channel does not send such a text.
+  // a split could not get its table or found too many fields (it then counts 0 fields). A channel
+  // does not send such a text.
   bool HasFailed() const { return iFailed; }
   char Separator() const { return iSeparator; }
   int32_t HeapCapacity() const { return iHeapCapacity; }
@@ -68,6 +74,8 @@ class SdkMessage : public SdkMessageInterface, public SdkObject {
   uint32_t HeapFieldTableSize() const { return iHeapFieldTableSize; }
 
  private:
+  char* Text() { return iHeapText ? iHeapText : iInlineText; }
+
   char iInlineText[kInlineSize];
   char* iHeapText;
   int32_t iHeapCapacity;
@@ -75,6 +83,10 @@ class SdkMessage : public SdkMessageInterface, public SdkObject {
   char** iHeapFields;
   uint32_t iHeapFieldTableSize;
   int32_t iFieldCount;
+  // Length of the text while AddField builds it, so an append never rescans the text; unknown
+  // once the text was handed out writable (Buffer) or split.
+  size_t iLength;
+  bool iLengthKnown;
   char iSeparator;
   bool iFailed;
 };

@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -238,6 +240,42 @@ TEST_F(Channel, ReplyWithoutAnyFieldShowsOneErrorBox) {
     EXPECT_FALSE(TestDevice::Exists(device.Calls("TomTomNavigationServer.client.77.1.message")));
     EXPECT_FALSE(TestDevice::Exists(device.Calls("TomTomNavigationServer.client.77.1.finished")));
     delete channel;
+  }
+}
+
+// A reply text or marker that is a FIFO (nobody ever writes it) must end the wait, not block the
+// program in an open or a read. Each case runs in a child that an alarm kills if it hangs.
+TEST_F(Channel, FifoInPlaceOfTheReplyTextOrMarkerEndsTheCall) {
+  struct Case {
+    const char* what;
+    bool fifoText;
+    bool fifoMarker;
+  };
+  const Case cases[] = {
+      {"reply text is a FIFO", true, false},
+      {"reply marker is a FIFO", false, true},
+      {"both are FIFOs", true, true},
+  };
+  const std::string base = std::string(kServer) + ".client.77.1";
+  for (const Case& c : cases) {
+    EXPECT_EXIT(
+        {
+          alarm(5);
+          FileChannel* channel = Make();
+          ReplyTicket* ticket = Request(channel, {"Call"});
+          if (c.fifoText) mkfifo(device.Calls(base + ".message").c_str(), 0600);
+          else TestDevice::WriteFile(device.Calls(base + ".message"), std::string("0|\0", 3));
+          if (c.fifoMarker) mkfifo(device.Calls(base + ".finished").c_str(), 0600);
+          else TestDevice::WriteFile(device.Calls(base + ".finished"), std::string("finish\n\0", 8));
+          channel->ReceiveReply(ticket);
+          // A FIFO text has nothing to read: no field may come of it.
+          const bool ok = !c.fifoText || channel->iArguments->NrReceiveFields() == 0;
+          std::_Exit(ok ? 0 : 3);
+        },
+        ::testing::ExitedWithCode(0), "")
+        << c.what;
+    std::remove(device.Calls(base + ".message").c_str());
+    std::remove(device.Calls(base + ".finished").c_str());
   }
 }
 

@@ -102,6 +102,53 @@ TEST(SdkMessage, ThirtyFieldsUseTheInlineTableAndMoreAHeapTable) {
   EXPECT_EQ(Fields(message), (std::vector<std::string>{"a", "b"}));
 }
 
+TEST(SdkMessage, RefusesATextOfMoreFieldsThanTheLongestRouteReply) {
+  // A route of 2000 pairs is 4002 fields; the bound is 4096. Beyond it the text is malformed.
+  struct Case {
+    std::string text;
+    int32_t fields;
+    bool failed;
+  };
+  const std::string route = "0|2000|" + [] {
+    std::string pairs;
+    for (int i = 0; i < 2000; ++i) pairs += std::to_string(i) + "|-" + std::to_string(i) + "|";
+    return pairs;
+  }();
+  const Case cases[] = {
+      {route, 4002, false},
+      {std::string(SdkMessage::kMaxFields, '|'), SdkMessage::kMaxFields, false},
+      {std::string(SdkMessage::kMaxFields + 1, '|'), 0, true},
+      {std::string(1 << 20, '|'), 0, true},
+      {"x" + std::string(SdkMessage::kMaxFields + 1, '|') + "tail", 0, true},
+  };
+  for (const Case& c : cases) {
+    SdkMessage message('|');
+    ASSERT_EQ(message.Reserve(static_cast<int32_t>(c.text.size() + 1)), 1);
+    std::memcpy(message.Buffer(), c.text.c_str(), c.text.size() + 1);
+    message.SplitFields();
+    EXPECT_EQ(message.NrReceiveFields(), c.fields) << c.text.size() << " bytes";
+    EXPECT_EQ(message.HasFailed(), c.failed) << c.text.size() << " bytes";
+    EXPECT_LE(message.HeapFieldTableSize(), (SdkMessage::kMaxFields + 1) * sizeof(char*));
+  }
+}
+
+TEST(SdkMessage, AddFieldAppendsAfterATextWrittenIntoTheBuffer) {
+  // AddField keeps the text's length; a text placed through Buffer() or split in between must
+  // still be appended to at its real end.
+  SdkMessage message('|');
+  message.AddField("first");
+  std::memcpy(message.Buffer(), "ab|", 4);
+  message.AddField("c");
+  EXPECT_EQ(Text(message), "ab|c|");
+  message.SplitFields();
+  message.AddField("d");
+  EXPECT_EQ(Text(message), "abd|");  // the split ended the text at its first separator
+  message.Clear();
+  for (int i = 0; i < 3000; ++i) message.AddField("7");
+  EXPECT_EQ(Text(message).size(), 6000u);
+  EXPECT_EQ(Text(message).substr(0, 6), "7|7|7|");
+}
+
 TEST(SdkMessage, GrowsOnlyWhenTheTextAndItsNulNoLongerFit) {
   struct Case {
     size_t firstField;   // field lengths, each followed by a separator
