@@ -14,15 +14,16 @@ enum { SaveCommand = 40001, CloseCommand = 40003 };
 
 // ---- shell.cpp ----
 extern HWND mainWindow;
-extern WCHAR programFolder[MAX_PATH];     // the program's folder with its trailing backslash
-extern WCHAR preferencesPath[MAX_PATH];   // programFolder + "Trapmarker.ini"
+extern WCHAR programFolder[MAX_PATH];    // the program's folder with its trailing backslash
+extern WCHAR preferencesPath[MAX_PATH];  // programFolder + "Trapmarker.ini"
 
 #if defined(_WIN32) && !defined(_WIN32_WCE)
 // Desktop Windows names the wide entry wWinMain (link with -municode); CE's WinMain is wide.
 #define WinMain wWinMain
 extern "C"
 #endif
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPWSTR commandLine, int showCommand);
+    int WINAPI
+    WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPWSTR commandLine, int showCommand);
 BOOL InitInstance(HINSTANCE instance);
 ATOM RegisterMainWindowClass(HINSTANCE instance, LPCWSTR className);
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

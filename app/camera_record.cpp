@@ -5,8 +5,7 @@
 
 const char cameraCategory[] = "Roadwatchcameras";
 
-static const char kBase64Alphabet[] =
-    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+static const char kBase64Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 void EncodeBase64Text(const char* text, char* out, size_t outSize) {
   if (outSize == 0) return;
@@ -89,19 +88,17 @@ void BuildCameraDataText(const CameraData& data, char* out, size_t outSize) {
   WideToNarrow(data.deviceId, deviceId, sizeof deviceId);
   WideToNarrow(data.date, date, sizeof date);
   WideToNarrow(data.time, time, sizeof time);
-  StringCchPrintfA(out, outSize, "%d;%d;%s;N;%s %s;%d;%d;%d", data.heading, data.speed, deviceId,
-                   date, time, data.typeCode, data.speedCode, data.directionCode);
+  StringCchPrintfA(out, outSize, "%d;%d;%s;N;%s %s;%d;%d;%d", data.heading, data.speed, deviceId, date, time,
+                   data.typeCode, data.speedCode, data.directionCode);
 }
 
-void BuildCameraDescription(const char* street, const char* place, const char* dataText, char* out,
-                            size_t outSize) {
+void BuildCameraDescription(const char* street, const char* place, const char* dataText, char* out, size_t outSize) {
   char encoded[kEncodedSize];
   EncodeBase64Text(dataText, encoded, sizeof encoded);
   StringCchPrintfA(out, outSize, "%s, %s !%s%s!", street, place, "01", encoded);
 }
 
-void BuildCustomDescription(int houseNumber, const char* street, const char* place, char* out,
-                            size_t outSize) {
+void BuildCustomDescription(int houseNumber, const char* street, const char* place, char* out, size_t outSize) {
   StringCchPrintfA(out, outSize, "%d %s, %s", houseNumber, street, place);
 }
 

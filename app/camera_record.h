@@ -26,8 +26,8 @@ void CutPlaceText(const char* place, char* out, size_t outSize);
 void ReadDeviceId(WCHAR* deviceId, size_t cchDeviceId);
 
 struct CameraData {
-  int heading;     // fourth position integer
-  int speed;       // fifth position integer
+  int heading;  // fourth position integer
+  int speed;    // fifth position integer
   const WCHAR* deviceId;
   const WCHAR* date;  // "yyyyMMdd"
   const WCHAR* time;  // "HHmmss"
@@ -37,10 +37,8 @@ struct CameraData {
 };
 
 void BuildCameraDataText(const CameraData& data, char* out, size_t outSize);
-void BuildCameraDescription(const char* street, const char* place, const char* dataText, char* out,
-                            size_t outSize);
-void BuildCustomDescription(int houseNumber, const char* street, const char* place, char* out,
-                            size_t outSize);
+void BuildCameraDescription(const char* street, const char* place, const char* dataText, char* out, size_t outSize);
+void BuildCustomDescription(int houseNumber, const char* street, const char* place, char* out, size_t outSize);
 
 // Wide to narrow (and back) with the device's default code page, never past the buffer.
 void WideToNarrow(const WCHAR* wide, char* out, size_t outSize);

@@ -84,8 +84,8 @@ void SaveCapturedPoint() {
     GetTimeFormatW(LOCALE_SYSTEM_DEFAULT, 0, &now, TEXT("HHmmss"), time, 16);
     GetDateFormatW(LOCALE_SYSTEM_DEFAULT, 0, &now, TEXT("yyyyMMdd"), date, 16);
 
-    CameraData data = {capturedPosition.heading, capturedPosition.speed, deviceId, date, time,
-                       selectedTypeCode, selectedSpeedCode, selectedDirectionCode};
+    CameraData data = {capturedPosition.heading, capturedPosition.speed, deviceId, date, time, selectedTypeCode,
+                       selectedSpeedCode,        selectedDirectionCode};
     char dataText[kDataTextSize];
     BuildCameraDataText(data, dataText, sizeof dataText);
     BuildCameraDescription(location.street, placeText, dataText, description, sizeof description);

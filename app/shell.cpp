@@ -57,8 +57,8 @@ BOOL InitInstance(HINSTANCE instance) {
   memoryDC = CreateCompatibleDC(screen);
   ReleaseDC(NULL, screen);
 
-  HWND window = CreateWindowExW(0, className, title, WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
-                                CW_USEDEFAULT, CW_USEDEFAULT, NULL, NULL, instance, NULL);
+  HWND window = CreateWindowExW(0, className, title, WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                CW_USEDEFAULT, NULL, NULL, instance, NULL);
   if (!window) return FALSE;
   mainWindow = window;
   SHFullScreen(mainWindow, kFullScreenState);

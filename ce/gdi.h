@@ -352,9 +352,9 @@ UINT GetTextAlign(HDC dc);
 // widened. Regular text at 8 to 16 pixels uses Tahoma's own bitmaps. No kerning, no anti-aliasing.
 // The system font (SYSTEM_FONT, every new context's font) is Tahoma with lfHeight -11.
 HFONT CreateFontIndirectW(const LOGFONTW* font);
-HFONT CreateFontW(int height, int width, int escapement, int orientation, int weight, DWORD italic,
-                  DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision,
-                  DWORD quality, DWORD pitchAndFamily, LPCWSTR faceName);
+HFONT CreateFontW(int height, int width, int escapement, int orientation, int weight, DWORD italic, DWORD underline,
+                  DWORD strikeOut, DWORD charSet, DWORD outPrecision, DWORD clipPrecision, DWORD quality,
+                  DWORD pitchAndFamily, LPCWSTR faceName);
 BOOL GetTextMetricsW(HDC dc, LPTEXTMETRICW metrics);
 int GetTextFaceW(HDC dc, int count, LPWSTR faceName);
 // `count` of -1 is not accepted here (as in Windows); pass the length.
@@ -371,8 +371,8 @@ int DrawTextW(HDC dc, LPCWSTR text, int count, LPRECT rect, UINT format);
 // WHITENESS. Copies are clipped to both bitmaps; source and destination may overlap.
 BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX, int srcY, DWORD rop);
 // Nearest neighbour; a negative width or height mirrors.
-BOOL StretchBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth,
-                int srcHeight, DWORD rop);
+BOOL StretchBlt(HDC dest, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth, int srcHeight,
+                DWORD rop);
 // A stretched copy that leaves out the source pixels of `transparent` (compared as 565).
 // `src` is a context or a bitmap. Sizes must be positive.
 BOOL TransparentImage(HDC dest, LONG x, LONG y, LONG width, LONG height, HANDLE src, LONG srcX, LONG srcY,

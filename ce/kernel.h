@@ -165,8 +165,8 @@ typedef struct _OVERLAPPED OVERLAPPED, *LPOVERLAPPED;  // never used: pass NULL
 // dwFlagsAndAttributes: FILE_ATTRIBUTE_READONLY makes a new file read-only; other bits are accepted.
 // hTemplateFile must be NULL.
 HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
-                   LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
-                   DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
+                   LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes,
+                   HANDLE hTemplateFile);
 // Reads or writes the whole count unless end of file is met; lpOverlapped must be NULL.
 BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD lpNumberOfBytesRead,
               LPOVERLAPPED lpOverlapped);
@@ -303,11 +303,10 @@ BOOL GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode);
 typedef DWORD (*LPTHREAD_START_ROUTINE)(LPVOID lpThreadParameter);
 // Runs lpStartAddress(lpParameter) on a new thread of this process (dwCreationFlags must be 0);
 // the handle is signalled once the routine has returned.
-HANDLE CreateThread(LPSECURITY_ATTRIBUTES lpThreadAttributes, SIZE_T dwStackSize,
-                    LPTHREAD_START_ROUTINE lpStartAddress, LPVOID lpParameter, DWORD dwCreationFlags,
-                    LPDWORD lpThreadId);
+HANDLE CreateThread(LPSECURITY_ATTRIBUTES lpThreadAttributes, SIZE_T dwStackSize, LPTHREAD_START_ROUTINE lpStartAddress,
+                    LPVOID lpParameter, DWORD dwCreationFlags, LPDWORD lpThreadId);
 BOOL GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode);  // STILL_ACTIVE while running
-BOOL TerminateProcess(HANDLE hProcess, UINT uExitCode);  // SIGKILL; the exit code reads as given
+BOOL TerminateProcess(HANDLE hProcess, UINT uExitCode);      // SIGKILL; the exit code reads as given
 DWORD GetCurrentProcessId();
 DWORD GetCurrentThreadId();
 void Sleep(DWORD dwMilliseconds);
@@ -405,11 +404,11 @@ int GetTimeFormatW(LCID Locale, DWORD dwFlags, const SYSTEMTIME* lpTime, LPCWSTR
 // CP_ACP, CP_OEMCP and CP_UTF8 are all UTF-8. A length of -1 takes the text up to and including its
 // NUL. An output size of 0 asks for the size needed. Invalid input becomes U+FFFD unless the
 // *_ERR_INVALID_CHARS flag asks for ERROR_NO_UNICODE_TRANSLATION. Returns the units written.
-int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMultiByte,
-                        LPWSTR lpWideCharStr, int cchWideChar);
+int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMultiByte, LPWSTR lpWideCharStr,
+                        int cchWideChar);
 // lpDefaultChar must be NULL; *lpUsedDefaultChar, if given, is set to FALSE.
-int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr, int cchWideChar,
-                        LPSTR lpMultiByteStr, int cbMultiByte, LPCSTR lpDefaultChar, BOOL* lpUsedDefaultChar);
+int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr, int cchWideChar, LPSTR lpMultiByteStr,
+                        int cbMultiByte, LPCSTR lpDefaultChar, BOOL* lpUsedDefaultChar);
 
 // ---------------------------------------------------------------------------------------------
 // Bounded strings (strsafe). cch counts characters including the NUL; a result that does not fit
@@ -445,7 +444,7 @@ HRESULT StringCchVPrintfA(LPSTR pszDest, size_t cchDest, LPCSTR pszFormat, va_li
 // ---------------------------------------------------------------------------------------------
 // WCHAR string helpers. Case is ignored for ASCII, Latin-1, Latin Extended-A, Greek and Cyrillic.
 
-int lstrlenW(LPCWSTR lpString);  // NULL: 0
+int lstrlenW(LPCWSTR lpString);                       // NULL: 0
 int lstrcmpW(LPCWSTR lpString1, LPCWSTR lpString2);   // <0, 0, >0 by UTF-16 code units; NULL first
 int lstrcmpiW(LPCWSTR lpString1, LPCWSTR lpString2);  // same, case ignored
 // Copies at most iMaxLength - 1 characters and always ends with a NUL (iMaxLength > 0).

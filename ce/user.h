@@ -196,8 +196,8 @@ typedef struct tagPAINTSTRUCT {
 // ---- classes and windows ----
 ATOM RegisterClassW(const WNDCLASSW* wc);
 BOOL UnregisterClassW(LPCWSTR className, HINSTANCE instance);
-HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y,
-                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
+HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y, int width,
+                     int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
 #define CreateWindowW(cls, name, style, x, y, w, h, parent, menu, inst, param) \
   CreateWindowExW(0, cls, name, style, x, y, w, h, parent, menu, inst, param)
 BOOL DestroyWindow(HWND hwnd);

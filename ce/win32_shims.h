@@ -30,8 +30,8 @@ inline HBITMAP SHLoadDIBitmap(LPCWSTR path) {
 }
 
 // CE's TransparentImage takes a bitmap or a device context as its source.
-inline BOOL TransparentImage(HDC dest, LONG x, LONG y, LONG width, LONG height, HANDLE src, LONG srcX,
-                             LONG srcY, LONG srcWidth, LONG srcHeight, COLORREF transparent) {
+inline BOOL TransparentImage(HDC dest, LONG x, LONG y, LONG width, LONG height, HANDLE src, LONG srcX, LONG srcY,
+                             LONG srcWidth, LONG srcHeight, COLORREF transparent) {
   if (GetObjectType(src) != OBJ_BITMAP)
     return TransparentBlt(dest, x, y, width, height, (HDC)src, srcX, srcY, srcWidth, srcHeight, transparent);
   HDC source = CreateCompatibleDC(dest);
@@ -63,9 +63,9 @@ inline BOOL KernelIoControl(DWORD, LPVOID, DWORD, LPVOID, DWORD, LPDWORD) {
 // starts with the larger, bold "System" font. Memory contexts get the CE one, so text drawn
 // without choosing a font looks as it does on the device.
 inline HDC CeCreateCompatibleDC(HDC dc) {
-  static HFONT systemFont = CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                        VARIABLE_PITCH | FF_SWISS, L"Tahoma");
+  static HFONT systemFont =
+      CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                  CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, VARIABLE_PITCH | FF_SWISS, L"Tahoma");
   HDC memory = CreateCompatibleDC(dc);
   if (memory && systemFont) SelectObject(memory, systemFont);
   return memory;

@@ -41,8 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view text(reinterpret_cast<const char*>(data), size);
   exporter::DecodeDescription(text);
   std::string decoded, error;
-  if (exporter::DecodeCameraBase64(text, decoded, error))
-    FUZZ_CHECK(exporter::EncodeCameraBase64(decoded) == text);
+  if (exporter::DecodeCameraBase64(text, decoded, error)) FUZZ_CHECK(exporter::EncodeCameraBase64(decoded) == text);
   exporter::CameraData camera;
   if (exporter::ParseCameraDataText(text, camera, error)) {
     exporter::CameraData again;

@@ -52,8 +52,8 @@ nav::Navigator* MakeNavigator() {
   config.mode = nav::GpsMode::kFixed;
   config.latitude = 52.1;
   config.longitude = 5.1;
-  auto* navigator = new nav::Navigator(config, "\\Program Files\\Navigator\\", [] { return 100.0; },
-                                       "00A1B2C3");
+  auto* navigator = new nav::Navigator(
+      config, "\\Program Files\\Navigator\\", [] { return 100.0; }, "00A1B2C3");
   std::vector<std::string> warnings;
   navigator->Start(warnings);
   return navigator;

@@ -22,19 +22,27 @@ void OnValue(ParseState& s, std::string_view section, std::string_view name, std
   bool ok = true;
   auto number = [&](double& out, double lo, double hi) {
     double d;
-    if (ParseDouble(v, d) && d >= lo && d <= hi) out = d;
-    else ok = false;
+    if (ParseDouble(v, d) && d >= lo && d <= hi)
+      out = d;
+    else
+      ok = false;
   };
   auto integer = [&](int& out, int lo, int hi) {
     int32_t i;
-    if (ParseInt32(v, i) && i >= lo && i <= hi) out = i;
-    else ok = false;
+    if (ParseInt32(v, i) && i >= lo && i <= hi)
+      out = i;
+    else
+      ok = false;
   };
   if (sec == "gps" && key == "mode") {
-    if (v == "track") c.mode = GpsMode::kTrack;
-    else if (v == "fixed") c.mode = GpsMode::kFixed;
-    else if (v == "nofix") c.mode = GpsMode::kNoFix;
-    else ok = false;
+    if (v == "track")
+      c.mode = GpsMode::kTrack;
+    else if (v == "fixed")
+      c.mode = GpsMode::kFixed;
+    else if (v == "nofix")
+      c.mode = GpsMode::kNoFix;
+    else
+      ok = false;
   } else if (sec == "gps" && key == "track") {
     c.track = std::string(v);
   } else if (sec == "gps" && key == "default_speed") {
@@ -50,11 +58,15 @@ void OnValue(ParseState& s, std::string_view section, std::string_view name, std
   } else if (sec == "gps" && key == "speed") {
     integer(c.speed, 0, 1000);
   } else if (sec == "map" && key == "folder") {
-    if (v.empty() || v.front() != '\\') ok = false;
-    else c.mapFolder = std::string(v) + (v.back() == '\\' ? "" : "\\");
+    if (v.empty() || v.front() != '\\')
+      ok = false;
+    else
+      c.mapFolder = std::string(v) + (v.back() == '\\' ? "" : "\\");
   } else if (sec == "device" && key == "id") {
-    if (v.size() > 31) ok = false;
-    else c.deviceId = std::string(v);
+    if (v.size() > 31)
+      ok = false;
+    else
+      c.deviceId = std::string(v);
   } else if (sec == "files" && key == "favorites") {
     c.favorites = std::string(v);
   } else {
@@ -72,7 +84,8 @@ void ParseConfig(std::string_view text, NavigatorConfig& config, std::vector<std
     s.where = "navigator.ini line " + std::to_string(line) + ": ";
     OnValue(s, section, key, value);
   });
-  if (bad > 0) warnings.push_back("navigator.ini: line " + std::to_string(bad) + " is not a key, a section or a comment");
+  if (bad > 0)
+    warnings.push_back("navigator.ini: line " + std::to_string(bad) + " is not a key, a section or a comment");
 }
 
 bool LoadConfig(const std::string& path, NavigatorConfig& config, std::vector<std::string>& warnings) {

@@ -26,14 +26,29 @@ std::string Narrow(const WCHAR* wide) {
 std::string ErrorText(DWORD error) {
   const char* what = "error";
   switch (error) {
-    case ERROR_FILE_NOT_FOUND: what = "no such file"; break;
-    case ERROR_PATH_NOT_FOUND: what = "no such folder"; break;
-    case ERROR_ACCESS_DENIED: what = "access denied"; break;
-    case ERROR_SHARING_VIOLATION: what = "in use by another program"; break;
-    case ERROR_DISK_FULL: what = "disk full"; break;
-    case ERROR_ALREADY_EXISTS: what = "already exists"; break;
-    case ERROR_INVALID_NAME: what = "invalid name"; break;
-    default: break;
+    case ERROR_FILE_NOT_FOUND:
+      what = "no such file";
+      break;
+    case ERROR_PATH_NOT_FOUND:
+      what = "no such folder";
+      break;
+    case ERROR_ACCESS_DENIED:
+      what = "access denied";
+      break;
+    case ERROR_SHARING_VIOLATION:
+      what = "in use by another program";
+      break;
+    case ERROR_DISK_FULL:
+      what = "disk full";
+      break;
+    case ERROR_ALREADY_EXISTS:
+      what = "already exists";
+      break;
+    case ERROR_INVALID_NAME:
+      what = "invalid name";
+      break;
+    default:
+      break;
   }
   char text[64];
   snprintf(text, sizeof text, "%s (Win32 error %lu)", what, static_cast<unsigned long>(error));

@@ -41,7 +41,7 @@ bool Favorites::Load(const std::string& path, std::vector<std::string>& warnings
     Favorite fav;
     if (f.size() != 5 || !ParseInt32(f[0], index) || index < 0 || index >= kMaxFavorites ||
         !ParseInt32(f[1], fav.pos.x) || !ParseInt32(f[2], fav.pos.y)) {
-warnings.push_back(path + ": line " + std::to_string(lineNo) + " is not a favourite");
+      warnings.push_back(path + ": line " + std::to_string(lineNo) + " is not a favourite");
       continue;
     }
     fav.name = std::string(f[3]);
@@ -66,8 +66,10 @@ bool Favorites::Set(int index, const Favorite& f, std::string& error) {
   if (old != items_.end()) previous = old->second;
   items_[index] = f;
   if (Save(error)) return true;
-  if (previous) items_[index] = *previous;
-  else items_.erase(index);
+  if (previous)
+    items_[index] = *previous;
+  else
+    items_.erase(index);
   return false;
 }
 
@@ -85,8 +87,8 @@ bool Favorites::Clear(int index, std::string& error, bool& existed) {
 bool Favorites::Save(std::string& error) const {
   std::string text;
   for (const auto& [index, f] : items_)
-    text += std::to_string(index) + "|" + std::to_string(f.pos.x) + "|" + std::to_string(f.pos.y) + "|" + f.name +
-            "|" + f.address + "\n";
+    text += std::to_string(index) + "|" + std::to_string(f.pos.x) + "|" + std::to_string(f.pos.y) + "|" + f.name + "|" +
+            f.address + "\n";
   return ReplaceDeviceFile(path_, text, error);
 }
 

@@ -58,8 +58,8 @@ class GpxState : public XmlEvents {
 
  private:
   std::vector<TrackPoint>* current_ = nullptr;  // the point list whose last entry is open
-  int depth_ = 0;       // of the element being read
-  int pointDepth_ = 0;  // of the open point; its time is the element one deeper
+  int depth_ = 0;                               // of the element being read
+  int pointDepth_ = 0;                          // of the open point; its time is the element one deeper
   bool inTime_ = false;
   std::string timeText_;
 };
@@ -93,9 +93,8 @@ bool ParseIsoTime(std::string_view t, double& seconds) {
   bool ok = true;
   int year = DigitsAt(t, 0, 4, ok), month = DigitsAt(t, 5, 2, ok), day = DigitsAt(t, 8, 2, ok);
   int hour = DigitsAt(t, 11, 2, ok), minute = DigitsAt(t, 14, 2, ok), second = DigitsAt(t, 17, 2, ok);
-  if (!ok || t[4] != '-' || t[7] != '-' || (t[10] != 'T' && t[10] != ' ') || t[13] != ':' ||
-      t[16] != ':' || month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 ||
-      second > 60)
+  if (!ok || t[4] != '-' || t[7] != '-' || (t[10] != 'T' && t[10] != ' ') || t[13] != ':' || t[16] != ':' ||
+      month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60)
     return false;
   double frac = 0;
   size_t pos = 19;
@@ -114,8 +113,8 @@ bool ParseIsoTime(std::string_view t, double& seconds) {
       return false;
     }
   }
-  seconds = static_cast<double>(DaysFromCivil(year, month, day)) * 86400.0 + hour * 3600 + minute * 60 +
-            second + frac - offset;
+  seconds = static_cast<double>(DaysFromCivil(year, month, day)) * 86400.0 + hour * 3600 + minute * 60 + second + frac -
+            offset;
   return true;
 }
 
@@ -147,8 +146,7 @@ TrackReplay::TrackReplay(std::vector<TrackPoint> points, double defaultSpeedKmh)
     if (i > 0) {
       const TrackPoint& a = points_[i - 1];
       const TrackPoint& b = points_[i];
-      double dt = (a.time >= 0 && b.time > a.time) ? b.time - a.time
-                                                   : DistanceMetres(a.pos, b.pos) / metresPerSecond;
+      double dt = (a.time >= 0 && b.time > a.time) ? b.time - a.time : DistanceMetres(a.pos, b.pos) / metresPerSecond;
       t += dt;
     }
     starts_.push_back(t);

@@ -26,8 +26,8 @@ bool ParseIsoTime(std::string_view text, double& seconds);
 struct GpsFix {
   bool valid = false;
   MapPoint pos;
-  int heading = 0;  // degrees, 0 north, clockwise
-  int speed = 0;    // km/h
+  int heading = 0;     // degrees, 0 north, clockwise
+  int speed = 0;       // km/h
   size_t segment = 0;  // index of the track point the fix has passed last
 };
 

@@ -46,9 +46,7 @@ struct App : nav::NavigatorHost {
 
 App app;
 
-double Seconds() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
+double Seconds() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
 
 void Paint(HWND hwnd) {
   PAINTSTRUCT ps;
@@ -186,8 +184,8 @@ int main() {
     return 1;
   }
   int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-  app.window = CreateWindowExW(0, kClassName, kTitle, WS_POPUP | WS_VISIBLE, 0, 0, width, height, nullptr,
-                               nullptr, nullptr, nullptr);
+  app.window = CreateWindowExW(0, kClassName, kTitle, WS_POPUP | WS_VISIBLE, 0, 0, width, height, nullptr, nullptr,
+                               nullptr, nullptr);
   if (!app.window) {
     fprintf(stderr, "navigator: cannot create the main window\n");
     return 1;

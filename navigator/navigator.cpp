@@ -11,8 +11,8 @@ namespace {
 
 constexpr const char* kVersionText = "1.0.0";
 constexpr int32_t kVersionBuild = 100;
-constexpr double kLocateMetres = 1000;       // how far from a street a position still gets its name
-constexpr size_t kMaxRoutePairs = 2000;      // a route reply never claims more pairs than this
+constexpr double kLocateMetres = 1000;   // how far from a street a position still gets its name
+constexpr size_t kMaxRoutePairs = 2000;  // a route reply never claims more pairs than this
 constexpr int32_t kMaxFlashMs = 10 * 60 * 1000;
 
 }  // namespace
@@ -64,7 +64,6 @@ class Navigator::Reply {
   const SdkWireCall& call_;
   std::vector<SdkFieldType> types;
 };
-
 
 std::vector<std::string> Navigator::EmptyReply(int i, int32_t code) {
   const SdkWireCall& call = kSdkWireCalls[i];
@@ -245,11 +244,15 @@ void Navigator::ShowAt(MapPoint centre, double spanMetres) {
 int32_t Navigator::StoreError(const char* call, StoreResult r, const std::string& error) {
   Warn(std::string(call) + ": " + StoreResultText(r) + ": " + error);
   switch (r) {
-    case StoreResult::kOk: return kResultOk;
-    case StoreResult::kNotFound: return kResultNotFound;
-    case StoreResult::kBadName: return kResultBadRequest;
+    case StoreResult::kOk:
+      return kResultOk;
+    case StoreResult::kNotFound:
+      return kResultNotFound;
+    case StoreResult::kBadName:
+      return kResultBadRequest;
     case StoreResult::kMalformed:
-    case StoreResult::kIoError: return kResultFailed;
+    case StoreResult::kIoError:
+      return kResultFailed;
   }
   return kResultFailed;
 }
@@ -466,7 +469,8 @@ int32_t Navigator::ClearFavorite(const Args&, const Ints& n, Reply&) {
 
 // Favourite arguments: index, name, address, x, y.
 int32_t Navigator::SetFavorite(const Args& a, const Ints& n, Reply&) {
-  if (n[0] < 0 || n[0] >= kMaxFavorites || a[1].size() >= sdk_wire::kFavoriteNameWidth || a[2].size() >= sdk_wire::kFavoriteAddressWidth) {
+  if (n[0] < 0 || n[0] >= kMaxFavorites || a[1].size() >= sdk_wire::kFavoriteNameWidth ||
+      a[2].size() >= sdk_wire::kFavoriteAddressWidth) {
     Warn("SetFavoriteV01: index out of range or text too long");
     return kResultBadRequest;
   }
@@ -488,8 +492,10 @@ int32_t Navigator::GetFavorite(const Args&, const Ints& n, Reply& r) {
 }
 
 int32_t Navigator::MakePoiVisible(const Args&, const Ints& n, Reply&) {
-  if (n[1]) visiblePoiTypes_.insert(n[0]);
-  else visiblePoiTypes_.erase(n[0]);
+  if (n[1])
+    visiblePoiTypes_.insert(n[0]);
+  else
+    visiblePoiTypes_.erase(n[0]);
   return kResultOk;
 }
 

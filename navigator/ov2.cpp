@@ -24,8 +24,8 @@ bool EndsWithNoCase(std::string_view s, std::string_view suffix) {
 }  // namespace
 
 size_t Ov2Contents::PointCount() const {
-  return static_cast<size_t>(std::count_if(records.begin(), records.end(),
-                                           [](const Ov2Record& r) { return r.isPoint; }));
+  return static_cast<size_t>(
+      std::count_if(records.begin(), records.end(), [](const Ov2Record& r) { return r.isPoint; }));
 }
 
 Ov2Contents ParseOv2(std::string_view bytes) {
@@ -52,11 +52,16 @@ std::string EncodeOv2Point(MapPoint pos, std::string_view text) { return ov2::En
 
 const char* StoreResultText(StoreResult r) {
   switch (r) {
-    case StoreResult::kOk: return "ok";
-    case StoreResult::kNotFound: return "not found";
-    case StoreResult::kBadName: return "bad category name";
-    case StoreResult::kMalformed: return "malformed category file";
-    case StoreResult::kIoError: return "file error";
+    case StoreResult::kOk:
+      return "ok";
+    case StoreResult::kNotFound:
+      return "not found";
+    case StoreResult::kBadName:
+      return "bad category name";
+    case StoreResult::kMalformed:
+      return "malformed category file";
+    case StoreResult::kIoError:
+      return "file error";
   }
   return "?";
 }
@@ -182,16 +187,14 @@ bool CategoryStore::Sync(Category& c, std::string& error) {
   if (!contents.error.empty())
     fprintf(stderr, "navigator: %s: %s\n", c.path.c_str(), contents.error.c_str());
   else if (contents.tornTail)
-    fprintf(stderr, "navigator: %s: incomplete last record ignored (%llu of %llu bytes whole)\n",
-            c.path.c_str(), static_cast<unsigned long long>(contents.wholeBytes),
-            static_cast<unsigned long long>(contents.fileBytes));
+    fprintf(stderr, "navigator: %s: incomplete last record ignored (%llu of %llu bytes whole)\n", c.path.c_str(),
+            static_cast<unsigned long long>(contents.wholeBytes), static_cast<unsigned long long>(contents.fileBytes));
   c.contents = std::move(contents);
   c.stamp = now;
   return true;
 }
 
-StoreResult CategoryStore::Add(std::string_view name, MapPoint pos, std::string_view text,
-                               std::string& error) {
+StoreResult CategoryStore::Add(std::string_view name, MapPoint pos, std::string_view text, std::string& error) {
   if (!IsValidCategoryName(name)) {
     error = "bad category name";
     return StoreResult::kBadName;
@@ -209,8 +212,8 @@ StoreResult CategoryStore::Add(std::string_view name, MapPoint pos, std::string_
     return StoreResult::kMalformed;
   }
   // Others may read while we append; nobody else may write.
-  HANDLE file = CreateFileW(Wide(c->path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileW(Wide(c->path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     error = "cannot open " + c->path + ": " + ErrorText(GetLastError());
     return StoreResult::kIoError;
@@ -303,8 +306,8 @@ long Closest(const Ov2Contents& contents, MapPoint around) {
 
 }  // namespace
 
-StoreResult CategoryStore::FindClosestForEdit(std::string_view name, MapPoint around, Category** category,
-                                              long* index, std::string& error) {
+StoreResult CategoryStore::FindClosestForEdit(std::string_view name, MapPoint around, Category** category, long* index,
+                                              std::string& error) {
   Category* c = Lookup(name);
   if (!c) {
     error = "no category " + std::string(name);
@@ -353,8 +356,7 @@ StoreResult CategoryStore::DeleteAll(std::string_view name, std::string& error) 
   return Rewrite(*c, std::move(records), error);
 }
 
-StoreResult CategoryStore::MoveClosest(std::string_view name, MapPoint around, MapPoint to,
-                                       std::string& error) {
+StoreResult CategoryStore::MoveClosest(std::string_view name, MapPoint around, MapPoint to, std::string& error) {
   Category* c = nullptr;
   long i = -1;
   StoreResult found = FindClosestForEdit(name, around, &c, &i, error);

@@ -25,7 +25,7 @@ constexpr size_t kMaxPoiText = ov2::kMaxText;
 
 struct Ov2Record {
   uint8_t type = 0;
-  std::string raw;      // the record's bytes as stored
+  std::string raw;       // the record's bytes as stored
   bool isPoint = false;  // type 2 or 3 with a NUL-terminated text: has a position and a text
   MapPoint pos;
   std::string text;
@@ -35,8 +35,8 @@ struct Ov2Contents {
   std::vector<Ov2Record> records;
   uint64_t wholeBytes = 0;  // bytes of whole records from the start of the file
   uint64_t fileBytes = 0;
-  bool tornTail = false;    // the last record is incomplete (a write cut short)
-  std::string error;        // a malformed record before the end: nothing after it can be read
+  bool tornTail = false;  // the last record is incomplete (a write cut short)
+  std::string error;      // a malformed record before the end: nothing after it can be read
   size_t PointCount() const;
 };
 
@@ -56,8 +56,7 @@ bool ReadOv2File(const std::string& path, Ov2Contents& contents, std::string& er
 
 // Replaces a file in one step with the given records (temporary file, flushed, renamed over it
 // with write-through).
-StoreResult RewriteOv2File(const std::string& path, const std::vector<Ov2Record>& records,
-                           std::string& error);
+StoreResult RewriteOv2File(const std::string& path, const std::vector<Ov2Record>& records, std::string& error);
 
 // True for a category name that can be a file name in the map folder.
 bool IsValidCategoryName(std::string_view name);
@@ -67,7 +66,7 @@ struct Category {
   std::string path;      // device path of the .ov2 file
   std::string iconPath;  // device path of the .bmp beside it, empty when there is none
   bool visible = false;
-  FileStamp stamp;       // of the file when `contents` was read or last written by us
+  FileStamp stamp;  // of the file when `contents` was read or last written by us
   Ov2Contents contents;
 };
 

@@ -16,9 +16,9 @@ struct Palette {
 constexpr Palette kDay = {RGB(236, 232, 220), RGB(255, 255, 255), RGB(170, 165, 155), RGB(250, 210, 90),
                           RGB(60, 60, 60),    RGB(40, 70, 120),   RGB(255, 255, 255), RGB(20, 110, 230),
                           RGB(255, 250, 200), RGB(30, 30, 30)};
-constexpr Palette kNight = {RGB(20, 28, 45),  RGB(90, 100, 120), RGB(50, 58, 75),   RGB(150, 120, 50),
-                            RGB(200, 200, 210), RGB(10, 15, 30), RGB(210, 210, 220), RGB(80, 170, 255),
-                            RGB(60, 60, 80),   RGB(240, 240, 240)};
+constexpr Palette kNight = {RGB(20, 28, 45),    RGB(90, 100, 120), RGB(50, 58, 75),    RGB(150, 120, 50),
+                            RGB(200, 200, 210), RGB(10, 15, 30),   RGB(210, 210, 220), RGB(80, 170, 255),
+                            RGB(60, 60, 80),    RGB(240, 240, 240)};
 
 // Draws a polyline with a pen made for it.
 void Line(HDC dc, const std::vector<POINT>& pts, int width, COLORREF colour) {

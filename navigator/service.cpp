@@ -59,8 +59,8 @@ bool Service::MarkerBusy(const InboxRequest& request) {
 void Service::ServeOne(const InboxRequest& request) {
   std::vector<std::string> reply;
   if (inbox_.Read(request, &message_) != 0) {
-    fprintf(stderr, "navigator: request %s.%u.%u has a marker but no readable text\n", request.client,
-            request.linkId, request.sequence);
+    fprintf(stderr, "navigator: request %s.%u.%u has a marker but no readable text\n", request.client, request.linkId,
+            request.sequence);
     reply.push_back(std::to_string(kResultBadRequest));
   } else {
     std::vector<std::string_view> fields;

@@ -86,9 +86,7 @@ bool StreetMap::Parse(std::string_view text, std::vector<std::string>& warnings,
     std::string_view line = Trim(raw);
     if (line.empty() || line.front() == '#') continue;
     std::vector<std::string_view> f = Split(line, '|');
-    auto warn = [&](const std::string& why) {
-      warnings.push_back("line " + std::to_string(lineNo) + ": " + why);
-    };
+    auto warn = [&](const std::string& why) { warnings.push_back("line " + std::to_string(lineNo) + ": " + why); };
     if (f[0] == "map" && f.size() == 2 && !f[1].empty()) {
       name_ = std::string(f[1]);
     } else if (f[0] == "place" && f.size() == 5) {

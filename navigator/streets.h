@@ -66,8 +66,7 @@ class StreetMap {
   // Finds an address: a place (empty: any; "Demotown" also matches "Demotown (North)"), a street
   // (empty: the place's centre) and a house number text (empty: the street's middle; outside the
   // street's range: its nearest end). Names are compared ignoring ASCII case.
-  bool Geocode(std::string_view place, std::string_view street, std::string_view houseNumber,
-               GeocodeHit& hit) const;
+  bool Geocode(std::string_view place, std::string_view street, std::string_view houseNumber, GeocodeHit& hit) const;
 
   // The place that holds `p`: the nearest whose radius covers it, else the nearest of all.
   const Place* PlaceAt(MapPoint p) const;

@@ -28,8 +28,10 @@ bool IsCutAppend(std::string_view tail, uint32_t length) {
 std::string Describe(unsigned type, uint64_t offset, const char* format, uint64_t a, uint64_t b) {
   static const char* const kNames[] = {"deleted record", "skipper record", "point record", "extended point record"};
   char what[64], rest[128];
-  if (type < 4) snprintf(what, sizeof what, "%s (type %u)", kNames[type], type);
-  else snprintf(what, sizeof what, "unknown record type %u (0x%02X)", type, type);
+  if (type < 4)
+    snprintf(what, sizeof what, "%s (type %u)", kNames[type], type);
+  else
+    snprintf(what, sizeof what, "unknown record type %u (0x%02X)", type, type);
   snprintf(rest, sizeof rest, format, static_cast<unsigned long long>(a), static_cast<unsigned long long>(b));
   return std::string(what) + " at offset " + std::to_string(offset) + " " + rest;
 }

@@ -26,19 +26,19 @@
 
 namespace ov2 {
 
-inline constexpr uint32_t kHeaderBytes = 5;    // type and length
+inline constexpr uint32_t kHeaderBytes = 5;  // type and length
 inline constexpr uint32_t kSkipperBytes = 21;
-inline constexpr uint32_t kPointHeader = 13;   // type, length, x, y
-inline constexpr size_t kMaxText = 16384;      // the longest text a point is written with
+inline constexpr uint32_t kPointHeader = 13;  // type, length, x, y
+inline constexpr size_t kMaxText = 16384;     // the longest text a point is written with
 
 struct Record {
   uint8_t type = 0;
-  uint64_t offset = 0;       // where the record starts in the file
-  std::string_view raw;      // the record's bytes, as stored
-  bool isPoint = false;      // type 2 or 3 with a NUL-terminated text
-  int32_t x = 0, y = 0;      // of types 2 and 3
-  std::string_view text;     // of a point: up to its first NUL
-  size_t bytesAfterText = 0; // of a type-2 point: bytes between its text's NUL and its end
+  uint64_t offset = 0;            // where the record starts in the file
+  std::string_view raw;           // the record's bytes, as stored
+  bool isPoint = false;           // type 2 or 3 with a NUL-terminated text
+  int32_t x = 0, y = 0;           // of types 2 and 3
+  std::string_view text;          // of a point: up to its first NUL
+  size_t bytesAfterText = 0;      // of a type-2 point: bytes between its text's NUL and its end
   bool textUnterminated = false;  // a type 2 or 3 record whose text has no NUL
 };
 
@@ -49,7 +49,7 @@ struct Reading {
   uint64_t wholeBytes = 0;      // bytes of whole records from the start of the file
   uint64_t fileBytes = 0;
   Ending ending = Ending::kWhole;
-  std::string endText;          // for a torn tail or damage: what was found at wholeBytes
+  std::string endText;  // for a torn tail or damage: what was found at wholeBytes
 };
 
 // Reads the records of a file image; the records point into `bytes`.

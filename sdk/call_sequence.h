@@ -43,16 +43,15 @@ inline SdkArgument SdkText(const char* text) { return {text != nullptr ? text : 
 INT BeginNavigatorCall(NavigatorLink* link, INT* status, const SdkCallShape& call);
 
 // Steps 2 and 3. Null when nothing was sent (or the link has no channel).
-ReplyTicket* SendNavigatorRequest(NavigatorLink* link, const char* callName,
-                                  const SdkArgument* arguments, size_t count);
+ReplyTicket* SendNavigatorRequest(NavigatorLink* link, const char* callName, const SdkArgument* arguments,
+                                  size_t count);
 
 // Steps 4 to 7 for a call of fixed shape. `record` may be null: nothing is filled then.
-INT ReadNavigatorReply(NavigatorLink* link, INT* status, ReplyTicket* ticket,
-                       const SdkCallShape& call, void* record);
+INT ReadNavigatorReply(NavigatorLink* link, INT* status, ReplyTicket* ticket, const SdkCallShape& call, void* record);
 
 // All seven steps.
-INT CallNavigator(NavigatorLink* link, INT* status, const SdkCallShape& call,
-                  const SdkArgument* arguments, size_t count, void* record);
+INT CallNavigator(NavigatorLink* link, INT* status, const SdkCallShape& call, const SdkArgument* arguments,
+                  size_t count, void* record);
 
 // The 34 calls, indexed by SdkCallIndex.
 extern const SdkCallShape kSdkCalls[kSdkCallCount];

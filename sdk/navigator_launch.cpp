@@ -45,9 +45,7 @@ bool IsNavigatorName(LPCWSTR name) {
   return false;
 }
 
-bool IsDotEntry(LPCWSTR name) {
-  return name[0] == u'.' && (name[1] == 0 || (name[1] == u'.' && name[2] == 0));
-}
+bool IsDotEntry(LPCWSTR name) { return name[0] == u'.' && (name[1] == 0 || (name[1] == u'.' && name[2] == 0)); }
 
 // Remembers a candidate and ends the search once it exists.
 int VisitNavigatorCandidate(LPCWSTR folder, LPCWSTR name, void* argument) {
@@ -84,8 +82,7 @@ bool JoinPath(WCHAR* dest, size_t capacity, LPCWSTR folder, LPCWSTR name) {
   return true;
 }
 
-INT SearchFiles(LPCWSTR folder, LPCWSTR pattern, bool recurse, SearchVisitor visitor, void* argument,
-                bool* stop) {
+INT SearchFiles(LPCWSTR folder, LPCWSTR pattern, bool recurse, SearchVisitor visitor, void* argument, bool* stop) {
   bool localStop = false;
   if (stop == nullptr) stop = &localStop;
   INT count = 0;
@@ -141,8 +138,8 @@ bool StartNavigator() {
   desktopStartup.cb = sizeof desktopStartup;
   startup = &desktopStartup;
 #endif
-  if (!CreateProcessW(path, nullptr, nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr,
-                      nullptr, startup, &process)) {
+  if (!CreateProcessW(path, nullptr, nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr, nullptr, startup,
+                      &process)) {
     return false;
   }
   CloseHandle(process.hProcess);

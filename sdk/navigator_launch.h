@@ -38,8 +38,7 @@ typedef int (*SearchVisitor)(LPCWSTR folder, LPCWSTR name, void* argument);
 // every subfolder the same way. `stop` may be null; a search that sets it ends everywhere.
 // Returns the number of files shown to the visitor. Entries whose full path would exceed
 // MAX_PATH characters are skipped, and "." and ".." are never descended into.
-INT SearchFiles(LPCWSTR folder, LPCWSTR pattern, bool recurse, SearchVisitor visitor, void* argument,
-                bool* stop);
+INT SearchFiles(LPCWSTR folder, LPCWSTR pattern, bool recurse, SearchVisitor visitor, void* argument, bool* stop);
 
 // How SearchFiles lists a folder: the platform's FindFirstFileW family, unless replaced (tests
 // use this to list "." and ".." the way desktop Windows does).

@@ -87,8 +87,8 @@ INT BeginNavigatorCall(NavigatorLink* link, INT* status, const SdkCallShape& cal
   return *status;
 }
 
-ReplyTicket* SendNavigatorRequest(NavigatorLink* link, const char* callName,
-                                  const SdkArgument* arguments, size_t count) {
+ReplyTicket* SendNavigatorRequest(NavigatorLink* link, const char* callName, const SdkArgument* arguments,
+                                  size_t count) {
   if (link == nullptr || link->channel == nullptr) return nullptr;
   MessageChannel* channel = link->channel;
   channel->BeginRequest();
@@ -104,8 +104,7 @@ ReplyTicket* SendNavigatorRequest(NavigatorLink* link, const char* callName,
   return channel->Send();
 }
 
-INT ReadNavigatorReply(NavigatorLink* link, INT* status, ReplyTicket* ticket,
-                       const SdkCallShape& call, void* record) {
+INT ReadNavigatorReply(NavigatorLink* link, INT* status, ReplyTicket* ticket, const SdkCallShape& call, void* record) {
   link->channel->ReceiveReply(ticket);
   SdkMessage* reply = link->channel->iArguments;
   int32_t n = reply != nullptr ? reply->NrReceiveFields() : 0;
@@ -118,8 +117,8 @@ INT ReadNavigatorReply(NavigatorLink* link, INT* status, ReplyTicket* ticket,
   return 0;
 }
 
-INT CallNavigator(NavigatorLink* link, INT* status, const SdkCallShape& call,
-                  const SdkArgument* arguments, size_t count, void* record) {
+INT CallNavigator(NavigatorLink* link, INT* status, const SdkCallShape& call, const SdkArgument* arguments,
+                  size_t count, void* record) {
   INT ignored;
   if (status == nullptr) status = &ignored;
   if (BeginNavigatorCall(link, status, call) != 0) {

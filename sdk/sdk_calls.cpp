@@ -12,16 +12,10 @@
 
 namespace {
 
-#define SDK_MEMBER(Record, member)                         \
-  {                                                         \
-    static_cast<uint16_t>(offsetof(Record, member)),        \
-        static_cast<uint16_t>(sizeof(Record::member))       \
-  }
-#define SDK_ROUTE_VALUE(i)                                                             \
-  {                                                                                    \
-    static_cast<uint16_t>(offsetof(RouteInfoResult, value) + (i) * sizeof(INT)),      \
-        static_cast<uint16_t>(sizeof(INT))                                             \
-  }
+#define SDK_MEMBER(Record, member) \
+  { static_cast<uint16_t>(offsetof(Record, member)), static_cast<uint16_t>(sizeof(Record::member)) }
+#define SDK_ROUTE_VALUE(i) \
+  { static_cast<uint16_t>(offsetof(RouteInfoResult, value) + (i) * sizeof(INT)), static_cast<uint16_t>(sizeof(INT)) }
 
 constexpr SdkRecordMember kApplicationVersion[] = {
     SDK_MEMBER(ApplicationVersionResult, version),
@@ -49,20 +43,18 @@ constexpr SdkRecordMember kLocationInfoEx[] = {
     SDK_MEMBER(LocationInfoExResult, place),
 };
 constexpr SdkRecordMember kRouteInfo[] = {
-    SDK_ROUTE_VALUE(0), SDK_ROUTE_VALUE(1), SDK_ROUTE_VALUE(2),  SDK_ROUTE_VALUE(3),
-    SDK_ROUTE_VALUE(4), SDK_ROUTE_VALUE(5), SDK_ROUTE_VALUE(6),  SDK_ROUTE_VALUE(7),
-    SDK_ROUTE_VALUE(8), SDK_ROUTE_VALUE(9), SDK_ROUTE_VALUE(10), SDK_ROUTE_VALUE(11),
-    SDK_ROUTE_VALUE(12),
+    SDK_ROUTE_VALUE(0),  SDK_ROUTE_VALUE(1),  SDK_ROUTE_VALUE(2),  SDK_ROUTE_VALUE(3), SDK_ROUTE_VALUE(4),
+    SDK_ROUTE_VALUE(5),  SDK_ROUTE_VALUE(6),  SDK_ROUTE_VALUE(7),  SDK_ROUTE_VALUE(8), SDK_ROUTE_VALUE(9),
+    SDK_ROUTE_VALUE(10), SDK_ROUTE_VALUE(11), SDK_ROUTE_VALUE(12),
 };
 constexpr SdkRecordMember kCurrentPosition[] = {
-    SDK_MEMBER(CurrentPositionResult, fix),     SDK_MEMBER(CurrentPositionResult, x),
-    SDK_MEMBER(CurrentPositionResult, y),       SDK_MEMBER(CurrentPositionResult, heading),
+    SDK_MEMBER(CurrentPositionResult, fix),   SDK_MEMBER(CurrentPositionResult, x),
+    SDK_MEMBER(CurrentPositionResult, y),     SDK_MEMBER(CurrentPositionResult, heading),
     SDK_MEMBER(CurrentPositionResult, speed),
 };
 constexpr SdkRecordMember kGeocode[] = {
-    SDK_MEMBER(GeocodeResult, x),           SDK_MEMBER(GeocodeResult, y),
-    SDK_MEMBER(GeocodeResult, houseNumber), SDK_MEMBER(GeocodeResult, street),
-    SDK_MEMBER(GeocodeResult, place),
+    SDK_MEMBER(GeocodeResult, x),      SDK_MEMBER(GeocodeResult, y),     SDK_MEMBER(GeocodeResult, houseNumber),
+    SDK_MEMBER(GeocodeResult, street), SDK_MEMBER(GeocodeResult, place),
 };
 constexpr SdkRecordMember kFavorite[] = {
     SDK_MEMBER(FavoriteResult, name),
@@ -84,8 +76,7 @@ constexpr bool Fits(SdkCallIndex call, const SdkRecordMember (&members)[N]) {
   if (wire.resultCount != N) return false;
   for (size_t i = 0; i < N; ++i) {
     const SdkReplyField& field = wire.results[i];
-    if (field.type == kSdkIntField ? members[i].size != sizeof(INT) : members[i].size != field.width)
-      return false;
+    if (field.type == kSdkIntField ? members[i].size != sizeof(INT) : members[i].size != field.width) return false;
   }
   return true;
 }
@@ -148,8 +139,7 @@ const SdkCallShape kSdkCalls[kSdkCallCount] = {
 namespace {
 
 template <size_t N>
-INT Call(NavigatorLink* link, INT* status, SdkCallIndex call, void* record,
-         const SdkArgument (&arguments)[N]) {
+INT Call(NavigatorLink* link, INT* status, SdkCallIndex call, void* record, const SdkArgument (&arguments)[N]) {
   return CallNavigator(link, status, kSdkCalls[call], arguments, N, record);
 }
 
@@ -167,8 +157,7 @@ INT GetRouteCoordinatesV01(NavigatorLink* link, INT* status, RouteCoordinatesRes
     return -1;
   }
   if (BeginNavigatorCall(link, status, kSdkCalls[kGetRouteCoordinatesCall]) != 0) return -2;
-  ReplyTicket* ticket =
-      SendNavigatorRequest(link, kSdkCalls[kGetRouteCoordinatesCall].wire->name, nullptr, 0);
+  ReplyTicket* ticket = SendNavigatorRequest(link, kSdkCalls[kGetRouteCoordinatesCall].wire->name, nullptr, 0);
   if (ticket == nullptr) {
     *status = -1;
     return -1;
@@ -212,9 +201,7 @@ INT GetRouteCoordinatesV01(NavigatorLink* link, INT* status, RouteCoordinatesRes
   return 0;
 }
 
-INT StopApplicationV01(NavigatorLink* link, INT* status) {
-  return Call(link, status, kStopApplicationCall, nullptr);
-}
+INT StopApplicationV01(NavigatorLink* link, INT* status) { return Call(link, status, kStopApplicationCall, nullptr); }
 
 INT GetApplicationVersionV01(NavigatorLink* link, INT* status, ApplicationVersionResult* result) {
   return Call(link, status, kGetApplicationVersionCall, result);
@@ -233,8 +220,7 @@ INT GetUniqueDeviceIdV01(NavigatorLink* link, INT* status, UniqueDeviceIdResult*
 }
 
 INT NavigateToCoordinatesV01(NavigatorLink* link, INT* status, INT x, INT y, const char* name) {
-  return Call(link, status, kNavigateToCoordinatesCall, nullptr,
-              {SdkInt(x), SdkInt(y), SdkText(name)});
+  return Call(link, status, kNavigateToCoordinatesCall, nullptr, {SdkInt(x), SdkInt(y), SdkText(name)});
 }
 
 INT NavigateToFavoriteV01(NavigatorLink* link, INT* status, INT favorite) {
@@ -247,8 +233,8 @@ INT NavigateToAddressV01(NavigatorLink* link, INT* status, const char* city, con
               {SdkText(city), SdkText(street), SdkText(houseNumber), SdkText(postcode)});
 }
 
-INT ShowAddressOnMapV01(NavigatorLink* link, INT* status, const char* city, const char* street,
-                        const char* houseNumber, const char* postcode) {
+INT ShowAddressOnMapV01(NavigatorLink* link, INT* status, const char* city, const char* street, const char* houseNumber,
+                        const char* postcode) {
   return Call(link, status, kShowAddressOnMapCall, nullptr,
               {SdkText(city), SdkText(street), SdkText(houseNumber), SdkText(postcode)});
 }
@@ -257,8 +243,7 @@ INT ShowCoordinatesOnMapV01(NavigatorLink* link, INT* status, INT x, INT y) {
   return Call(link, status, kShowCoordinatesOnMapCall, nullptr, {SdkInt(x), SdkInt(y)});
 }
 
-INT ShowRectangleOnMapV01(NavigatorLink* link, INT* status, INT left, INT top, INT right,
-                          INT bottom) {
+INT ShowRectangleOnMapV01(NavigatorLink* link, INT* status, INT left, INT top, INT right, INT bottom) {
   return Call(link, status, kShowRectangleOnMapCall, nullptr,
               {SdkInt(left), SdkInt(top), SdkInt(right), SdkInt(bottom)});
 }
@@ -267,8 +252,7 @@ INT GetLocationInfoV01(NavigatorLink* link, INT* status, LocationInfoResult* res
   return Call(link, status, kGetLocationInfoCall, result, {SdkInt(x), SdkInt(y)});
 }
 
-INT GetLocationInfoExV01(NavigatorLink* link, INT* status, LocationInfoExResult* result, INT x,
-                         INT y) {
+INT GetLocationInfoExV01(NavigatorLink* link, INT* status, LocationInfoExResult* result, INT x, INT y) {
   return Call(link, status, kGetLocationInfoExCall, result, {SdkInt(x), SdkInt(y)});
 }
 
@@ -292,14 +276,13 @@ INT GetCurrentPositionV01(NavigatorLink* link, INT* status, CurrentPositionResul
   return Call(link, status, kGetCurrentPositionCall, result);
 }
 
-INT GeocodeV01(NavigatorLink* link, INT* status, GeocodeResult* result, const char* city,
-               const char* street, const char* houseNumber) {
-  return Call(link, status, kGeocodeCall, result,
-              {SdkText(city), SdkText(street), SdkText(houseNumber)});
+INT GeocodeV01(NavigatorLink* link, INT* status, GeocodeResult* result, const char* city, const char* street,
+               const char* houseNumber) {
+  return Call(link, status, kGeocodeCall, result, {SdkText(city), SdkText(street), SdkText(houseNumber)});
 }
 
-INT GeocodeExtendedV01(NavigatorLink* link, INT* status, GeocodeResult* result, const char* city,
-                       const char* street, const char* houseNumber, const char* postcode) {
+INT GeocodeExtendedV01(NavigatorLink* link, INT* status, GeocodeResult* result, const char* city, const char* street,
+                       const char* houseNumber, const char* postcode) {
   return Call(link, status, kGeocodeExtendedCall, result,
               {SdkText(city), SdkText(street), SdkText(houseNumber), SdkText(postcode)});
 }
@@ -308,8 +291,8 @@ INT ClearFavoriteV01(NavigatorLink* link, INT* status, INT favorite) {
   return Call(link, status, kClearFavoriteCall, nullptr, {SdkInt(favorite)});
 }
 
-INT SetFavoriteV01(NavigatorLink* link, INT* status, INT favorite, const char* name,
-                   const char* address, INT x, INT y) {
+INT SetFavoriteV01(NavigatorLink* link, INT* status, INT favorite, const char* name, const char* address, INT x,
+                   INT y) {
   return Call(link, status, kSetFavoriteCall, nullptr,
               {SdkInt(favorite), SdkText(name), SdkText(address), SdkInt(x), SdkInt(y)});
 }
@@ -322,15 +305,14 @@ INT MakePoiVisibleV01(NavigatorLink* link, INT* status, INT category, INT visibl
   return Call(link, status, kMakePoiVisibleCall, nullptr, {SdkInt(category), SdkInt(visible)});
 }
 
-INT AddPoiV01(NavigatorLink* link, INT* status, const char* category, INT x, INT y,
-              const char* description, const char* extra) {
+INT AddPoiV01(NavigatorLink* link, INT* status, const char* category, INT x, INT y, const char* description,
+              const char* extra) {
   return Call(link, status, kAddPoiCall, nullptr,
               {SdkText(category), SdkInt(x), SdkInt(y), SdkText(description), SdkText(extra)});
 }
 
 INT DeleteClosestPoiV01(NavigatorLink* link, INT* status, const char* category, INT x, INT y) {
-  return Call(link, status, kDeleteClosestPoiCall, nullptr,
-              {SdkText(category), SdkInt(x), SdkInt(y)});
+  return Call(link, status, kDeleteClosestPoiCall, nullptr, {SdkText(category), SdkInt(x), SdkInt(y)});
 }
 
 INT DeleteAllPoiV01(NavigatorLink* link, INT* status, const char* category) {
@@ -341,8 +323,7 @@ INT MakeUserPoiVisibleV01(NavigatorLink* link, INT* status, const char* category
   return Call(link, status, kMakeUserPoiVisibleCall, nullptr, {SdkText(category), SdkInt(visible)});
 }
 
-INT MoveClosestPoiV01(NavigatorLink* link, INT* status, const char* category, INT fromX, INT fromY,
-                      INT toX, INT toY) {
+INT MoveClosestPoiV01(NavigatorLink* link, INT* status, const char* category, INT fromX, INT fromY, INT toX, INT toY) {
   return Call(link, status, kMoveClosestPoiCall, nullptr,
               {SdkText(category), SdkInt(fromX), SdkInt(fromY), SdkInt(toX), SdkInt(toY)});
 }

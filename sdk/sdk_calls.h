@@ -105,35 +105,31 @@ INT NavigateToCoordinatesV01(NavigatorLink* link, INT* status, INT x, INT y, con
 INT NavigateToFavoriteV01(NavigatorLink* link, INT* status, INT favorite);
 INT NavigateToAddressV01(NavigatorLink* link, INT* status, const char* city, const char* street,
                          const char* houseNumber, const char* postcode);
-INT ShowAddressOnMapV01(NavigatorLink* link, INT* status, const char* city, const char* street,
-                        const char* houseNumber, const char* postcode);
+INT ShowAddressOnMapV01(NavigatorLink* link, INT* status, const char* city, const char* street, const char* houseNumber,
+                        const char* postcode);
 INT ShowCoordinatesOnMapV01(NavigatorLink* link, INT* status, INT x, INT y);
-INT ShowRectangleOnMapV01(NavigatorLink* link, INT* status, INT left, INT top, INT right,
-                          INT bottom);
+INT ShowRectangleOnMapV01(NavigatorLink* link, INT* status, INT left, INT top, INT right, INT bottom);
 INT GetLocationInfoV01(NavigatorLink* link, INT* status, LocationInfoResult* result, INT x, INT y);
-INT GetLocationInfoExV01(NavigatorLink* link, INT* status, LocationInfoExResult* result, INT x,
-                         INT y);
+INT GetLocationInfoExV01(NavigatorLink* link, INT* status, LocationInfoExResult* result, INT x, INT y);
 INT GetRouteInfoV01(NavigatorLink* link, INT* status, RouteInfoResult* result);
 INT ChangeSettingV01(NavigatorLink* link, INT* status, INT setting);
 INT SwitchMapV01(NavigatorLink* link, INT* status, const char* mapFolder);
 INT SetNavigatorPropertyV01(NavigatorLink* link, INT* status, INT property, INT value);
 INT GetCurrentPositionV01(NavigatorLink* link, INT* status, CurrentPositionResult* result);
-INT GeocodeV01(NavigatorLink* link, INT* status, GeocodeResult* result, const char* city,
-               const char* street, const char* houseNumber);
-INT GeocodeExtendedV01(NavigatorLink* link, INT* status, GeocodeResult* result, const char* city,
-                       const char* street, const char* houseNumber, const char* postcode);
+INT GeocodeV01(NavigatorLink* link, INT* status, GeocodeResult* result, const char* city, const char* street,
+               const char* houseNumber);
+INT GeocodeExtendedV01(NavigatorLink* link, INT* status, GeocodeResult* result, const char* city, const char* street,
+                       const char* houseNumber, const char* postcode);
 INT ClearFavoriteV01(NavigatorLink* link, INT* status, INT favorite);
-INT SetFavoriteV01(NavigatorLink* link, INT* status, INT favorite, const char* name,
-                   const char* address, INT x, INT y);
+INT SetFavoriteV01(NavigatorLink* link, INT* status, INT favorite, const char* name, const char* address, INT x, INT y);
 INT GetFavoriteV01(NavigatorLink* link, INT* status, FavoriteResult* result, INT favorite);
 INT MakePoiVisibleV01(NavigatorLink* link, INT* status, INT category, INT visible);
-INT AddPoiV01(NavigatorLink* link, INT* status, const char* category, INT x, INT y,
-              const char* description, const char* extra);
+INT AddPoiV01(NavigatorLink* link, INT* status, const char* category, INT x, INT y, const char* description,
+              const char* extra);
 INT DeleteClosestPoiV01(NavigatorLink* link, INT* status, const char* category, INT x, INT y);
 INT DeleteAllPoiV01(NavigatorLink* link, INT* status, const char* category);
 INT MakeUserPoiVisibleV01(NavigatorLink* link, INT* status, const char* category, INT visible);
-INT MoveClosestPoiV01(NavigatorLink* link, INT* status, const char* category, INT fromX, INT fromY,
-                      INT toX, INT toY);
+INT MoveClosestPoiV01(NavigatorLink* link, INT* status, const char* category, INT fromX, INT fromY, INT toX, INT toY);
 INT BringNavigatorToForegroundV01(NavigatorLink* link, INT* status);
 INT SwitchToNavigatorViewV01(NavigatorLink* link, INT* status);
 // With a two-field reply, *result := field 1; with one field it is left as it was.

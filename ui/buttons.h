@@ -21,9 +21,9 @@ enum ScreenPageNumber {
 enum {
   PageCount = 7,
   PlacesPerPage = 6,
-  TargetSave = 10,    // a target of this or more saves the mark
-  CancelButton = 7,   // hit-test result and pressedSlot value of the Cancel button
-  LabelChars = 64,    // label field: 63 characters and the terminator
+  TargetSave = 10,   // a target of this or more saves the mark
+  CancelButton = 7,  // hit-test result and pressedSlot value of the Cancel button
+  LabelChars = 64,   // label field: 63 characters and the terminator
   TitleChars = 32,
   SelectionLabelChars = 32,
 };
@@ -75,9 +75,9 @@ ButtonSlot* slotAt(int page, int place);
 LPCWSTR pageTitle(int page);
 
 // Selection state, written by touch input and the capture flow, read by drawing and the save.
-extern int currentPage;   // page on screen, 1..7
-extern int pressedSlot;   // last hit-test result: 0 nothing, 1..6 a place, 7 the Cancel button
-extern int lastTarget;    // target of the place last released
+extern int currentPage;  // page on screen, 1..7
+extern int pressedSlot;  // last hit-test result: 0 nothing, 1..6 a place, 7 the Cancel button
+extern int lastTarget;   // target of the place last released
 extern INT selectedTypeCode;
 extern INT selectedSpeedCode;
 extern INT selectedDirectionCode;

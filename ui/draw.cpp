@@ -179,8 +179,8 @@ void drawButton(int place, BOOL pressed) {
   const int x = r.left + (buttonWidth - kPictureWidth * scale) / 2;
   const int y = r.top + (scale * logicalHeight) / 53;
   const int pictureWidth = kPictureWidth * scale, pictureHeight = kPictureHeight * scale;
-  drawPicture(LoadBitmapW(instanceHandle, MAKEINTRESOURCEW(slot->bitmapId)), x, y, pictureWidth,
-              pictureHeight, kPictureWidth, kPictureHeight);
+  drawPicture(LoadBitmapW(instanceHandle, MAKEINTRESOURCEW(slot->bitmapId)), x, y, pictureWidth, pictureHeight,
+              kPictureWidth, kPictureHeight);
 
   // A custom point shows its category's icon inside the frame when the map folder has one.
   if (slot->code >= CodeFirstCustom) {
@@ -193,8 +193,8 @@ void drawButton(int place, BOOL pressed) {
   }
 
   if (slot->code == CodeToggleTimer && timerOption == 1)
-    drawPicture(LoadBitmapW(instanceHandle, MAKEINTRESOURCEW(IDB_TIMER_CROSS)), x, y, pictureWidth,
-                pictureHeight, kPictureWidth, kPictureHeight);
+    drawPicture(LoadBitmapW(instanceHandle, MAKEINTRESOURCEW(IDB_TIMER_CROSS)), x, y, pictureWidth, pictureHeight,
+                kPictureWidth, kPictureHeight);
 
   SelectObject(memoryDC, buttonFont);
   RECT caption = {x, y + 48 * scale, x + 78 * scale, y + 80 * scale};

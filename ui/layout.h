@@ -10,8 +10,8 @@ extern int titleHeight;   // title band at the top; the button panel starts here
 extern int statusHeight;  // status band at the bottom
 extern int buttonWidth;   // one button place
 extern int buttonHeight;
-extern int cancelWidth;   // width of the Cancel button
-extern BOOL landscape;    // three columns and two rows; otherwise two columns and three rows
+extern int cancelWidth;  // width of the Cancel button
+extern BOOL landscape;   // three columns and two rows; otherwise two columns and three rows
 
 // Sets logicalWidth/logicalHeight (swapped when bit 0 of `orient` is set) and every metric above.
 // Called once at creation, after the preferences are read and before the drawing objects exist.

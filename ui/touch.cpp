@@ -11,10 +11,20 @@ int hitTest(int x, int y) {
   // Screen to page coordinates: the inverse of the turn presentFrame applies.
   int px = x, py = y;
   switch (orientation) {
-    case 1: px = W - 1 - y; py = x; break;
-    case 2: px = W - 1 - x; py = H - 1 - y; break;
-    case 3: px = y; py = H - 1 - x; break;
-    default: break;
+    case 1:
+      px = W - 1 - y;
+      py = x;
+      break;
+    case 2:
+      px = W - 1 - x;
+      py = H - 1 - y;
+      break;
+    case 3:
+      px = y;
+      py = H - 1 - x;
+      break;
+    default:
+      break;
   }
   if (px > W - cancelWidth - 3 && py > H - statusHeight + 3) return CancelButton;
   if (py < titleHeight || py > H - statusHeight) return 0;

@@ -79,8 +79,8 @@ class Bench {
     profile.deviceId = "00A1B2C3";
     dev_ = std::make_unique<harness::Device>(profile);
     if (!dev_->ok() || !dev_->StartScreen()) return false;
-    std::string install = std::string("'") + NAV_INSTALL_SCRIPT + "' '" + NAVIGATOR_EXE + "' '" + dev_->root() +
-                          "' --reset > /dev/null";
+    std::string install =
+        std::string("'") + NAV_INSTALL_SCRIPT + "' '" + NAVIGATOR_EXE + "' '" + dev_->root() + "' --reset > /dev/null";
     if (std::system(install.c_str()) != 0) return false;
     // A fixed position inside the demo town: every run gets the same fix at once.
     std::string ini;
@@ -216,8 +216,10 @@ int main(int argc, char** argv) {
       // The yardstick takes turns with the program, so both see the same load.
       if (!mode.poll) {
         const double ms = bench.RunBare();
-        if (ms >= 0) bare.push_back(ms);
-        else std::fprintf(stderr, "app_bench: the bare Xlib program showed no frame\n");
+        if (ms >= 0)
+          bare.push_back(ms);
+        else
+          std::fprintf(stderr, "app_bench: the bare Xlib program showed no frame\n");
       }
     }
   }

@@ -56,7 +56,9 @@ int main() {
 
   std::vector<uint16_t> frame(static_cast<size_t>(width) * static_cast<size_t>(height));
   for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) frame[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] = y < height / 2 ? kTop : kBottom;
+    for (int x = 0; x < width; ++x)
+      frame[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] =
+          y < height / 2 ? kTop : kBottom;
   XImage* image = nullptr;
   std::vector<uint32_t> wide;
   if (depth == 16) {
@@ -65,8 +67,9 @@ int main() {
   } else {
     wide.resize(frame.size());
     for (size_t i = 0; i < frame.size(); ++i) wide[i] = Widen(frame[i], visual);
-    image = XCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, 0, reinterpret_cast<char*>(wide.data()),
-                         static_cast<unsigned>(width), static_cast<unsigned>(height), 32, 0);
+    image =
+        XCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, 0, reinterpret_cast<char*>(wide.data()),
+                     static_cast<unsigned>(width), static_cast<unsigned>(height), 32, 0);
   }
   if (!image) return 1;
   image->byte_order = LSBFirst;

@@ -83,8 +83,7 @@ void DrawFrame(Surface& s, Objects& o) {
   SetBkColor(dc, kPanelBlue);
   SetTextColor(dc, kWhite);
   ExtTextOutW(dc, 4, H - 12 * scale - 2, 0, nullptr, u"v1.09N 051121", 13, nullptr);
-  ExtTextOutW(dc, 4, H - 36 * scale - 2, 0, nullptr, u"Unknown type and speed                       ", 45,
-              nullptr);
+  ExtTextOutW(dc, 4, H - 36 * scale - 2, 0, nullptr, u"Unknown type and speed                       ", 45, nullptr);
   SelectObject(dc, o.bluePen);
   SelectObject(dc, o.blueBrush);
   RoundRect(dc, W - cancelWidth - 3, H - statusHeight + 3, W - 3, H - 3, 9, 9);

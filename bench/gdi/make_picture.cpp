@@ -7,13 +7,19 @@ int main(int argc, char** argv) {
   if (argc != 2) return 2;
   const int w = 78, h = 48, rowBytes = 40;  // 78 pixels at 4 bits, padded to 4 bytes
   // The standard 16 colours as red, green, blue.
-  const uint8_t palette[16][3] = {{0, 0, 0},       {128, 0, 0},     {0, 128, 0},   {128, 128, 0},
-                                  {0, 0, 128},     {128, 0, 128},   {0, 128, 128}, {192, 192, 192},
-                                  {128, 128, 128}, {255, 0, 0},     {0, 255, 0},   {255, 255, 0},
-                                  {0, 0, 255},     {255, 0, 255},   {0, 255, 255}, {255, 255, 255}};
+  const uint8_t palette[16][3] = {{0, 0, 0},       {128, 0, 0},   {0, 128, 0},   {128, 128, 0},
+                                  {0, 0, 128},     {128, 0, 128}, {0, 128, 128}, {192, 192, 192},
+                                  {128, 128, 128}, {255, 0, 0},   {0, 255, 0},   {255, 255, 0},
+                                  {0, 0, 255},     {255, 0, 255}, {0, 255, 255}, {255, 255, 255}};
   std::vector<uint8_t> f;
-  auto put16 = [&](unsigned v) { f.push_back(v & 255); f.push_back((v >> 8) & 255); };
-  auto put32 = [&](uint32_t v) { put16(v & 0xFFFF); put16(v >> 16); };
+  auto put16 = [&](unsigned v) {
+    f.push_back(v & 255);
+    f.push_back((v >> 8) & 255);
+  };
+  auto put32 = [&](uint32_t v) {
+    put16(v & 0xFFFF);
+    put16(v >> 16);
+  };
   put16('B' | ('M' << 8));
   put32(14 + 40 + 64 + rowBytes * h);
   put32(0);

@@ -74,9 +74,8 @@ double Percentile(std::vector<double> values, double fraction) {
 }
 
 void Report(const char* mode, const std::vector<double>& milliseconds) {
-  std::printf("%-7s %5zu round trips   median %9.3f ms   p99 %9.3f ms   max %9.3f ms\n", mode,
-              milliseconds.size(), Percentile(milliseconds, 0.5), Percentile(milliseconds, 0.99),
-              Percentile(milliseconds, 1.0));
+  std::printf("%-7s %5zu round trips   median %9.3f ms   p99 %9.3f ms   max %9.3f ms\n", mode, milliseconds.size(),
+              Percentile(milliseconds, 0.5), Percentile(milliseconds, 0.99), Percentile(milliseconds, 1.0));
 }
 
 // ---- The floor: plain files between two processes, without our layers.
@@ -233,8 +232,7 @@ double Measure(const char* self, bool notify, int iterations) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 4 && std::strcmp(argv[1], "serve") == 0 && std::strcmp(argv[2], "floor") == 0)
-    return ServeFloor(argv[3]);
+  if (argc == 4 && std::strcmp(argv[1], "serve") == 0 && std::strcmp(argv[2], "floor") == 0) return ServeFloor(argv[3]);
   if (argc == 3 && std::strcmp(argv[1], "serve") == 0) return Serve(std::strcmp(argv[2], "notify") == 0);
 
   const int notifyIterations = argc > 1 ? std::atoi(argv[1]) : 1000;
@@ -254,8 +252,10 @@ int main(int argc, char** argv) {
     // Channel and floor take turns in the same run, so both see the same load.
     const double channel = Measure(self, true, notifyIterations);
     const double floor = MeasureFloor(self, std::string(root) + "/floor", notifyIterations);
-    if (channel < 0 || floor < 0) result = 1;
-    else if (floor > 0) std::printf("ratio   channel / floor (medians) %.2f\n", channel / floor);
+    if (channel < 0 || floor < 0)
+      result = 1;
+    else if (floor > 0)
+      std::printf("ratio   channel / floor (medians) %.2f\n", channel / floor);
   } else {
     Measure(self, true, 0);
   }

@@ -70,8 +70,8 @@ struct RoundShape {
 // Draws a figure at (x0, y0): the outline of `penWidth` pixels in `penPixel` (none when
 // penWidth is 0), the inside in `brushPixel` (none when fill is false). A pixel belongs to the
 // outline when a neighbour within penWidth steps (diamond distance) lies outside the figure.
-void DrawFigure(const Surface& s, const RECT& clip, long long x0, long long y0, const RoundShape& shape,
-                int penWidth, uint16_t penPixel, bool fill, uint16_t brushPixel) {
+void DrawFigure(const Surface& s, const RECT& clip, long long x0, long long y0, const RoundShape& shape, int penWidth,
+                uint16_t penPixel, bool fill, uint16_t brushPixel) {
   long long firstRow = std::max<long long>(0, clip.top - y0);
   long long endRow = std::min<long long>(shape.h, clip.bottom - y0);
   for (long long j = firstRow; j < endRow; ++j) {
@@ -159,8 +159,8 @@ void StampTip(const Surface& s, const RECT& clip, int x, int y, int width, uint1
 // The pixels of the line from (x0, y0) towards (x1, y1), end point excluded: along the major
 // axis one pixel per step, the minor coordinate rounded half up. Only the steps whose pixel can
 // touch the clip rectangle are visited.
-void DrawLine(const Surface& s, const RECT& clip, long long x0, long long y0, long long x1, long long y1,
-              int width, uint16_t pixel) {
+void DrawLine(const Surface& s, const RECT& clip, long long x0, long long y0, long long x1, long long y1, int width,
+              uint16_t pixel) {
   long long dx = x1 - x0, dy = y1 - y0;
   long long adx = std::llabs(dx), ady = std::llabs(dy);
   long long steps = std::max(adx, ady);
@@ -246,8 +246,7 @@ BOOL LineTo(HDC hdc, int x, int y) {
   }
   POINT to{ClampCoord(x), ClampCoord(y)};
   if (PenDraws(dc->pen))
-    DrawLine(dc->target, ClipBounds(dc), dc->position.x, dc->position.y, to.x, to.y, PenWidth(dc->pen),
-             dc->pen->pixel);
+    DrawLine(dc->target, ClipBounds(dc), dc->position.x, dc->position.y, to.x, to.y, PenWidth(dc->pen), dc->pen->pixel);
   dc->position = to;
   return TRUE;
 }
@@ -336,8 +335,8 @@ BOOL Polygon(HDC hdc, const POINT* points, int count) {
     for (int i = 0; i < count; ++i) {
       const POINT& a = points[i];
       const POINT& b = points[(i + 1) % count];
-      DrawLine(dc->target, clip, ClampCoord(a.x), ClampCoord(a.y), ClampCoord(b.x), ClampCoord(b.y),
-               PenWidth(dc->pen), dc->pen->pixel);
+      DrawLine(dc->target, clip, ClampCoord(a.x), ClampCoord(a.y), ClampCoord(b.x), ClampCoord(b.y), PenWidth(dc->pen),
+               dc->pen->pixel);
     }
   }
   return TRUE;
@@ -347,8 +346,7 @@ int FillRect(HDC hdc, const RECT* rect, HBRUSH handle) {
   DC* dc = LookupDC(hdc);
   Brush* brush = Lookup<Brush>(handle, Kind::Brush);
   if (!dc || !rect || !brush) {
-    if (dc && rect && reinterpret_cast<uintptr_t>(handle) <= 64)
-      NotImplemented("FillRect with a system colour index");
+    if (dc && rect && reinterpret_cast<uintptr_t>(handle) <= 64) NotImplemented("FillRect with a system colour index");
     Fail(kErrorInvalidHandle);
     return 0;
   }

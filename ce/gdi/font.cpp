@@ -128,8 +128,8 @@ void FaceNameUtf8(const LOGFONTW& lf, char* out, size_t size) {
 }
 
 // Finds the font file for a family, weight and slant; false when fontconfig has nothing usable.
-bool MatchFile(const char* family, int weight, bool italic, char* path, size_t pathSize, int* index,
-               bool* boldFace, bool* italicFace, char16_t* familyOut) {
+bool MatchFile(const char* family, int weight, bool italic, char* path, size_t pathSize, int* index, bool* boldFace,
+               bool* italicFace, char16_t* familyOut) {
   FcPattern* pattern = FcPatternCreate();
   if (!pattern) return false;
   FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family));
@@ -182,8 +182,8 @@ long RoundDiv(long long a, long long b) { return static_cast<long>((a + b / 2) /
 // store an average over every glyph instead, which is far wider and would squeeze text given an
 // lfWidth; the program's widths were chosen against the classic figure.
 long long AverageWidthUnits(FT_Face face) {
-  static const int kWeights[27] = {64, 14, 27, 35, 100, 20, 14, 42, 63, 3, 6, 35, 20, 56,
-                                   56, 17, 4,  49, 56,  71, 31, 10, 18, 3,  18, 2, 166};
+  static const int kWeights[27] = {64, 14, 27, 35, 100, 20, 14, 42, 63, 3, 6,  35, 20, 56,
+                                   56, 17, 4,  49, 56,  71, 31, 10, 18, 3, 18, 2,  166};
   long long sum = 0;
   for (int i = 0; i < 27; ++i) {
     FT_ULong ch = i < 26 ? static_cast<FT_ULong>('a' + i) : ' ';
@@ -256,10 +256,9 @@ FontInstance* CreateInstance(const LOGFONTW& lf) {
   bool boldFace = false, italicFace = false;
   char16_t familyName[LF_FACESIZE] = {};
   FT_Face face = nullptr;
-  if (library && (MatchFile(family, weight, wantItalic, path, sizeof path, &index, &boldFace, &italicFace,
-                            familyName) ||
-                  MatchFile("sans-serif", weight, wantItalic, path, sizeof path, &index, &boldFace, &italicFace,
-                            familyName)))
+  if (library &&
+      (MatchFile(family, weight, wantItalic, path, sizeof path, &index, &boldFace, &italicFace, familyName) ||
+       MatchFile("sans-serif", weight, wantItalic, path, sizeof path, &index, &boldFace, &italicFace, familyName)))
     face = OpenFace(path, index);
 
   // Sizes in 26.6 pixels.
@@ -303,10 +302,10 @@ FontInstance* CreateInstance(const LOGFONTW& lf) {
   bool noBitmaps = wantBold;
   for (int i = 0; i < instanceCount; ++i) {
     FontInstance* fi = instances[i];
-    if (fi->xSize == xSize && fi->ySize == ySize && fi->faceIndex == index && fi->boldX == boldX && fi->boldY == boldY &&
-        fi->oblique == oblique && fi->noBitmaps == noBitmaps && fi->weight == weight &&
-        fi->underline == (lf.lfUnderline != 0) && fi->strikeOut == (lf.lfStrikeOut != 0) &&
-        fi->face == face && fi->cellHeight == (lf.lfHeight > 0 ? lf.lfHeight : 0))
+    if (fi->xSize == xSize && fi->ySize == ySize && fi->faceIndex == index && fi->boldX == boldX &&
+        fi->boldY == boldY && fi->oblique == oblique && fi->noBitmaps == noBitmaps && fi->weight == weight &&
+        fi->underline == (lf.lfUnderline != 0) && fi->strikeOut == (lf.lfStrikeOut != 0) && fi->face == face &&
+        fi->cellHeight == (lf.lfHeight > 0 ? lf.lfHeight : 0))
       return fi;
   }
   if (instanceCount == kMaxInstances) {

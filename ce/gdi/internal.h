@@ -95,9 +95,9 @@ struct Bitmap : Object {
 };
 
 struct DC : Object {
-  bool memoryDC = true;        // false: a surface context over caller pixels
-  Bitmap* bitmap = nullptr;    // selected bitmap (memory contexts)
-  Surface target;              // where drawing goes
+  bool memoryDC = true;      // false: a surface context over caller pixels
+  Bitmap* bitmap = nullptr;  // selected bitmap (memory contexts)
+  Surface target;            // where drawing goes
   Pen* pen = nullptr;
   Brush* brush = nullptr;
   Font* font = nullptr;
@@ -154,8 +154,8 @@ void PutPixelClipped(const Surface& s, const RECT& clip, int x, int y, uint16_t 
 // ---- Fonts -----------------------------------------------------------------------------------
 
 struct GlyphImage {
-  int left = 0;     // from the pen position to the first column
-  int top = 0;      // from the baseline up to the first row
+  int left = 0;  // from the pen position to the first column
+  int top = 0;   // from the baseline up to the first row
   int width = 0;
   int rows = 0;
   int pitch = 0;    // bytes per row, one bit per pixel, most significant bit first

@@ -107,10 +107,10 @@ Object* LookupObject(HGDIOBJ handle) {
 
 namespace {
 
-Pen stockPens[3];      // WHITE_PEN, BLACK_PEN, NULL_PEN
-Brush stockBrushes[6]; // WHITE_BRUSH .. NULL_BRUSH
-Font stockFonts[3];    // system (variable), fixed, GUI
-Bitmap stockBitmap;    // the 1x1 bitmap every memory context starts with
+Pen stockPens[3];       // WHITE_PEN, BLACK_PEN, NULL_PEN
+Brush stockBrushes[6];  // WHITE_BRUSH .. NULL_BRUSH
+Font stockFonts[3];     // system (variable), fixed, GUI
+Bitmap stockBitmap;     // the 1x1 bitmap every memory context starts with
 uint16_t stockBitmapPixel = 0;
 std::once_flag stockOnce;
 
@@ -223,7 +223,6 @@ HGDIOBJ GetStockObject(int index) {
       return nullptr;
   }
 }
-
 
 HGDIOBJ SelectObject(HDC hdc, HGDIOBJ handle) {
   DC* dc = LookupDC(hdc);
@@ -409,8 +408,7 @@ int GetObjectW(HGDIOBJ handle, int size, LPVOID buffer) {
 
 // ---- Pixel access for the stand-in -----------------------------------------------------------
 
-bool ce::gdi::GetBitmapPixels(HBITMAP handle, const uint16_t** topRow, int* width, int* height,
-                              int* strideBytes) {
+bool ce::gdi::GetBitmapPixels(HBITMAP handle, const uint16_t** topRow, int* width, int* height, int* strideBytes) {
   Bitmap* b = LookupBitmap(handle);
   if (!b) return false;
   if (topRow) *topRow = b->surface.Row(0);

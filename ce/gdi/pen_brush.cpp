@@ -77,4 +77,3 @@ HBRUSH CreateBrushIndirect(const LOGBRUSH* lb) {
   }
   return CreateSolidBrush(lb->lbColor);
 }
-

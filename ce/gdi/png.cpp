@@ -11,8 +11,7 @@
 namespace ce::gdi {
 
 bool WritePngRgb(const uint8_t* rgb, int width, int height, const char* hostPath) {
-  if (!rgb || !hostPath || width <= 0 || height <= 0 || width > kMaxBitmapSide || height > kMaxBitmapSide)
-    return false;
+  if (!rgb || !hostPath || width <= 0 || height <= 0 || width > kMaxBitmapSide || height > kMaxBitmapSide) return false;
   png_image image;
   std::memset(&image, 0, sizeof image);
   image.version = PNG_IMAGE_VERSION;

@@ -201,15 +201,23 @@ DWORD GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
 DWORD SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveHigh, DWORD dwMoveMethod) {
   std::shared_ptr<FileObject> file = ce::LookupObjectAs<FileObject>(hFile);
   if (!file) return INVALID_SET_FILE_POINTER;
-  long long distance = lpDistanceToMoveHigh
-                           ? (long long)(((unsigned long long)(DWORD)*lpDistanceToMoveHigh << 32) | (DWORD)lDistanceToMove)
-                           : (long long)lDistanceToMove;
+  long long distance =
+      lpDistanceToMoveHigh
+          ? (long long)(((unsigned long long)(DWORD)*lpDistanceToMoveHigh << 32) | (DWORD)lDistanceToMove)
+          : (long long)lDistanceToMove;
   int whence;
   switch (dwMoveMethod) {
-    case FILE_BEGIN: whence = SEEK_SET; break;
-    case FILE_CURRENT: whence = SEEK_CUR; break;
-    case FILE_END: whence = SEEK_END; break;
-    default: return Fail(ERROR_INVALID_PARAMETER, INVALID_SET_FILE_POINTER);
+    case FILE_BEGIN:
+      whence = SEEK_SET;
+      break;
+    case FILE_CURRENT:
+      whence = SEEK_CUR;
+      break;
+    case FILE_END:
+      whence = SEEK_END;
+      break;
+    default:
+      return Fail(ERROR_INVALID_PARAMETER, INVALID_SET_FILE_POINTER);
   }
   off_t base = 0;
   if (whence == SEEK_CUR) base = lseek(file->fd(), 0, SEEK_CUR);
@@ -276,8 +284,8 @@ BOOL CopyFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, BOOL bFailIfEx
   HANDLE source = CreateFileW(lpExistingFileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (source == INVALID_HANDLE_VALUE) return FALSE;
   DWORD attributes = GetFileAttributesW(lpExistingFileName);
-  HANDLE target = CreateFileW(lpNewFileName, GENERIC_WRITE, 0, nullptr, bFailIfExists ? CREATE_NEW : CREATE_ALWAYS,
-                              0, nullptr);
+  HANDLE target =
+      CreateFileW(lpNewFileName, GENERIC_WRITE, 0, nullptr, bFailIfExists ? CREATE_NEW : CREATE_ALWAYS, 0, nullptr);
   if (target == INVALID_HANDLE_VALUE) {
     DWORD error = GetLastError();
     CloseHandle(source);
@@ -315,9 +323,8 @@ BOOL DeleteFileW(LPCWSTR lpFileName) {
   struct stat st;
   if (lstat(host.c_str(), &st) != 0) return Fail(ce::detail::MissingError(host), FALSE);
   if (S_ISDIR(st.st_mode) || ReadOnly(st)) return Fail(ERROR_ACCESS_DENIED, FALSE);
-  DWORD error = ce::detail::UnlessOpen(host, [&]() -> DWORD {
-    return unlink(host.c_str()) == 0 ? DWORD(ERROR_SUCCESS) : ErrorForPath(errno, host);
-  });
+  DWORD error = ce::detail::UnlessOpen(
+      host, [&]() -> DWORD { return unlink(host.c_str()) == 0 ? DWORD(ERROR_SUCCESS) : ErrorForPath(errno, host); });
   if (error != ERROR_SUCCESS) return Fail(error, FALSE);
   return TRUE;
 }
@@ -354,7 +361,8 @@ BOOL MoveFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName) {
 }
 
 BOOL MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD dwFlags) {
-  if ((dwFlags & ~(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) != 0) return Fail(ERROR_INVALID_PARAMETER, FALSE);
+  if ((dwFlags & ~(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) != 0)
+    return Fail(ERROR_INVALID_PARAMETER, FALSE);
   if ((dwFlags & MOVEFILE_REPLACE_EXISTING) == 0) {
     if (!MoveFileW(lpExistingFileName, lpNewFileName)) return FALSE;
   } else {

@@ -56,8 +56,8 @@ bool Matches(const std::u32string& pattern, const std::u32string& name) {
 bool MatchesPattern(const std::u32string& pattern, const std::u32string& name) {
   if (Matches(pattern, name)) return true;
   size_t n = pattern.size();
-  return n >= 2 && pattern[n - 2] == U'.' && pattern[n - 1] == U'*' &&
-         name.find(U'.') == std::u32string::npos && Matches(pattern.substr(0, n - 2), name);
+  return n >= 2 && pattern[n - 2] == U'.' && pattern[n - 1] == U'*' && name.find(U'.') == std::u32string::npos &&
+         Matches(pattern.substr(0, n - 2), name);
 }
 
 // Looks the entry up relative to the open folder, which spares the walk down the whole path.
@@ -105,16 +105,14 @@ HANDLE FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileData) {
   };
   std::vector<Name> names;
   while (dirent* entry = readdir(dir)) {
-    if (entry->d_name[0] == '.' &&
-        (entry->d_name[1] == 0 || (entry->d_name[1] == '.' && entry->d_name[2] == 0)))
+    if (entry->d_name[0] == '.' && (entry->d_name[1] == 0 || (entry->d_name[1] == '.' && entry->d_name[2] == 0)))
       continue;  // Windows CE lists neither "." nor ".."
     std::string name = entry->d_name;
     std::u32string folded = Folded(name);
     if (MatchesPattern(pattern, folded)) names.push_back({std::move(folded), std::move(name)});
   }
-  std::sort(names.begin(), names.end(), [](const Name& a, const Name& b) {
-    return a.folded != b.folded ? a.folded < b.folded : a.name < b.name;
-  });
+  std::sort(names.begin(), names.end(),
+            [](const Name& a, const Name& b) { return a.folded != b.folded ? a.folded < b.folded : a.name < b.name; });
   auto find = std::make_shared<FindObject>();
   find->entries.reserve(names.size());
   for (const Name& name : names) {

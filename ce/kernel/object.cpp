@@ -173,8 +173,10 @@ DWORD WaitForObjectsOrFd(const HANDLE* handles, DWORD count, int extraFd, DWORD 
     bool recheck = false;
     for (const auto& object : objects) {
       int fd = object->WaitFd();
-      if (fd >= 0) fds.push_back({fd, POLLIN, 0});
-      else recheck = true;
+      if (fd >= 0)
+        fds.push_back({fd, POLLIN, 0});
+      else
+        recheck = true;
     }
     if (extraFd >= 0) fds.push_back({extraFd, POLLIN, 0});
     if (extraFd >= 0) {

@@ -43,9 +43,12 @@ struct ProcessState {
     pid_t r = waitpid(pid, &status, WNOHANG);
     if (r == 0) return false;
     reaped = true;
-    if (r < 0) exitCode = 0;  // reaped elsewhere: the status is gone
-    else if (WIFEXITED(status)) exitCode = DWORD(WEXITSTATUS(status));
-    else if (WIFSIGNALED(status)) exitCode = killed ? killCode : DWORD(128 + WTERMSIG(status));
+    if (r < 0)
+      exitCode = 0;  // reaped elsewhere: the status is gone
+    else if (WIFEXITED(status))
+      exitCode = DWORD(WEXITSTATUS(status));
+    else if (WIFSIGNALED(status))
+      exitCode = killed ? killCode : DWORD(128 + WTERMSIG(status));
     return true;
   }
 
@@ -108,8 +111,8 @@ std::vector<std::string> SplitCommandLine(const std::u16string& line) {
 
 }  // namespace
 
-BOOL CreateProcessW(LPCWSTR lpApplicationName, LPWSTR lpCommandLine, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES,
-                    BOOL, DWORD dwCreationFlags, LPVOID lpEnvironment, LPCWSTR lpCurrentDirectory, LPSTARTUPINFOW,
+BOOL CreateProcessW(LPCWSTR lpApplicationName, LPWSTR lpCommandLine, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL,
+                    DWORD dwCreationFlags, LPVOID lpEnvironment, LPCWSTR lpCurrentDirectory, LPSTARTUPINFOW,
                     LPPROCESS_INFORMATION lpProcessInformation) {
   if (lpProcessInformation == nullptr || lpEnvironment != nullptr) return Fail(ERROR_INVALID_PARAMETER, FALSE);
   if (dwCreationFlags & CREATE_SUSPENDED) return Fail(ERROR_NOT_SUPPORTED, FALSE);

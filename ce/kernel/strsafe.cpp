@@ -147,8 +147,8 @@ void PutString(Sink<C>& out, const Conversion& conversion, const S* s) {
 }
 
 template <class C>
-void PutNumber(Sink<C>& out, const Conversion& conversion, unsigned long long magnitude, bool negative, int base, bool upper,
-               bool isSigned) {
+void PutNumber(Sink<C>& out, const Conversion& conversion, unsigned long long magnitude, bool negative, int base,
+               bool upper, bool isSigned) {
   char digits[72];
   size_t n = 0;
   const char* set = upper ? "0123456789ABCDEF" : "0123456789abcdef";
@@ -163,9 +163,12 @@ void PutNumber(Sink<C>& out, const Conversion& conversion, unsigned long long ma
   char prefix[3] = {0, 0, 0};
   size_t prefixLen = 0;
   if (isSigned) {
-    if (negative) prefix[prefixLen++] = '-';
-    else if (conversion.plus) prefix[prefixLen++] = '+';
-    else if (conversion.space) prefix[prefixLen++] = ' ';
+    if (negative)
+      prefix[prefixLen++] = '-';
+    else if (conversion.plus)
+      prefix[prefixLen++] = '+';
+    else if (conversion.space)
+      prefix[prefixLen++] = ' ';
   }
   if (conversion.alt && !wasZero) {
     if (base == 16) {
@@ -224,12 +227,18 @@ HRESULT Format(C* dest, size_t cchDest, const C* format, va_list args) {
     ++p;
     Conversion conversion;
     for (;; ++p) {
-      if (*p == C('-')) conversion.left = true;
-      else if (*p == C('+')) conversion.plus = true;
-      else if (*p == C(' ')) conversion.space = true;
-      else if (*p == C('0')) conversion.zero = true;
-      else if (*p == C('#')) conversion.alt = true;
-      else break;
+      if (*p == C('-'))
+        conversion.left = true;
+      else if (*p == C('+'))
+        conversion.plus = true;
+      else if (*p == C(' '))
+        conversion.space = true;
+      else if (*p == C('0'))
+        conversion.zero = true;
+      else if (*p == C('#'))
+        conversion.alt = true;
+      else
+        break;
     }
     if (*p == C('*')) {
       int w = va_arg(args, int);
@@ -254,7 +263,8 @@ HRESULT Format(C* dest, size_t cchDest, const C* format, va_list args) {
         ++p;
       } else {
         while (*p >= C('0') && *p <= C('9')) {
-          conversion.precision = conversion.precision > 100000 ? conversion.precision : conversion.precision * 10 + int(*p - C('0'));
+          conversion.precision =
+              conversion.precision > 100000 ? conversion.precision : conversion.precision * 10 + int(*p - C('0'));
           ++p;
         }
       }
@@ -307,12 +317,16 @@ HRESULT Format(C* dest, size_t cchDest, const C* format, va_list args) {
       case C('d'):
       case C('i'): {
         long long v;
-        if (size == Size::kLongLong) v = va_arg(args, long long);
-        else if (size == Size::kPointer) v = va_arg(args, intptr_t);
-        else v = va_arg(args, int);
+        if (size == Size::kLongLong)
+          v = va_arg(args, long long);
+        else if (size == Size::kPointer)
+          v = va_arg(args, intptr_t);
+        else
+          v = va_arg(args, int);
         if (size == Size::kShort) v = short(v);
         if (size == Size::kChar) v = static_cast<signed char>(v);
-        unsigned long long magnitude = v < 0 ? 0ull - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
+        unsigned long long magnitude =
+            v < 0 ? 0ull - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
         PutNumber(out, conversion, magnitude, v < 0, 10, false, true);
         break;
       }
@@ -321,9 +335,12 @@ HRESULT Format(C* dest, size_t cchDest, const C* format, va_list args) {
       case C('X'):
       case C('o'): {
         unsigned long long v;
-        if (size == Size::kLongLong) v = va_arg(args, unsigned long long);
-        else if (size == Size::kPointer) v = va_arg(args, uintptr_t);
-        else v = va_arg(args, unsigned);
+        if (size == Size::kLongLong)
+          v = va_arg(args, unsigned long long);
+        else if (size == Size::kPointer)
+          v = va_arg(args, uintptr_t);
+        else
+          v = va_arg(args, unsigned);
         if (size == Size::kShort) v = static_cast<unsigned short>(v);
         if (size == Size::kChar) v = static_cast<unsigned char>(v);
         int base = conv == C('u') ? 10 : conv == C('o') ? 8 : 16;
@@ -358,8 +375,10 @@ HRESULT Format(C* dest, size_t cchDest, const C* format, va_list args) {
         bool wide = (conv == C('s')) == kWideVersion;
         if (size == Size::kShort) wide = false;
         if (size == Size::kLong || size == Size::kWide) wide = true;
-        if (wide) PutString(out, conversion, va_arg(args, const WCHAR*));
-        else PutString(out, conversion, va_arg(args, const char*));
+        if (wide)
+          PutString(out, conversion, va_arg(args, const WCHAR*));
+        else
+          PutString(out, conversion, va_arg(args, const char*));
         break;
       }
       case C('e'):

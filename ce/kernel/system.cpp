@@ -19,27 +19,43 @@ namespace ce::detail {
 
 DWORD ErrorFromErrno(int err, bool missingPath) {
   switch (err) {
-    case 0: return ERROR_SUCCESS;
-    case ENOENT: return missingPath ? ERROR_PATH_NOT_FOUND : ERROR_FILE_NOT_FOUND;
-    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+    case 0:
+      return ERROR_SUCCESS;
+    case ENOENT:
+      return missingPath ? ERROR_PATH_NOT_FOUND : ERROR_FILE_NOT_FOUND;
+    case ENOTDIR:
+      return ERROR_PATH_NOT_FOUND;
     case EACCES:
     case EPERM:
     case EROFS:
-    case EISDIR: return ERROR_ACCESS_DENIED;
-    case EEXIST: return ERROR_ALREADY_EXISTS;
-    case ENOTEMPTY: return ERROR_DIR_NOT_EMPTY;
+    case EISDIR:
+      return ERROR_ACCESS_DENIED;
+    case EEXIST:
+      return ERROR_ALREADY_EXISTS;
+    case ENOTEMPTY:
+      return ERROR_DIR_NOT_EMPTY;
     case ENOSPC:
-    case EDQUOT: return ERROR_DISK_FULL;
-    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
+    case EDQUOT:
+      return ERROR_DISK_FULL;
+    case ENOMEM:
+      return ERROR_NOT_ENOUGH_MEMORY;
     case EMFILE:
-    case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
-    case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
-    case EBADF: return ERROR_INVALID_HANDLE;
-    case EINVAL: return ERROR_INVALID_PARAMETER;
-    case ENOEXEC: return ERROR_BAD_EXE_FORMAT;
-    case EBUSY: return ERROR_BUSY;
-    case EIO: return ERROR_WRITE_FAULT;
-    default: return ERROR_INVALID_FUNCTION;
+    case ENFILE:
+      return ERROR_TOO_MANY_OPEN_FILES;
+    case ENAMETOOLONG:
+      return ERROR_FILENAME_EXCED_RANGE;
+    case EBADF:
+      return ERROR_INVALID_HANDLE;
+    case EINVAL:
+      return ERROR_INVALID_PARAMETER;
+    case ENOEXEC:
+      return ERROR_BAD_EXE_FORMAT;
+    case EBUSY:
+      return ERROR_BUSY;
+    case EIO:
+      return ERROR_WRITE_FAULT;
+    default:
+      return ERROR_INVALID_FUNCTION;
   }
 }
 
@@ -63,8 +79,8 @@ bool ResolveDevicePath(LPCWSTR devicePath, std::string& hostPath) {
 
 FILETIME FileTimeFromUnix(long long seconds, long nanoseconds) {
   // 100 ns intervals since 1601-01-01; 11644473600 s lie between 1601 and 1970.
-  unsigned long long ticks = (unsigned long long)(seconds + 11644473600LL) * 10000000ull +
-                             (unsigned long long)(nanoseconds / 100);
+  unsigned long long ticks =
+      (unsigned long long)(seconds + 11644473600LL) * 10000000ull + (unsigned long long)(nanoseconds / 100);
   FILETIME ft;
   ft.dwLowDateTime = DWORD(ticks & 0xFFFFFFFFu);
   ft.dwHighDateTime = DWORD(ticks >> 32);
@@ -155,15 +171,18 @@ BOOL TextInto(const std::string& utf8, UINT sizeBytes, PVOID buffer) {
 
 BOOL SystemParametersInfoW(UINT uiAction, UINT uiParam, PVOID pvParam, UINT) {
   switch (uiAction) {
-    case SPI_GETPLATFORMTYPE: return TextInto(ce::Device().platform, uiParam, pvParam);
-    case SPI_GETOEMINFO: return TextInto("Trapmarker emulator", uiParam, pvParam);
+    case SPI_GETPLATFORMTYPE:
+      return TextInto(ce::Device().platform, uiParam, pvParam);
+    case SPI_GETOEMINFO:
+      return TextInto("Trapmarker emulator", uiParam, pvParam);
     case SPI_GETWORKAREA: {
       if (pvParam == nullptr) return Fail(ERROR_INVALID_PARAMETER, FALSE);
       RECT area{0, 0, ce::Device().screenWidth, ce::Device().screenHeight};
       memcpy(pvParam, &area, sizeof area);
       return TRUE;
     }
-    default: return Fail(ERROR_INVALID_PARAMETER, FALSE);
+    default:
+      return Fail(ERROR_INVALID_PARAMETER, FALSE);
   }
 }
 
@@ -206,25 +225,45 @@ std::atomic<ce::MessageBoxHandler> messageBoxHandler{nullptr};
 // The buttons of a box type, in order.
 int Buttons(UINT type, int* ids) {
   switch (type & MB_TYPEMASK) {
-    case MB_OKCANCEL: ids[0] = IDOK, ids[1] = IDCANCEL; return 2;
-    case MB_ABORTRETRYIGNORE: ids[0] = IDABORT, ids[1] = IDRETRY, ids[2] = IDIGNORE; return 3;
-    case MB_YESNOCANCEL: ids[0] = IDYES, ids[1] = IDNO, ids[2] = IDCANCEL; return 3;
-    case MB_YESNO: ids[0] = IDYES, ids[1] = IDNO; return 2;
-    case MB_RETRYCANCEL: ids[0] = IDRETRY, ids[1] = IDCANCEL; return 2;
-    default: ids[0] = IDOK; return 1;
+    case MB_OKCANCEL:
+      ids[0] = IDOK, ids[1] = IDCANCEL;
+      return 2;
+    case MB_ABORTRETRYIGNORE:
+      ids[0] = IDABORT, ids[1] = IDRETRY, ids[2] = IDIGNORE;
+      return 3;
+    case MB_YESNOCANCEL:
+      ids[0] = IDYES, ids[1] = IDNO, ids[2] = IDCANCEL;
+      return 3;
+    case MB_YESNO:
+      ids[0] = IDYES, ids[1] = IDNO;
+      return 2;
+    case MB_RETRYCANCEL:
+      ids[0] = IDRETRY, ids[1] = IDCANCEL;
+      return 2;
+    default:
+      ids[0] = IDOK;
+      return 1;
   }
 }
 
 const char* ButtonName(int id) {
   switch (id) {
-    case IDOK: return "OK";
-    case IDCANCEL: return "Cancel";
-    case IDABORT: return "Abort";
-    case IDRETRY: return "Retry";
-    case IDIGNORE: return "Ignore";
-    case IDYES: return "Yes";
-    case IDNO: return "No";
-    default: return "?";
+    case IDOK:
+      return "OK";
+    case IDCANCEL:
+      return "Cancel";
+    case IDABORT:
+      return "Abort";
+    case IDRETRY:
+      return "Retry";
+    case IDIGNORE:
+      return "Ignore";
+    case IDYES:
+      return "Yes";
+    case IDNO:
+      return "No";
+    default:
+      return "?";
   }
 }
 
@@ -255,6 +294,4 @@ int MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType) {
   return (handler ? handler : ce::StderrMessageBox)(hWnd, lpText, lpCaption, uType);
 }
 
-void OutputDebugStringW(LPCWSTR lpOutputString) {
-  std::fprintf(stderr, "%s", ce::ToUtf8(lpOutputString).c_str());
-}
+void OutputDebugStringW(LPCWSTR lpOutputString) { std::fprintf(stderr, "%s", ce::ToUtf8(lpOutputString).c_str()); }

@@ -11,7 +11,7 @@ namespace ce::detail {
 char32_t FoldCase(char32_t c) {
   if (c < 0x80) return (c >= U'A' && c <= U'Z') ? c + 32 : c;
   if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;  // Latin-1 capitals, not the multiply sign
-  if (c >= 0x100 && c <= 0x17F) {                           // Latin Extended-A: pairs, with a few shifts
+  if (c >= 0x100 && c <= 0x17F) {                          // Latin Extended-A: pairs, with a few shifts
     if (c == 0x130 || c == 0x131 || c == 0x138 || c == 0x149 || c == 0x17F) return c;
     if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return (c % 2 == 1) ? c + 1 : c;
     if (c == 0x178) return 0xFF;
@@ -137,7 +137,8 @@ std::string ToUtf8(const std::u16string& wide) {
   std::string out;
   out.reserve(wide.size());
   char buf[4];
-  for (size_t i = 0; i < wide.size();) out.append(buf, detail::EncodeUtf8(detail::DecodeUtf16(wide.data(), wide.size(), i, nullptr), buf));
+  for (size_t i = 0; i < wide.size();)
+    out.append(buf, detail::EncodeUtf8(detail::DecodeUtf16(wide.data(), wide.size(), i, nullptr), buf));
   return out;
 }
 
@@ -188,8 +189,8 @@ int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int
 
 int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr, int cchWideChar, LPSTR lpMultiByteStr,
                         int cbMultiByte, LPCSTR lpDefaultChar, BOOL* lpUsedDefaultChar) {
-  if (!KnownCodePage(CodePage) || lpWideCharStr == nullptr || cchWideChar == 0 || cchWideChar < -1 ||
-      cbMultiByte < 0 || (cbMultiByte > 0 && lpMultiByteStr == nullptr) || lpDefaultChar != nullptr ||
+  if (!KnownCodePage(CodePage) || lpWideCharStr == nullptr || cchWideChar == 0 || cchWideChar < -1 || cbMultiByte < 0 ||
+      (cbMultiByte > 0 && lpMultiByteStr == nullptr) || lpDefaultChar != nullptr ||
       (dwFlags & ~WC_ERR_INVALID_CHARS) != 0)
     return Fail(ERROR_INVALID_PARAMETER, 0);
   if (lpUsedDefaultChar) *lpUsedDefaultChar = FALSE;
@@ -364,10 +365,14 @@ long wcstol(const WCHAR* s, WCHAR** end, int base) {
   const long long limit = negative ? 2147483648LL : 2147483647LL;
   for (;; ++p) {
     int digit;
-    if (*p >= u'0' && *p <= u'9') digit = *p - u'0';
-    else if (*p >= u'a' && *p <= u'z') digit = *p - u'a' + 10;
-    else if (*p >= u'A' && *p <= u'Z') digit = *p - u'A' + 10;
-    else break;
+    if (*p >= u'0' && *p <= u'9')
+      digit = *p - u'0';
+    else if (*p >= u'a' && *p <= u'z')
+      digit = *p - u'a' + 10;
+    else if (*p >= u'A' && *p <= u'Z')
+      digit = *p - u'A' + 10;
+    else
+      break;
     if (digit >= base) break;
     any = true;
     value = value * base + digit;

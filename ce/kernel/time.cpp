@@ -98,19 +98,30 @@ std::u16string FormatDate(const SYSTEMTIME& t, LPCWSTR format) {
     }
     size_t run = RunLength(format, i);
     if (c == u'd') {
-      if (run == 1) AppendNumber(out, t.wDay, 1);
-      else if (run == 2) AppendNumber(out, t.wDay, 2);
-      else if (run == 3) out.append(std::u16string(kDayNames[DayOfWeek(t)], kDayNames[DayOfWeek(t)] + 3));
-      else Append(out, kDayNames[DayOfWeek(t)]);
+      if (run == 1)
+        AppendNumber(out, t.wDay, 1);
+      else if (run == 2)
+        AppendNumber(out, t.wDay, 2);
+      else if (run == 3)
+        out.append(std::u16string(kDayNames[DayOfWeek(t)], kDayNames[DayOfWeek(t)] + 3));
+      else
+        Append(out, kDayNames[DayOfWeek(t)]);
     } else if (c == u'M') {
-      if (run == 1) AppendNumber(out, t.wMonth, 1);
-      else if (run == 2) AppendNumber(out, t.wMonth, 2);
-      else if (run == 3) out.append(std::u16string(kMonthNames[t.wMonth - 1], kMonthNames[t.wMonth - 1] + 3));
-      else Append(out, kMonthNames[t.wMonth - 1]);
+      if (run == 1)
+        AppendNumber(out, t.wMonth, 1);
+      else if (run == 2)
+        AppendNumber(out, t.wMonth, 2);
+      else if (run == 3)
+        out.append(std::u16string(kMonthNames[t.wMonth - 1], kMonthNames[t.wMonth - 1] + 3));
+      else
+        Append(out, kMonthNames[t.wMonth - 1]);
     } else if (c == u'y') {
-      if (run == 1) AppendNumber(out, t.wYear % 100, 1);
-      else if (run == 2) AppendNumber(out, t.wYear % 100, 2);
-      else AppendNumber(out, t.wYear, 4);
+      if (run == 1)
+        AppendNumber(out, t.wYear % 100, 1);
+      else if (run == 2)
+        AppendNumber(out, t.wYear % 100, 2);
+      else
+        AppendNumber(out, t.wYear, 4);
     } else if (c == u'g') {
       Append(out, "A.D.");
     } else {
@@ -237,8 +248,10 @@ int GetDateFormatW(LCID, DWORD dwFlags, const SYSTEMTIME* lpDate, LPCWSTR lpForm
       dwFlags == (DATE_SHORTDATE | DATE_LONGDATE))
     return Fail(ERROR_INVALID_FLAGS, 0);
   SYSTEMTIME date;
-  if (lpDate) date = *lpDate;
-  else GetLocalTime(&date);
+  if (lpDate)
+    date = *lpDate;
+  else
+    GetLocalTime(&date);
   if (!ValidDate(date)) return Fail(ERROR_INVALID_PARAMETER, 0);
   if (lpFormat == nullptr) lpFormat = (dwFlags & DATE_LONGDATE) ? u"dddd, MMMM dd, yyyy" : u"M/d/yyyy";
   return Deliver(FormatDate(date, lpFormat), lpDateStr, cchDate);
@@ -249,8 +262,10 @@ int GetTimeFormatW(LCID, DWORD dwFlags, const SYSTEMTIME* lpTime, LPCWSTR lpForm
   if ((dwFlags & ~(TIME_NOMINUTESORSECONDS | TIME_NOSECONDS | TIME_NOTIMEMARKER | TIME_FORCE24HOURFORMAT)) != 0)
     return Fail(ERROR_INVALID_FLAGS, 0);
   SYSTEMTIME time;
-  if (lpTime) time = *lpTime;
-  else GetLocalTime(&time);
+  if (lpTime)
+    time = *lpTime;
+  else
+    GetLocalTime(&time);
   if (!ValidTime(time)) return Fail(ERROR_INVALID_PARAMETER, 0);
   if (lpFormat == nullptr) lpFormat = u"h:mm:ss tt";
   return Deliver(FormatTime(time, dwFlags, lpFormat), lpTimeStr, cchTime);

@@ -59,8 +59,10 @@ class NullBackend final : public Backend, public BackendTestHooks {
   void WaitEvents(int timeoutMs) override {
     std::unique_lock<std::mutex> lock(mu);
     auto ready = [this] { return woken; };
-    if (timeoutMs < 0) cv.wait(lock, ready);
-    else cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready);
+    if (timeoutMs < 0)
+      cv.wait(lock, ready);
+    else
+      cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready);
     woken = false;
   }
   void Wake() override {

@@ -16,8 +16,7 @@ Core& core() {
 
 DWORD TickMs() {
   static const Clock::time_point start = Clock::now();
-  return static_cast<DWORD>(
-      std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+  return static_cast<DWORD>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
 }
 
 // ---- backend choice ----

@@ -100,9 +100,9 @@ HWND MakeForeignHandle(uint32_t nativeId);
 uint32_t ForeignNativeId(HWND hwnd);
 // Local windows in stacking order, bottom first, visible ones only (for hit testing in memory).
 std::vector<HWND> VisibleWindowsBottomUp();
-bool LocalWindowRect(HWND hwnd, RECT* rect);   // screen rectangle of a local window
-HWND ActiveLocalWindow();                      // the local window holding the activation, or NULL
-HWND ModalWindow();                            // the message box being shown, or NULL
+bool LocalWindowRect(HWND hwnd, RECT* rect);  // screen rectangle of a local window
+HWND ActiveLocalWindow();                     // the local window holding the activation, or NULL
+HWND ModalWindow();                           // the message box being shown, or NULL
 
 // Destroys every window without calling window procedures, forgets classes, queue, timers, activation
 // and cursor, and resets the backend's recorded state. For tests that run many cases in one process.

@@ -35,8 +35,8 @@ ClassEntry* FindClassLocked(LPCWSTR name) {
 using namespace ce::user;
 
 ATOM RegisterClassW(const WNDCLASSW* wc) {
-  if (!wc || !wc->lpfnWndProc || !wc->lpszClassName || IS_INTRESOURCE(wc->lpszClassName) ||
-      !wc->lpszClassName[0] || wc->cbWndExtra < 0 || wc->cbWndExtra > 4096) {
+  if (!wc || !wc->lpfnWndProc || !wc->lpszClassName || IS_INTRESOURCE(wc->lpszClassName) || !wc->lpszClassName[0] ||
+      wc->cbWndExtra < 0 || wc->cbWndExtra > 4096) {
     return 0;
   }
   ActiveBackend();

@@ -47,12 +47,12 @@ struct Window {
   std::vector<uint8_t> extra;  // cbWndExtra bytes
   RECT rect{};                 // screen rectangle (no frame: the client area is the whole window)
   bool visible = false;
-  bool native = false;         // the backend made its window
+  bool native = false;  // the backend made its window
   bool destroying = false;
   bool updatePending = false;  // update region (kept as its bounding box) is not empty
   RECT update{};
   bool erase = false;
-  DWORD fullScreen = 0;        // last SHFullScreen state bits
+  DWORD fullScreen = 0;  // last SHFullScreen state bits
   std::shared_ptr<Frame> frame;
 };
 
@@ -73,7 +73,7 @@ struct Core {
   std::mutex mu;
   std::vector<ClassEntry> classes;
   std::map<uintptr_t, std::unique_ptr<Window>> windows;  // by handle value
-  std::vector<HWND> stacking;                             // local windows, bottom first
+  std::vector<HWND> stacking;                            // local windows, bottom first
   uintptr_t nextHandle = 0x10000;
   std::deque<QueuedMessage> posted;
   std::deque<QueuedMessage> input;
@@ -106,13 +106,13 @@ DWORD TickMs();
 LRESULT CallProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 // Finds a class by name or by the atom RegisterClassW returned; call with core().mu held.
 ClassEntry* FindClassLocked(LPCWSTR name);
-void RaiseLocked(HWND hwnd);             // puts a local window on top of the stacking; mu held
-void ActivateLocal(HWND hwnd);           // moves the activation to hwnd (may be NULL) with WM_ACTIVATE
+void RaiseLocked(HWND hwnd);    // puts a local window on top of the stacking; mu held
+void ActivateLocal(HWND hwnd);  // moves the activation to hwnd (may be NULL) with WM_ACTIVATE
 void InvalidateAllLocked(Window* w, bool erase);
 void KillTimersOfLocked(HWND hwnd);
-void PresentFrame(HWND hwnd);            // hands the window's picture to the backend
+void PresentFrame(HWND hwnd);  // hands the window's picture to the backend
 void DropDcsOfLocked(HWND hwnd);
-void DropAllDcs();                       // deletes every DC handed out (ResetForTests)
+void DropAllDcs();                                      // deletes every DC handed out (ResetForTests)
 bool EraseWithBrush(HWND hwnd, HDC hdc, HBRUSH brush);  // WM_ERASEBKGND's default
 bool FullScreenState(HWND hwnd, DWORD* state);
 int RunMessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);

@@ -24,8 +24,8 @@ HCURSOR SetCursor(HCURSOR cursor) {
     core().cursor = cursor;
   }
   CursorKind shape = !cursor                                            ? CursorKind::Hidden
-                      : cursor == reinterpret_cast<HCURSOR>(&waitCursor) ? CursorKind::Wait
-                                                                         : CursorKind::Arrow;
+                     : cursor == reinterpret_cast<HCURSOR>(&waitCursor) ? CursorKind::Wait
+                                                                        : CursorKind::Arrow;
   be->SetCursorShape(shape);
   return old;
 }

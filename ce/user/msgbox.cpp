@@ -25,7 +25,7 @@ struct Box {
   std::u16string caption;
   std::vector<DialogButton> buttons;
   int defaultIndex = 0;
-  int pressed = -1;  // button the stylus went down on
+  int pressed = -1;     // button the stylus went down on
   bool inside = false;  // the stylus is still on it
   int answer = 0;
   int scale = 1;
@@ -36,25 +36,39 @@ struct Box {
 
 const char16_t* Label(int id) {
   switch (id) {
-    case IDOK: return u"OK";
-    case IDCANCEL: return u"Cancel";
-    case IDYES: return u"Yes";
-    case IDNO: return u"No";
-    case IDABORT: return u"Abort";
-    case IDRETRY: return u"Retry";
-    case IDIGNORE: return u"Ignore";
-    default: return u"?";
+    case IDOK:
+      return u"OK";
+    case IDCANCEL:
+      return u"Cancel";
+    case IDYES:
+      return u"Yes";
+    case IDNO:
+      return u"No";
+    case IDABORT:
+      return u"Abort";
+    case IDRETRY:
+      return u"Retry";
+    case IDIGNORE:
+      return u"Ignore";
+    default:
+      return u"?";
   }
 }
 
 std::vector<int> ButtonIds(UINT type) {
   switch (type & MB_TYPEMASK) {
-    case MB_OKCANCEL: return {IDOK, IDCANCEL};
-    case MB_ABORTRETRYIGNORE: return {IDABORT, IDRETRY, IDIGNORE};
-    case MB_YESNOCANCEL: return {IDYES, IDNO, IDCANCEL};
-    case MB_YESNO: return {IDYES, IDNO};
-    case MB_RETRYCANCEL: return {IDRETRY, IDCANCEL};
-    default: return {IDOK};
+    case MB_OKCANCEL:
+      return {IDOK, IDCANCEL};
+    case MB_ABORTRETRYIGNORE:
+      return {IDABORT, IDRETRY, IDIGNORE};
+    case MB_YESNOCANCEL:
+      return {IDYES, IDNO, IDCANCEL};
+    case MB_YESNO:
+      return {IDYES, IDNO};
+    case MB_RETRYCANCEL:
+      return {IDRETRY, IDCANCEL};
+    default:
+      return {IDOK};
   }
 }
 
@@ -99,11 +113,20 @@ void DrawIconMark(HDC dc, const Box& b) {
   COLORREF color;
   const char16_t* mark;
   switch (b.type & MB_ICONMASK) {
-    case MB_ICONHAND: color = RGB(200, 0, 0), mark = u"X"; break;
-    case MB_ICONQUESTION: color = RGB(0, 64, 192), mark = u"?"; break;
-    case MB_ICONEXCLAMATION: color = RGB(224, 176, 0), mark = u"!"; break;
-    case MB_ICONASTERISK: color = RGB(0, 64, 192), mark = u"i"; break;
-    default: return;
+    case MB_ICONHAND:
+      color = RGB(200, 0, 0), mark = u"X";
+      break;
+    case MB_ICONQUESTION:
+      color = RGB(0, 64, 192), mark = u"?";
+      break;
+    case MB_ICONEXCLAMATION:
+      color = RGB(224, 176, 0), mark = u"!";
+      break;
+    case MB_ICONASTERISK:
+      color = RGB(0, 64, 192), mark = u"i";
+      break;
+    default:
+      return;
   }
   HBRUSH brush = CreateSolidBrush(color);
   HPEN pen = CreatePen(PS_SOLID, 1, color);
@@ -202,10 +225,14 @@ LRESULT CALLBACK BoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       InvalidateRect(hwnd, nullptr, FALSE);
       return 0;
     case WM_KEYDOWN:
-      if (wParam == 'Y' && Has(*b, IDYES)) b->answer = IDYES;
-      else if (wParam == 'N' && Has(*b, IDNO)) b->answer = IDNO;
-      else if (wParam == VK_RETURN) b->answer = b->buttons[b->defaultIndex].id;
-      else if (wParam == VK_ESCAPE) b->answer = EscapeAnswer(*b);
+      if (wParam == 'Y' && Has(*b, IDYES))
+        b->answer = IDYES;
+      else if (wParam == 'N' && Has(*b, IDNO))
+        b->answer = IDNO;
+      else if (wParam == VK_RETURN)
+        b->answer = b->buttons[b->defaultIndex].id;
+      else if (wParam == VK_ESCAPE)
+        b->answer = EscapeAnswer(*b);
       return 0;
     case WM_CLOSE:
       b->answer = EscapeAnswer(*b);  // the loop below takes the window down
@@ -262,9 +289,7 @@ RECT Layout(Box& b) {
   return RECT{x, y, x + boxW, y + boxH};
 }
 
-int ShowBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
-  return RunMessageBox(owner, text, caption, type);
-}
+int ShowBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) { return RunMessageBox(owner, text, caption, type); }
 
 }  // namespace
 

@@ -145,11 +145,15 @@ BOOL ValidateRect(HWND hwnd, const RECT* rect) {
   }
   // The update region is kept as one rectangle: cut off a band the rectangle covers fully.
   if (rect->left <= u.left && rect->right >= u.right) {
-    if (rect->top <= u.top && rect->bottom > u.top) u.top = rect->bottom;
-    else if (rect->bottom >= u.bottom && rect->top < u.bottom) u.bottom = rect->top;
+    if (rect->top <= u.top && rect->bottom > u.top)
+      u.top = rect->bottom;
+    else if (rect->bottom >= u.bottom && rect->top < u.bottom)
+      u.bottom = rect->top;
   } else if (rect->top <= u.top && rect->bottom >= u.bottom) {
-    if (rect->left <= u.left && rect->right > u.left) u.left = rect->right;
-    else if (rect->right >= u.right && rect->left < u.right) u.right = rect->left;
+    if (rect->left <= u.left && rect->right > u.left)
+      u.left = rect->right;
+    else if (rect->right >= u.right && rect->left < u.right)
+      u.right = rect->left;
   }
   return TRUE;
 }

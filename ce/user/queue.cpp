@@ -181,7 +181,8 @@ BOOL PostMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     std::lock_guard<std::mutex> lock(core().mu);
     Core& c = core();
     if (hwnd == HWND_BROADCAST) {
-      for (HWND h : c.stacking) c.posted.push_back(QueuedMessage{MSG{h, msg, wParam, lParam, TickMs(), POINT{0, 0}}, 0});
+      for (HWND h : c.stacking)
+        c.posted.push_back(QueuedMessage{MSG{h, msg, wParam, lParam, TickMs(), POINT{0, 0}}, 0});
     } else {
       if (hwnd) {
         Window* w = FindLocked(hwnd);

@@ -6,9 +6,12 @@ using namespace ce::user;
 
 int GetSystemMetrics(int index) {
   switch (index) {
-    case SM_CXSCREEN: return ce::Device().screenWidth;
-    case SM_CYSCREEN: return ce::Device().screenHeight;
-    default: return 0;
+    case SM_CXSCREEN:
+      return ce::Device().screenWidth;
+    case SM_CYSCREEN:
+      return ce::Device().screenHeight;
+    default:
+      return 0;
   }
 }
 

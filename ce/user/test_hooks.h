@@ -21,11 +21,9 @@ class BackendTestHooks {
  public:
   virtual ~BackendTestHooks() = default;
   // Called by MessageBoxW first: true (with *answer set) when the backend answers the box itself.
-  virtual bool AnswerMessageBox(HWND owner, const char16_t* text, const char16_t* caption, UINT type,
-                                int* answer) = 0;
+  virtual bool AnswerMessageBox(HWND owner, const char16_t* text, const char16_t* caption, UINT type, int* answer) = 0;
   // Called once a message box window is laid out: publishes its text and buttons for test tools.
-  virtual void DescribeDialog(HWND box, const std::u16string& text,
-                              const std::vector<DialogButton>& buttons) = 0;
+  virtual void DescribeDialog(HWND box, const std::u16string& text, const std::vector<DialogButton>& buttons) = 0;
   // Called by ResetForTests after every window is gone: drop recorded state.
   virtual void Reset() = 0;
 };

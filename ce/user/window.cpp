@@ -17,17 +17,13 @@ bool IsForeignHandle(HWND hwnd) {
   return (reinterpret_cast<uintptr_t>(hwnd) & ~uintptr_t(0xFFFFFFFFFF)) == kForeignTag;
 }
 
-HWND MakeForeignHandle(uint32_t nativeId) {
-  return reinterpret_cast<HWND>(kForeignTag | (uintptr_t(nativeId) << 2));
-}
+HWND MakeForeignHandle(uint32_t nativeId) { return reinterpret_cast<HWND>(kForeignTag | (uintptr_t(nativeId) << 2)); }
 
 uint32_t ForeignNativeId(HWND hwnd) {
   return static_cast<uint32_t>((reinterpret_cast<uintptr_t>(hwnd) & 0xFFFFFFFFFF) >> 2);
 }
 
-HWND Normalize(HWND hwnd) {
-  return reinterpret_cast<HWND>(reinterpret_cast<uintptr_t>(hwnd) & ~uintptr_t(1));
-}
+HWND Normalize(HWND hwnd) { return reinterpret_cast<HWND>(reinterpret_cast<uintptr_t>(hwnd) & ~uintptr_t(1)); }
 
 Window* FindLocked(HWND hwnd) {
   auto it = core().windows.find(reinterpret_cast<uintptr_t>(hwnd));
@@ -108,8 +104,8 @@ void ce::user::RaiseLocked(HWND hwnd) {
   s.push_back(hwnd);
 }
 
-HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y,
-                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
+HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y, int width,
+                     int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
   Backend* be = ActiveBackend();
   const int screenW = ce::Device().screenWidth;
   const int screenH = ce::Device().screenHeight;
@@ -435,12 +431,18 @@ LONG_PTR GetWindowLongPtrW(HWND hwnd, int index) {
   Window* w = FindLocked(hwnd);
   if (!w) return 0;
   switch (index) {
-    case GWL_WNDPROC: return reinterpret_cast<LONG_PTR>(w->proc);
-    case GWL_ID: return w->id;
-    case GWL_STYLE: return static_cast<LONG_PTR>(w->style);
-    case GWL_EXSTYLE: return static_cast<LONG_PTR>(w->exStyle);
-    case GWL_USERDATA: return w->userData;
-    default: break;
+    case GWL_WNDPROC:
+      return reinterpret_cast<LONG_PTR>(w->proc);
+    case GWL_ID:
+      return w->id;
+    case GWL_STYLE:
+      return static_cast<LONG_PTR>(w->style);
+    case GWL_EXSTYLE:
+      return static_cast<LONG_PTR>(w->exStyle);
+    case GWL_USERDATA:
+      return w->userData;
+    default:
+      break;
   }
   if (index < 0 || static_cast<size_t>(index) + sizeof(LONG_PTR) > w->extra.size()) return 0;
   LONG_PTR v;
@@ -459,11 +461,24 @@ LONG_PTR SetWindowLongPtrW(HWND hwnd, int index, LONG_PTR value) {
       old = reinterpret_cast<LONG_PTR>(w->proc);
       w->proc = reinterpret_cast<WNDPROC>(value);
       return old;
-    case GWL_ID: old = w->id; w->id = static_cast<LONG>(value); return old;
-    case GWL_STYLE: old = static_cast<LONG_PTR>(w->style); w->style = static_cast<DWORD>(value); return old;
-    case GWL_EXSTYLE: old = static_cast<LONG_PTR>(w->exStyle); w->exStyle = static_cast<DWORD>(value); return old;
-    case GWL_USERDATA: old = w->userData; w->userData = value; return old;
-    default: break;
+    case GWL_ID:
+      old = w->id;
+      w->id = static_cast<LONG>(value);
+      return old;
+    case GWL_STYLE:
+      old = static_cast<LONG_PTR>(w->style);
+      w->style = static_cast<DWORD>(value);
+      return old;
+    case GWL_EXSTYLE:
+      old = static_cast<LONG_PTR>(w->exStyle);
+      w->exStyle = static_cast<DWORD>(value);
+      return old;
+    case GWL_USERDATA:
+      old = w->userData;
+      w->userData = value;
+      return old;
+    default:
+      break;
   }
   if (index < 0 || static_cast<size_t>(index) + sizeof(LONG_PTR) > w->extra.size()) return 0;
   std::memcpy(&old, &w->extra[static_cast<size_t>(index)], sizeof old);

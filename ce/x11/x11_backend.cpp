@@ -84,21 +84,34 @@ UINT VirtualKey(KeySym ks) {
   if (ks >= XK_0 && ks <= XK_9) return static_cast<UINT>(ks);
   switch (ks) {
     case XK_Return:
-    case XK_KP_Enter: return VK_RETURN;
-    case XK_Escape: return VK_ESCAPE;
-    case XK_BackSpace: return VK_BACK;
-    case XK_Tab: return VK_TAB;
-    case XK_space: return VK_SPACE;
-    case XK_Left: return VK_LEFT;
-    case XK_Up: return VK_UP;
-    case XK_Right: return VK_RIGHT;
-    case XK_Down: return VK_DOWN;
-    case XK_Delete: return VK_DELETE;
+    case XK_KP_Enter:
+      return VK_RETURN;
+    case XK_Escape:
+      return VK_ESCAPE;
+    case XK_BackSpace:
+      return VK_BACK;
+    case XK_Tab:
+      return VK_TAB;
+    case XK_space:
+      return VK_SPACE;
+    case XK_Left:
+      return VK_LEFT;
+    case XK_Up:
+      return VK_UP;
+    case XK_Right:
+      return VK_RIGHT;
+    case XK_Down:
+      return VK_DOWN;
+    case XK_Delete:
+      return VK_DELETE;
     case XK_Shift_L:
-    case XK_Shift_R: return VK_SHIFT;
+    case XK_Shift_R:
+      return VK_SHIFT;
     case XK_Control_L:
-    case XK_Control_R: return VK_CONTROL;
-    default: return 0;
+    case XK_Control_R:
+      return VK_CONTROL;
+    default:
+      return 0;
   }
 }
 
@@ -118,8 +131,8 @@ class X11Backend final : public Backend, public BackendTestHooks {
     red_ = FromMask(visual_->red_mask);
     green_ = FromMask(visual_->green_mask);
     blue_ = FromMask(visual_->blue_mask);
-    const char* names[] = {"WM_PROTOCOLS", "WM_DELETE_WINDOW", "_NET_WM_NAME", "UTF8_STRING", "_CE_POST",
-                           "_NET_WM_PID", "_CE_DIALOG_TEXT", "_CE_DIALOG_BUTTONS"};
+    const char* names[] = {"WM_PROTOCOLS", "WM_DELETE_WINDOW", "_NET_WM_NAME",    "UTF8_STRING",
+                           "_CE_POST",     "_NET_WM_PID",      "_CE_DIALOG_TEXT", "_CE_DIALOG_BUTTONS"};
     Atom atoms[8];
     XInternAtoms(dpy_, const_cast<char**>(names), 8, False, atoms);
     wmProtocols_ = atoms[0];
@@ -142,8 +155,8 @@ class X11Backend final : public Backend, public BackendTestHooks {
                    KeyReleaseMask | FocusChangeMask;
     const unsigned w = static_cast<unsigned>(rect.right - rect.left > 0 ? rect.right - rect.left : 1);
     const unsigned h = static_cast<unsigned>(rect.bottom - rect.top > 0 ? rect.bottom - rect.top : 1);
-    ::Window xid = XCreateWindow(dpy_, root_, rect.left, rect.top, w, h, 0, CopyFromParent, InputOutput,
-                                 CopyFromParent, CWBackPixel | CWEventMask, &a);
+    ::Window xid = XCreateWindow(dpy_, root_, rect.left, rect.top, w, h, 0, CopyFromParent, InputOutput, CopyFromParent,
+                                 CWBackPixel | CWEventMask, &a);
     if (!xid) return false;
 
     std::string cls = ce::ToUtf8(className);
@@ -525,8 +538,8 @@ class X11Backend final : public Backend, public BackendTestHooks {
     HWND hwnd = it->second;
     switch (ev.type) {
       case Expose:
-        NativeExposed(hwnd, RECT{ev.xexpose.x, ev.xexpose.y, ev.xexpose.x + ev.xexpose.width,
-                                 ev.xexpose.y + ev.xexpose.height});
+        NativeExposed(
+            hwnd, RECT{ev.xexpose.x, ev.xexpose.y, ev.xexpose.x + ev.xexpose.width, ev.xexpose.y + ev.xexpose.height});
         break;
       case ButtonPress:
         if (ev.xbutton.button == Button1) {

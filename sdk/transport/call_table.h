@@ -22,10 +22,10 @@ struct SdkReplyField {
 
 struct SdkWireCall {
   const char* name;
-  const char* arguments;        // one letter per argument in message order: i integer, t text
-  bool listReply;               // reply is a count, then that many x/y pairs (no fixed count)
-  uint8_t resultCount;          // fields after the result code in a full reply
-  const SdkReplyField* results; // resultCount entries (null when none)
+  const char* arguments;         // one letter per argument in message order: i integer, t text
+  bool listReply;                // reply is a count, then that many x/y pairs (no fixed count)
+  uint8_t resultCount;           // fields after the result code in a full reply
+  const SdkReplyField* results;  // resultCount entries (null when none)
 
   // Fields of a full reply, the result code included; 2 for a list reply (code and count).
   constexpr int32_t FullCount() const { return listReply ? 2 : resultCount + 1; }
@@ -103,9 +103,7 @@ template <size_t N>
 constexpr SdkWireCall Fixed(const char* name, const char* arguments, const SdkReplyField (&results)[N]) {
   return {name, arguments, false, static_cast<uint8_t>(N), results};
 }
-constexpr SdkWireCall Plain(const char* name, const char* arguments) {
-  return {name, arguments, false, 0, nullptr};
-}
+constexpr SdkWireCall Plain(const char* name, const char* arguments) { return {name, arguments, false, 0, nullptr}; }
 
 }  // namespace sdk_wire
 

@@ -22,8 +22,8 @@ constexpr int kEagerWakes = 6;
 // Opens a channel file in the calls folder, retrying while another handle has it open.
 int OpenWhenFree(SdkFile& file, const char* name, bool forWriting) {
   for (int retry = 0;; ++retry) {
-    const int opened = forWriting ? file.OpenForWriting(name, kSdkCallsFolder, false)
-                                  : file.OpenForReading(name, kSdkCallsFolder);
+    const int opened =
+        forWriting ? file.OpenForWriting(name, kSdkCallsFolder, false) : file.OpenForReading(name, kSdkCallsFolder);
     if (opened == 0 || file.LastError() != ERROR_SHARING_VIOLATION || retry >= kBusyRetries) {
       return opened;
     }
@@ -42,18 +42,17 @@ SdkReplyWait DefaultReplyWait() {
 
 MessageChannel::~MessageChannel() { delete iArguments; }
 
-bool FormatChannelFileName(char* name, size_t capacity, const char* sender, const char* receiver,
-                           uint32_t linkId, uint32_t sequence, SdkChannelFile kind) {
+bool FormatChannelFileName(char* name, size_t capacity, const char* sender, const char* receiver, uint32_t linkId,
+                           uint32_t sequence, SdkChannelFile kind) {
   if (!name || capacity == 0) return false;
   if (capacity > kSdkNameSize) capacity = kSdkNameSize;
   if (!sender) sender = "";
   if (!receiver) receiver = "";
-  const int length =
-      kind == kSdkMessageFile
-          ? std::snprintf(name, capacity, "%s.%s.%u.%u.message", sender, receiver,
-                          static_cast<unsigned>(linkId), static_cast<unsigned>(sequence))
-          : std::snprintf(name, capacity, "%s.%s.%u.%u.finished", sender, receiver,
-                          static_cast<unsigned>(linkId), static_cast<unsigned>(sequence));
+  const int length = kind == kSdkMessageFile
+                         ? std::snprintf(name, capacity, "%s.%s.%u.%u.message", sender, receiver,
+                                         static_cast<unsigned>(linkId), static_cast<unsigned>(sequence))
+                         : std::snprintf(name, capacity, "%s.%s.%u.%u.finished", sender, receiver,
+                                         static_cast<unsigned>(linkId), static_cast<unsigned>(sequence));
   if (length < 0 || static_cast<size_t>(length) >= capacity) {
     name[0] = '\0';
     return false;
@@ -61,12 +60,10 @@ bool FormatChannelFileName(char* name, size_t capacity, const char* sender, cons
   return true;
 }
 
-FileChannel::FileChannel(const char* ownName, const char* peerName, int32_t linkId,
-                         SdkMessage* arguments)
+FileChannel::FileChannel(const char* ownName, const char* peerName, int32_t linkId, SdkMessage* arguments)
     : MessageChannel(arguments),
       iSequence(0),
-      iLinkId(linkId == -1 ? static_cast<uint32_t>(GetCurrentProcessId())
-                           : static_cast<uint32_t>(linkId)),
+      iLinkId(linkId == -1 ? static_cast<uint32_t>(GetCurrentProcessId()) : static_cast<uint32_t>(linkId)),
       iIsReply(0),
       iLastSendStatus(-1),
       iReplyWait(DefaultReplyWait()),
@@ -101,12 +98,10 @@ void FileChannel::SetPeerAliveCheck(bool (*isAlive)(void* context), void* contex
 void FileChannel::RemoveExchange(const char* sender, const char* receiver, uint32_t sequence) {
   char name[kSdkNameSize];
   // Marker first: a peer never sees a marker whose text is already gone.
-  if (FormatChannelFileName(name, sizeof(name), sender, receiver, iLinkId, sequence,
-                            kSdkFinishedFile)) {
+  if (FormatChannelFileName(name, sizeof(name), sender, receiver, iLinkId, sequence, kSdkFinishedFile)) {
     SdkFile::Delete(name, kSdkCallsFolder);
   }
-  if (FormatChannelFileName(name, sizeof(name), sender, receiver, iLinkId, sequence,
-                            kSdkMessageFile)) {
+  if (FormatChannelFileName(name, sizeof(name), sender, receiver, iLinkId, sequence, kSdkMessageFile)) {
     SdkFile::Delete(name, kSdkCallsFolder);
   }
 }
@@ -118,10 +113,9 @@ ReplyTicket* FileChannel::Send() {
 
   char textName[kSdkNameSize];
   char markerName[kSdkNameSize];
-  if (!FormatChannelFileName(textName, sizeof(textName), iOwnName, iPeerName, iLinkId, sequence,
-                             kSdkMessageFile) ||
-      !FormatChannelFileName(markerName, sizeof(markerName), iOwnName, iPeerName, iLinkId,
-                             sequence, kSdkFinishedFile)) {
+  if (!FormatChannelFileName(textName, sizeof(textName), iOwnName, iPeerName, iLinkId, sequence, kSdkMessageFile) ||
+      !FormatChannelFileName(markerName, sizeof(markerName), iOwnName, iPeerName, iLinkId, sequence,
+                             kSdkFinishedFile)) {
     return nullptr;
   }
 
@@ -131,10 +125,9 @@ ReplyTicket* FileChannel::Send() {
   if (!iIsReply) {
     char staleMarker[kSdkNameSize];
     char staleText[kSdkNameSize];
-    if (FormatChannelFileName(staleMarker, sizeof(staleMarker), iPeerName, iOwnName, iLinkId,
-                              sequence, kSdkFinishedFile) &&
-        FormatChannelFileName(staleText, sizeof(staleText), iPeerName, iOwnName, iLinkId,
-                              sequence, kSdkMessageFile) &&
+    if (FormatChannelFileName(staleMarker, sizeof(staleMarker), iPeerName, iOwnName, iLinkId, sequence,
+                              kSdkFinishedFile) &&
+        FormatChannelFileName(staleText, sizeof(staleText), iPeerName, iOwnName, iLinkId, sequence, kSdkMessageFile) &&
         SdkFile::Delete(staleMarker, kSdkCallsFolder)) {
       SdkFile::Delete(staleText, kSdkCallsFolder);
     }
@@ -188,8 +181,7 @@ bool FileChannel::WriteMarker(const char* markerName) {
   if (!renamed) return true;
   if (SdkFile::Move(passing, markerName, kSdkCallsFolder)) return true;
   // A marker of that name is left from before: replace it.
-  if (SdkFile::DeleteWhenFree(markerName, kSdkCallsFolder) &&
-      SdkFile::Move(passing, markerName, kSdkCallsFolder)) {
+  if (SdkFile::DeleteWhenFree(markerName, kSdkCallsFolder) && SdkFile::Move(passing, markerName, kSdkCallsFolder)) {
     return true;
   }
   SdkFile::Delete(passing, kSdkCallsFolder);
@@ -202,8 +194,8 @@ int FileChannel::ProbeReply(const ReplyTicket* ticket, bool* busy) {
   if (busy) *busy = false;
   if (!ticket) return 0;
   char markerName[kSdkNameSize];
-  if (!FormatChannelFileName(markerName, sizeof(markerName), iPeerName, iOwnName, iLinkId,
-                             ticket->iSequence, kSdkFinishedFile)) {
+  if (!FormatChannelFileName(markerName, sizeof(markerName), iPeerName, iOwnName, iLinkId, ticket->iSequence,
+                             kSdkFinishedFile)) {
     return 0;
   }
   SdkFile marker;
@@ -357,10 +349,8 @@ void FileChannel::ReceiveReply(ReplyTicket* ticket) {
 
   char textName[kSdkNameSize];
   char markerName[kSdkNameSize];
-  FormatChannelFileName(textName, sizeof(textName), iPeerName, iOwnName, iLinkId, sequence,
-                        kSdkMessageFile);
-  FormatChannelFileName(markerName, sizeof(markerName), iPeerName, iOwnName, iLinkId, sequence,
-                        kSdkFinishedFile);
+  FormatChannelFileName(textName, sizeof(textName), iPeerName, iOwnName, iLinkId, sequence, kSdkMessageFile);
+  FormatChannelFileName(markerName, sizeof(markerName), iPeerName, iOwnName, iLinkId, sequence, kSdkFinishedFile);
 
   SdkFile file;
   if (OpenWhenFree(file, textName, false) != 0) {

@@ -70,9 +70,8 @@ constexpr size_t kSdkNameSize = 256;
 
 // Formats "<sender>.<receiver>.<linkId>.<sequence>.message" (or ".finished") into `name`.
 // False, with `name` empty, when it does not fit in kSdkNameSize bytes (or `capacity`).
-bool FormatChannelFileName(char* name, size_t capacity, const char* sender,
-                           const char* receiver, uint32_t linkId, uint32_t sequence,
-                           SdkChannelFile kind);
+bool FormatChannelFileName(char* name, size_t capacity, const char* sender, const char* receiver, uint32_t linkId,
+                           uint32_t sequence, SdkChannelFile kind);
 
 // How ReceiveReply waits for the reply marker.
 enum class SdkReplyWait {

@@ -40,8 +40,7 @@ bool CallsFolder(WCHAR* folder, size_t capacity, bool withSlash) {
   WCHAR shared[kSdkPathSize];
   FindSharedFolder(shared, kSdkPathSize);
   const WCHAR* calls = withSlash ? TEXT("SdkFileCalls\\") : TEXT("SdkFileCalls");
-  return SUCCEEDED(StringCchCopyW(folder, capacity, shared)) &&
-         SUCCEEDED(StringCchCatW(folder, capacity, calls));
+  return SUCCEEDED(StringCchCopyW(folder, capacity, shared)) && SUCCEEDED(StringCchCatW(folder, capacity, calls));
 }
 
 bool Before(const InboxRequest& a, const InboxRequest& b) {
@@ -70,8 +69,8 @@ bool ParseRequestMarker(const char* fileName, const char* server, InboxRequest* 
   uint32_t sequence = 0;
   uint32_t linkId = 0;
   // Link id 4294967295 is never written: a channel made with -1 stores its process id instead.
-  if (!ParseNumber(sequenceDot + 1, end, &sequence) ||
-      !ParseNumber(linkDot + 1, sequenceDot, &linkId) || linkId == UINT32_MAX) {
+  if (!ParseNumber(sequenceDot + 1, end, &sequence) || !ParseNumber(linkDot + 1, sequenceDot, &linkId) ||
+      linkId == UINT32_MAX) {
     return false;
   }
 
@@ -113,8 +112,7 @@ bool RequestInbox::Watch() {
     CreateDirectoryW(shared, nullptr);
   }
   CreateDirectoryW(folder, nullptr);
-  iWatch = FindFirstChangeNotificationW(folder, FALSE,
-                                        FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE);
+  iWatch = FindFirstChangeNotificationW(folder, FALSE, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE);
   return iWatch != INVALID_HANDLE_VALUE;
 }
 
@@ -131,8 +129,7 @@ bool RequestInbox::WaitForChange(uint32_t timeoutMs) {
 int RequestInbox::List(InboxRequest* requests, int capacity) {
   if (!requests) capacity = 0;
   WCHAR pattern[kSdkPathSize];
-  if (!CallsFolder(pattern, kSdkPathSize, true) ||
-      FAILED(StringCchCatW(pattern, kSdkPathSize, TEXT("*.finished")))) {
+  if (!CallsFolder(pattern, kSdkPathSize, true) || FAILED(StringCchCatW(pattern, kSdkPathSize, TEXT("*.finished")))) {
     return 0;
   }
   WIN32_FIND_DATAW entry;
@@ -143,8 +140,8 @@ int RequestInbox::List(InboxRequest* requests, int capacity) {
   do {
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
     char name[kSdkNameSize];
-    const int converted = WideCharToMultiByte(CP_ACP, 0, entry.cFileName, -1, name,
-                                              static_cast<int>(sizeof(name)), nullptr, nullptr);
+    const int converted =
+        WideCharToMultiByte(CP_ACP, 0, entry.cFileName, -1, name, static_cast<int>(sizeof(name)), nullptr, nullptr);
     if (converted <= 0) continue;
     name[sizeof(name) - 1] = '\0';
     InboxRequest request;
@@ -169,8 +166,8 @@ int RequestInbox::Read(const InboxRequest& request, SdkMessage* message) {
   char name[kSdkNameSize];
   // The text is complete once the marker exists; wait until the client has also let go of the
   // marker, so that Remove can delete it.
-  if (!FormatChannelFileName(name, sizeof(name), request.client, iServer, request.linkId,
-                             request.sequence, kSdkFinishedFile)) {
+  if (!FormatChannelFileName(name, sizeof(name), request.client, iServer, request.linkId, request.sequence,
+                             kSdkFinishedFile)) {
     return -1;
   }
   for (int retry = 0; retry < kBusyRetries; ++retry) {
@@ -179,8 +176,8 @@ int RequestInbox::Read(const InboxRequest& request, SdkMessage* message) {
     if (marker.LastError() != ERROR_SHARING_VIOLATION) break;
     Sleep(1);
   }
-  if (!FormatChannelFileName(name, sizeof(name), request.client, iServer, request.linkId,
-                             request.sequence, kSdkMessageFile)) {
+  if (!FormatChannelFileName(name, sizeof(name), request.client, iServer, request.linkId, request.sequence,
+                             kSdkMessageFile)) {
     return -1;
   }
   SdkFile file;
@@ -197,12 +194,12 @@ int RequestInbox::Read(const InboxRequest& request, SdkMessage* message) {
 
 void RequestInbox::Remove(const InboxRequest& request) {
   char name[kSdkNameSize];
-  if (FormatChannelFileName(name, sizeof(name), request.client, iServer, request.linkId,
-                            request.sequence, kSdkFinishedFile)) {
+  if (FormatChannelFileName(name, sizeof(name), request.client, iServer, request.linkId, request.sequence,
+                            kSdkFinishedFile)) {
     SdkFile::DeleteWhenFree(name, kSdkCallsFolder);
   }
-  if (FormatChannelFileName(name, sizeof(name), request.client, iServer, request.linkId,
-                            request.sequence, kSdkMessageFile)) {
+  if (FormatChannelFileName(name, sizeof(name), request.client, iServer, request.linkId, request.sequence,
+                            kSdkMessageFile)) {
     SdkFile::DeleteWhenFree(name, kSdkCallsFolder);
   }
 }

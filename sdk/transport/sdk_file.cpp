@@ -33,8 +33,8 @@ bool SearchFile(LPCWSTR name, WCHAR* folder, size_t capacity) {
   for (size_t r = 0; r < kSdkStorageRootCount; ++r) {
     const WCHAR* root = kSdkStorageRoots[r];
     WCHAR candidate[kSdkPathSize];
-    if (Join(candidate, kSdkPathSize, root, TEXT("\\Windows\\")) &&
-        Join(path, kSdkPathSize, candidate, name) && Exists(path)) {
+    if (Join(candidate, kSdkPathSize, root, TEXT("\\Windows\\")) && Join(path, kSdkPathSize, candidate, name) &&
+        Exists(path)) {
       return SUCCEEDED(StringCchCopyW(folder, capacity, candidate));
     }
   }
@@ -50,12 +50,11 @@ bool SearchFile(LPCWSTR name, WCHAR* folder, size_t capacity) {
     if (find == INVALID_HANDLE_VALUE) continue;
     bool found = false;
     do {
-      if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || entry.cFileName[0] == TEXT('.'))
-        continue;
+      if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || entry.cFileName[0] == TEXT('.')) continue;
       WCHAR candidate[kSdkPathSize];
       if (Join(candidate, kSdkPathSize, root, TEXT("\\"), entry.cFileName) &&
-          SUCCEEDED(StringCchCatW(candidate, kSdkPathSize, TEXT("\\"))) &&
-          Join(path, kSdkPathSize, candidate, name) && Exists(path)) {
+          SUCCEEDED(StringCchCatW(candidate, kSdkPathSize, TEXT("\\"))) && Join(path, kSdkPathSize, candidate, name) &&
+          Exists(path)) {
         found = SUCCEEDED(StringCchCopyW(folder, capacity, candidate));
         break;
       }
@@ -143,8 +142,7 @@ bool WideName(const char* name, WCHAR* wide, size_t capacity) {
 
 }  // namespace
 
-bool SdkFile::ResolvePath(const char* name, int location, bool forWriting, WCHAR* path,
-                          size_t capacity) {
+bool SdkFile::ResolvePath(const char* name, int location, bool forWriting, WCHAR* path, size_t capacity) {
   if (!path || capacity == 0) return false;
   path[0] = 0;
   if (capacity > kSdkPathSize) capacity = kSdkPathSize;
@@ -152,8 +150,7 @@ bool SdkFile::ResolvePath(const char* name, int location, bool forWriting, WCHAR
   if (!WideName(name, wide, kSdkPathSize)) return false;
   if (wide[0] == TEXT('\\')) return SUCCEEDED(StringCchCopyW(path, capacity, wide));
   WCHAR folder[kSdkPathSize];
-  if (!LocationFolder(wide, location, forWriting, folder, kSdkPathSize) ||
-      !Join(path, capacity, folder, wide)) {
+  if (!LocationFolder(wide, location, forWriting, folder, kSdkPathSize) || !Join(path, capacity, folder, wide)) {
     path[0] = 0;
     return false;
   }
@@ -177,12 +174,11 @@ int SdkFile::OpenForReading(const char* name, int location) {
   if (!ResolvePath(name, location, false, path, kSdkPathSize)) return kOpenFailed;
   // The folders are made only when the open finds them missing: once they exist, which is every
   // open but the first, that costs nothing, and the outcome is the same as making them first.
-  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file =
+      CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_PATH_NOT_FOUND) {
     PrepareFolders(location, false);
-    file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   }
   if (file == INVALID_HANDLE_VALUE) {
     iLastError = GetLastError();
@@ -200,12 +196,11 @@ int SdkFile::OpenForWriting(const char* name, int location, bool append) {
   if (!ResolvePath(name, location, true, path, kSdkPathSize)) return kOpenFailed;
   // Folders as for reading: made when the open finds them missing.
   const DWORD disposition = append ? OPEN_ALWAYS : CREATE_ALWAYS;
-  HANDLE file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, disposition,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file =
+      CreateFileW(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_PATH_NOT_FOUND) {
     PrepareFolders(location, true);
-    file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, disposition,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   }
   if (file == INVALID_HANDLE_VALUE) {
     iLastError = GetLastError();

@@ -64,8 +64,7 @@ class SdkFile {
 
   // The full device path of `name` in `location`; `forWriting` picks the script folder's rule.
   // False when the path does not fit `capacity` (at most kSdkPathSize is used). Creates nothing.
-  static bool ResolvePath(const char* name, int location, bool forWriting, WCHAR* path,
-                          size_t capacity);
+  static bool ResolvePath(const char* name, int location, bool forWriting, WCHAR* path, size_t capacity);
 
  private:
   HANDLE iHandle;

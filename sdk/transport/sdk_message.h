@@ -40,10 +40,10 @@ class SdkMessageInterface {
 
 class SdkMessage : public SdkMessageInterface, public SdkObject {
  public:
-  static constexpr int32_t kInlineSize = 1024;   // inline text buffer, bytes
-  static constexpr int32_t kFirstHeapSize = 2048; // heap buffer the inline text moves into
-  static constexpr int32_t kGrowStep = 1024;     // heap growth per step, bytes
-  static constexpr int32_t kInlineFields = 32;   // inline field table entries
+  static constexpr int32_t kInlineSize = 1024;     // inline text buffer, bytes
+  static constexpr int32_t kFirstHeapSize = 2048;  // heap buffer the inline text moves into
+  static constexpr int32_t kGrowStep = 1024;       // heap growth per step, bytes
+  static constexpr int32_t kInlineFields = 32;     // inline field table entries
   // Most fields a message may hold. The longest message of the channel is a route of 2000
   // coordinate pairs: the result code, the count and 4000 numbers, 4002 fields. The bound keeps
   // the field table of a hostile text of separators at 32 KiB instead of 8 bytes per byte.

@@ -35,8 +35,7 @@ bool IsSmartphone() {
   std::memset(platform, 0, sizeof(platform));
   if (!SystemParametersInfoW(SPI_GETPLATFORMTYPE, MAX_PATH, platform, 0)) return false;
   platform[MAX_PATH - 1] = 0;
-  return wcsstr(platform, TEXT("Smartphone")) != nullptr ||
-         wcsstr(platform, TEXT("SmartPhone")) != nullptr;
+  return wcsstr(platform, TEXT("Smartphone")) != nullptr || wcsstr(platform, TEXT("SmartPhone")) != nullptr;
 }
 
 void GetSdkBaseFolder(WCHAR* folder, size_t capacity) {
@@ -76,8 +75,7 @@ void FindSharedFolder(WCHAR* folder, size_t capacity) {
     }
     if (find != INVALID_HANDLE_VALUE) {
       do {
-        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || entry.cFileName[0] == TEXT('.'))
-          continue;
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || entry.cFileName[0] == TEXT('.')) continue;
         WCHAR candidate[kSdkPathSize];
         if (FAILED(StringCchCopyW(candidate, kSdkPathSize, base)) ||
             FAILED(StringCchCatW(candidate, kSdkPathSize, entry.cFileName)) ||

@@ -106,8 +106,8 @@ void AppTest::TearDown() {
 
 void AppTest::SetDevice(int width, int height, const std::string& deviceIdHex) {
   std::ofstream(root_ + "/device.ini", std::ios::trunc)
-      << "[screen]\nwidth=" << width << "\nheight=" << height << "\n[system]\nplatform=PocketPC\ndeviceid="
-      << deviceIdHex << "\n";
+      << "[screen]\nwidth=" << width << "\nheight=" << height
+      << "\n[system]\nplatform=PocketPC\ndeviceid=" << deviceIdHex << "\n";
   ce::ResetDeviceForTests();
 }
 
@@ -145,10 +145,14 @@ bool AppTest::TapAt(int x, int y) {
 POINT ScreenPoint(int px, int py) {
   const int W = logicalWidth, H = logicalHeight;
   switch (orientation) {
-    case 1: return POINT{py, W - 1 - px};
-    case 2: return POINT{W - 1 - px, H - 1 - py};
-    case 3: return POINT{H - 1 - py, px};
-    default: return POINT{px, py};
+    case 1:
+      return POINT{py, W - 1 - px};
+    case 2:
+      return POINT{W - 1 - px, H - 1 - py};
+    case 3:
+      return POINT{H - 1 - py, px};
+    default:
+      return POINT{px, py};
   }
 }
 

@@ -28,14 +28,14 @@ TEST(EncodeBase64Text, PadsWithSemicolonsToAMultipleOfThree) {
     const char* expect;
   } cases[] = {
       {"", ""},
-      {"12", "MTI7"},           // "12;"
-      {"1", "MTs7"},            // "1;;": length 3n+1 gets two
-      {"123", "MTIz"},          // 3n: no padding
-      {"1234", "MTIzNDs7"},     // "1234;;"
-      {"12345", "MTIzNDU7"},    // "12345;": 3n+2 gets one
+      {"12", "MTI7"},         // "12;"
+      {"1", "MTs7"},          // "1;;": length 3n+1 gets two
+      {"123", "MTIz"},        // 3n: no padding
+      {"1234", "MTIzNDs7"},   // "1234;;"
+      {"12345", "MTIzNDU7"},  // "12345;": 3n+2 gets one
       {"90;50;No Device ID;N;20051121 083000;1;4;0",
        "OTA7NTA7Tm8gRGV2aWNlIElEO047MjAwNTExMjEgMDgzMDAwOzE7NDsw"},  // 42: no padding
-      {"~~~???", "fn5+Pz8/"},  // the last two letters of the alphabet
+      {"~~~???", "fn5+Pz8/"},                                        // the last two letters of the alphabet
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Encode(c.input), c.expect) << "input \"" << c.input << "\"";
@@ -185,7 +185,8 @@ TEST_F(DeviceIdTest, LongIdentifierIsCutToItsBuffer) {
   std::u16string text(id);
   EXPECT_LE(text.size(), static_cast<size_t>(kDeviceIdSize - 1));
   EXPECT_GE(text.size(), 62u);
-  EXPECT_EQ(text, std::u16string(u"A5A5A5A5A5A5A5A5A5A5A5A5A5A5A5A5A5A5A5A5A5A5A5A5A5A5A5A5A5A5A5A5").substr(0, text.size()));
+  EXPECT_EQ(text,
+            std::u16string(u"A5A5A5A5A5A5A5A5A5A5A5A5A5A5A5A5A5A5A5A5A5A5A5A5A5A5A5A5A5A5A5A5").substr(0, text.size()));
   EXPECT_EQ(id[kDeviceIdSize], u'?') << "written past the buffer";
 }
 

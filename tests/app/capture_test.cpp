@@ -30,8 +30,7 @@ std::string Now() {
   SYSTEMTIME t;
   GetLocalTime(&t);
   char text[32];
-  snprintf(text, sizeof text, "%04d%02d%02d %02d%02d%02d", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
-           t.wSecond);
+  snprintf(text, sizeof text, "%04d%02d%02d %02d%02d%02d", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
   return text;
 }
 
@@ -190,14 +189,13 @@ TEST_P(PathTest, RecordsTheLastChoiceOfEachKind) {
 
 INSTANTIATE_TEST_SUITE_P(
     Taps, PathTest,
-    ::testing::Values(
-        TapPath{"GatsoFiftyThisSide", {1, 3, 1}, "1;4;0", "'Gatso 50 mph' saved "},
-        TapPath{"MobileVariableOtherSide", {2, 6, 3, 2}, "2;7;1", "'Mobile Variable speed' saved "},
-        TapPath{"TruveloSeventyReversible", {6, 1, 6, 2, 3}, "6;6;2", "'Truvelo 70 mph' saved "},
-        TapPath{"RemoveSkipsTheSpeed", {6, 2, 3}, "7;0;2", "'Remove ' saved "},
-        TapPath{"UnknownTypeUnknownSpeed", {6, 3, 5, 1}, "0;0;0", "'Unknown type Unknown speed' saved "},
-        TapPath{"StartOverKeepsEarlierChoices", {1, 3, 6, 2, 6, 1, 2}, "2;1;1", "'Mobile 20 mph' saved "},
-        TapPath{"RemoveAfterASpeedKeepsIt", {1, 3, 6, 6, 2, 1}, "7;4;0", "'Remove 50 mph' saved "}),
+    ::testing::Values(TapPath{"GatsoFiftyThisSide", {1, 3, 1}, "1;4;0", "'Gatso 50 mph' saved "},
+                      TapPath{"MobileVariableOtherSide", {2, 6, 3, 2}, "2;7;1", "'Mobile Variable speed' saved "},
+                      TapPath{"TruveloSeventyReversible", {6, 1, 6, 2, 3}, "6;6;2", "'Truvelo 70 mph' saved "},
+                      TapPath{"RemoveSkipsTheSpeed", {6, 2, 3}, "7;0;2", "'Remove ' saved "},
+                      TapPath{"UnknownTypeUnknownSpeed", {6, 3, 5, 1}, "0;0;0", "'Unknown type Unknown speed' saved "},
+                      TapPath{"StartOverKeepsEarlierChoices", {1, 3, 6, 2, 6, 1, 2}, "2;1;1", "'Mobile 20 mph' saved "},
+                      TapPath{"RemoveAfterASpeedKeepsIt", {1, 3, 6, 6, 2, 1}, "7;4;0", "'Remove 50 mph' saved "}),
     [](const ::testing::TestParamInfo<TapPath>& info) { return std::string(info.param.name); });
 
 // ---- after each paint ----
@@ -410,7 +408,7 @@ struct ClearCase {
   const char* name;
   const char* dataSet;  // reply to GetDataSetInfoV01
   bool fileBefore;
-  const char* flash;    // expected flashed text
+  const char* flash;  // expected flashed text
   bool fileAfter;
 };
 
@@ -439,13 +437,13 @@ TEST_P(ClearTest, AskedThenFlashedAndEnded) {
   EXPECT_EQ(memoryDC, nullptr);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Answers, ClearTest,
-    ::testing::Values(ClearCase{"Deleted", kDataSet, true, "'Roadwatchcameras' deleted ", false},
-                      ClearCase{"Missing", kDataSet, false,
-                                "Failed to delete '\\TomTom\\Maps\\Demo\\Roadwatchcameras.ov2'.", false},
-                      ClearCase{"NoMapFolder", "0|", true, "Cannot find map folder", true}),
-    [](const ::testing::TestParamInfo<ClearCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Answers, ClearTest,
+                         ::testing::Values(ClearCase{"Deleted", kDataSet, true, "'Roadwatchcameras' deleted ", false},
+                                           ClearCase{"Missing", kDataSet, false,
+                                                     "Failed to delete '\\TomTom\\Maps\\Demo\\Roadwatchcameras.ov2'.",
+                                                     false},
+                                           ClearCase{"NoMapFolder", "0|", true, "Cannot find map folder", true}),
+                         [](const ::testing::TestParamInfo<ClearCase>& info) { return std::string(info.param.name); });
 
 TEST_F(CaptureTest, ClearAnsweredNoChangesNothing) {
   Put(std::string(kMapDir) + "Roadwatchcameras.ov2", "points");

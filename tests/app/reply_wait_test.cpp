@@ -19,8 +19,10 @@ TEST(ReplyWait, NotificationUnlessThePlainPollIsAskedFor) {
       {"", SdkReplyWait::kNotify},
   };
   for (const Case& c : cases) {
-    if (c.value) setenv("CE_SDK_POLL", c.value, 1);
-    else unsetenv("CE_SDK_POLL");
+    if (c.value)
+      setenv("CE_SDK_POLL", c.value, 1);
+    else
+      unsetenv("CE_SDK_POLL");
     FileChannel channel("client", "TomTomNavigationServer", 7, new SdkMessage('|'));
     EXPECT_EQ(channel.ReplyWait() == SdkReplyWait::kPoll, c.expect == SdkReplyWait::kPoll)
         << "CE_SDK_POLL=" << (c.value ? c.value : "(unset)");

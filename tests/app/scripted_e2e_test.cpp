@@ -74,7 +74,8 @@ class ScriptedRunTest : public ::testing::Test {
     EXPECT_NE(app, nullptr);
     if (app == nullptr) return nullptr;
     EXPECT_TRUE(harness::WaitFor([&] { return Log().size() >= firstRequests; }, 5000))
-        << "requests so far: " << Log().size() << "\n" << app->Output();
+        << "requests so far: " << Log().size() << "\n"
+        << app->Output();
     return app;
   }
   std::vector<Request> Log() const {
@@ -126,8 +127,7 @@ TEST_F(ScriptedRunTest, OneCameraFromTapToMap) {
             (std::vector<std::string>{"90", "50", "00A1B2C3", "N"}));
   EXPECT_GE(items[4], before);
   EXPECT_LE(items[4], after);
-  EXPECT_EQ(std::vector<std::string>(items.begin() + 5, items.begin() + 8),
-            (std::vector<std::string>{"1", "4", "0"}));
+  EXPECT_EQ(std::vector<std::string>(items.begin() + 5, items.begin() + 8), (std::vector<std::string>{"1", "4", "0"}));
   for (size_t i = 8; i < items.size(); ++i) EXPECT_EQ(items[i], "") << "padding only after the codes";
 
   std::string ov2, icon, source;
@@ -191,8 +191,7 @@ TEST_F(ScriptedRunTest, CountdownSavesAnUnclassifiedCamera) {
   ASSERT_TRUE(apptest::ParseCameraDescription(log[5][4], &parsed));
   std::vector<std::string> items = apptest::SplitItems(parsed.data);
   ASSERT_GE(items.size(), 8u);
-  EXPECT_EQ(std::vector<std::string>(items.begin() + 5, items.begin() + 8),
-            (std::vector<std::string>{"0", "0", "0"}));
+  EXPECT_EQ(std::vector<std::string>(items.begin() + 5, items.begin() + 8), (std::vector<std::string>{"0", "0", "0"}));
 }
 
 TEST_F(ScriptedRunTest, NoFixEndsTheRun) {
@@ -220,10 +219,10 @@ TEST_F(ScriptedRunTest, NavigatorGoneDuringTheSaveIsStartedAgain) {
   std::vector<std::string> names;
   for (const Request& request : log) names.push_back(request.empty() ? "" : request[0]);
   // The call that found the navigator gone starts it again before its own request.
-  EXPECT_EQ(names, (std::vector<std::string>{"GetCurrentPositionV01", "GetDataSetInfoV01", "GetLocationInfoExV01",
-                                             "FlashMessageV01", "SwitchMapV01", "AddPoiV01",
-                                             "BringNavigatorToForegroundV01", "FlashMessageV01",
-                                             "MakeUserPoiVisibleV01"}));
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"GetCurrentPositionV01", "GetDataSetInfoV01", "GetLocationInfoExV01",
+                                      "FlashMessageV01", "SwitchMapV01", "AddPoiV01", "BringNavigatorToForegroundV01",
+                                      "FlashMessageV01", "MakeUserPoiVisibleV01"}));
 }
 
 TEST_F(ScriptedRunTest, NavigatorClosedAndYesStartsIt) {

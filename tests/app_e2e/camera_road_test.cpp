@@ -101,7 +101,8 @@ TEST_F(CameraRoad, FirstCameraMakesTheCategoryAndIsStoredWithItsData) {
     if (e.folder != CallsWatch::kMap) continue;
     if (e.name == "Roadwatchcameras.ov2" && (e.mask & IN_CREATE) && fileMadeAt < 0) fileMadeAt = requests;
     if (e.name == "Roadwatchcameras.ov2" && (e.mask & IN_MODIFY) && fileWrittenAt < 0) fileWrittenAt = requests;
-    if (e.name == "Roadwatchcameras.bmp" && (e.mask & (IN_CREATE | IN_MOVED_TO)) && iconMadeAt < 0) iconMadeAt = requests;
+    if (e.name == "Roadwatchcameras.bmp" && (e.mask & (IN_CREATE | IN_MOVED_TO)) && iconMadeAt < 0)
+      iconMadeAt = requests;
   }
   EXPECT_EQ(fileMadeAt, 3) << "requests sent before the category file appeared";
   EXPECT_EQ(iconMadeAt, 3) << "requests sent before the icon appeared";

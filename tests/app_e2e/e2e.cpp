@@ -45,8 +45,10 @@ int RunCommand(const std::string& command, std::string* output) {
 std::string Quote(const std::string& s) {
   std::string out = "'";
   for (char c : s) {
-    if (c == '\'') out += "'\\''";
-    else out += c;
+    if (c == '\'')
+      out += "'\\''";
+    else
+      out += c;
   }
   return out + "'";
 }
@@ -79,18 +81,22 @@ std::vector<std::string> SplitCsv(const std::string& line) {
 
 // RGB565 is what the screen holds: compare colours at that precision.
 bool SameColour(uint32_t rgb, int r, int g, int b) {
-  return ((rgb >> 19) & 31) == (static_cast<uint32_t>(r) >> 3) && ((rgb >> 10) & 63) == (static_cast<uint32_t>(g) >> 2) &&
-         ((rgb >> 3) & 31) == (static_cast<uint32_t>(b) >> 3);
+  return ((rgb >> 19) & 31) == (static_cast<uint32_t>(r) >> 3) &&
+         ((rgb >> 10) & 63) == (static_cast<uint32_t>(g) >> 2) && ((rgb >> 3) & 31) == (static_cast<uint32_t>(b) >> 3);
 }
 
 // Logical page position to screen position, as the program turns its frame.
 Point Turn(int x, int y, int orientation) {
   const int W = logicalWidth, H = logicalHeight;
   switch (orientation & 3) {
-    case 1: return {y, W - 1 - x};
-    case 2: return {W - 1 - x, H - 1 - y};
-    case 3: return {H - 1 - y, x};
-    default: return {x, y};
+    case 1:
+      return {y, W - 1 - x};
+    case 2:
+      return {W - 1 - x, H - 1 - y};
+    case 3:
+      return {H - 1 - y, x};
+    default:
+      return {x, y};
   }
 }
 
@@ -172,8 +178,8 @@ bool CallsWatch::Start(const std::string& callsFolder, const std::string& mapFol
   fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   if (fd_ < 0) return false;
   callsWatch_ = inotify_add_watch(fd_, callsFolder.c_str(), IN_CREATE | IN_MOVED_TO);
-  return callsWatch_ >= 0 &&
-         inotify_add_watch(fd_, mapFolder.c_str(), IN_CREATE | IN_MOVED_TO | IN_MODIFY | IN_CLOSE_WRITE | IN_DELETE) >= 0;
+  return callsWatch_ >= 0 && inotify_add_watch(fd_, mapFolder.c_str(),
+                                               IN_CREATE | IN_MOVED_TO | IN_MODIFY | IN_CLOSE_WRITE | IN_DELETE) >= 0;
 }
 
 void CallsWatch::Drain() {
@@ -211,7 +217,8 @@ bool CallsWatch::WaitForReplies(int count, int timeoutMs) {
 
 // ---- DeviceRun ----
 
-void DeviceRun::Prepare(const harness::Profile& profile, const Gps& gps, const std::optional<std::string>& preferences) {
+void DeviceRun::Prepare(const harness::Profile& profile, const Gps& gps,
+                        const std::optional<std::string>& preferences) {
   navigator_ = nullptr;
   device_.reset();  // the programs and screen of an earlier device first
   device_ = std::make_unique<harness::Device>(profile);
@@ -219,12 +226,13 @@ void DeviceRun::Prepare(const harness::Profile& profile, const Gps& gps, const s
   ASSERT_TRUE(device_->StartScreen());
 
   std::string out;
-  ASSERT_EQ(RunCommand(std::string("bash " TM_NAVIGATOR_INSTALL " ") + Quote(TM_NAVIGATOR_EXE) + " " + Quote(device_->root()) +
-                    " --reset",
-                &out),
+  ASSERT_EQ(RunCommand(std::string("bash " TM_NAVIGATOR_INSTALL " ") + Quote(TM_NAVIGATOR_EXE) + " " +
+                           Quote(device_->root()) + " --reset",
+                       &out),
             0)
       << out;
-  ASSERT_EQ(RunCommand(std::string("bash " TM_APP_INSTALL " ") + Quote(TM_APP_EXE) + " " + Quote(device_->root()), &out), 0)
+  ASSERT_EQ(
+      RunCommand(std::string("bash " TM_APP_INSTALL " ") + Quote(TM_APP_EXE) + " " + Quote(device_->root()), &out), 0)
       << out;
   ASSERT_TRUE(device_->Exists("\\Program Files\\Trapmarker\\Roadwatchcameras.bmp"));
 

@@ -101,8 +101,7 @@ TEST_F(Preferences, EachLengthAndShapeOfFileGivesItsSettingsAndNames) {
       {"a last line without line feed is dropped", "0\r\n0\r\nFuel\r\nPark", 0, 0, 7, "Fuel|-|-|-|-"},
       {"no line feed after byte 6", "0\r\n1\r\nFuel Parking", 0, 1, 7, "-|-|-|-|-"},
       {"blanks and punctuation are kept", "0\r\n0\r\n Gas & Go!\r\n", 0, 0, 7, " Gas & Go!|-|-|-|-"},
-      {"a long name is cut to 63 characters", "0\r\n0\r\n" + longName + "\r\nPark\r\n", 0, 0, 7,
-       nullptr},
+      {"a long name is cut to 63 characters", "0\r\n0\r\n" + longName + "\r\nPark\r\n", 0, 0, 7, nullptr},
   };
   for (const FileCase& c : cases) {
     SCOPED_TRACE(c.what);

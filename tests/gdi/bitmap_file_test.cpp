@@ -78,10 +78,10 @@ TEST_F(BmpFiles, EveryDepthDecodes) {
     int bpp, width, height;
     bool topDown, bitfields;
   } cases[] = {
-      {"mono.bmp", 1, 13, 5, false, false},     {"four.bmp", 4, 78, 48, false, false},
-      {"four_odd.bmp", 4, 7, 3, false, false},  {"eight.bmp", 8, 9, 4, false, false},
-      {"555.bmp", 16, 5, 3, false, false},      {"565.bmp", 16, 5, 3, false, true},
-      {"rgb.bmp", 24, 5, 4, false, false},      {"rgb_topdown.bmp", 24, 6, 4, true, false},
+      {"mono.bmp", 1, 13, 5, false, false},    {"four.bmp", 4, 78, 48, false, false},
+      {"four_odd.bmp", 4, 7, 3, false, false}, {"eight.bmp", 8, 9, 4, false, false},
+      {"555.bmp", 16, 5, 3, false, false},     {"565.bmp", 16, 5, 3, false, true},
+      {"rgb.bmp", 24, 5, 4, false, false},     {"rgb_topdown.bmp", 24, 6, 4, true, false},
       {"rgbx.bmp", 32, 3, 3, false, false},
   };
   for (const Case& c : cases) {
@@ -166,7 +166,11 @@ TEST_F(BmpFiles, MalformedHeadersFail) {
       {"header larger than the file", [&](auto& v) { put32(v, 14, 5000); }},
       {"pixels beyond the end", [&](auto& v) { put32(v, 10, static_cast<uint32_t>(v.size())); }},
       {"pixels inside the header", [&](auto& v) { put32(v, 10, 20); }},
-      {"palette beyond the end", [&](auto& v) { put32(v, 46, 0x10000000); v.resize(60); }},
+      {"palette beyond the end",
+       [&](auto& v) {
+         put32(v, 46, 0x10000000);
+         v.resize(60);
+       }},
   };
   for (auto& c : cases) {
     std::vector<uint8_t> bad = good;
@@ -224,8 +228,7 @@ TEST_F(BmpFiles, PicturesOverTheSizeLimitFailAndSmallerOnesLoad) {
     const char* name;
     int width, height;
     bool loads;
-  } cases[] = {
-      {"wide.bmp", 8192, 2048, false}, {"tall.bmp", 256, 16384, false}, {"fits.bmp", 1024, 2048, true}};
+  } cases[] = {{"wide.bmp", 8192, 2048, false}, {"tall.bmp", 256, 16384, false}, {"fits.bmp", 1024, 2048, true}};
   for (const Case& c : cases) {
     BmpLayout s;
     s.width = c.width;

@@ -84,9 +84,9 @@ std::string Canvas::Map(COLORREF background, int l, int t, int r, int b) const {
 
 const std::vector<COLORREF>& Palette16() {
   static const std::vector<COLORREF> palette = {
-      RGB(0, 0, 0),     RGB(128, 0, 0),   RGB(0, 128, 0),   RGB(128, 128, 0), RGB(0, 0, 128),   RGB(128, 0, 128),
-      RGB(0, 128, 128), RGB(192, 192, 192), RGB(128, 128, 128), RGB(255, 0, 0), RGB(0, 255, 0), RGB(255, 255, 0),
-      RGB(0, 0, 255),   RGB(255, 0, 255), RGB(0, 255, 255), RGB(255, 255, 255)};
+      RGB(0, 0, 0),     RGB(128, 0, 0),     RGB(0, 128, 0),     RGB(128, 128, 0),  RGB(0, 0, 128), RGB(128, 0, 128),
+      RGB(0, 128, 128), RGB(192, 192, 192), RGB(128, 128, 128), RGB(255, 0, 0),    RGB(0, 255, 0), RGB(255, 255, 0),
+      RGB(0, 0, 255),   RGB(255, 0, 255),   RGB(0, 255, 255),   RGB(255, 255, 255)};
   return palette;
 }
 

@@ -245,8 +245,8 @@ TEST(GdiObjects, SectionsAcceptOnly16BitLayouts) {
     } info{{sizeof(BITMAPINFOHEADER), c.width, c.height, 1, c.bpp, c.compression, 0, 0, 0, 0, 0},
            {c.masks[0], c.masks[1], c.masks[2]}};
     HBITMAP b = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, nullptr, nullptr, 0);
-    EXPECT_EQ(b != nullptr, c.ok) << "bpp " << c.bpp << " compression " << c.compression << " size " << c.width
-                                   << "x" << c.height;
+    EXPECT_EQ(b != nullptr, c.ok) << "bpp " << c.bpp << " compression " << c.compression << " size " << c.width << "x"
+                                  << c.height;
     if (b) DeleteObject(b);
   }
 }

@@ -47,9 +47,8 @@ void ExpectMatchesReference(const Canvas& c, const char* name, int channelTolera
   std::free(rgb);
   if (w != c.width || h != c.height || bad > pixelTolerance) {
     ce::gdi::WritePng(c.dc, actual.c_str());
-    FAIL() << name << ": " << bad << " pixels differ from the reference (largest difference " << worst
-           << ", size " << w << "x" << h << " against " << c.width << "x" << c.height << "); the scene drawn is in "
-           << actual;
+    FAIL() << name << ": " << bad << " pixels differ from the reference (largest difference " << worst << ", size " << w
+           << "x" << h << " against " << c.width << "x" << c.height << "); the scene drawn is in " << actual;
   }
 }
 

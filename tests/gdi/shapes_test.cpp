@@ -41,16 +41,13 @@ TEST(GdiColours, RgbIsShownAsA16BitDisplayShowsIt) {
     uint16_t pixel;
     COLORREF shown;
   } cases[] = {
-      {RGB(0, 0, 0), 0x0000, RGB(0, 0, 0)},
-      {RGB(255, 255, 255), 0xFFFF, RGB(255, 255, 255)},
-      {RGB(96, 152, 200), 0x64D9, RGB(99, 154, 206)},   // panel blue
-      {RGB(48, 100, 152), 0x3333, RGB(49, 101, 156)},   // cancel blue
-      {RGB(7, 3, 7), 0x0000, RGB(0, 0, 0)},             // below one step: truncated away
-      {RGB(8, 4, 8), 0x0821, RGB(8, 4, 8)},             // one step of each channel
-      {RGB(255, 0, 0), 0xF800, RGB(255, 0, 0)},
-      {RGB(0, 255, 0), 0x07E0, RGB(0, 255, 0)},
-      {RGB(0, 0, 255), 0x001F, RGB(0, 0, 255)},
-      {RGB(128, 128, 128), 0x8410, RGB(132, 130, 132)},
+      {RGB(0, 0, 0), 0x0000, RGB(0, 0, 0)},           {RGB(255, 255, 255), 0xFFFF, RGB(255, 255, 255)},
+      {RGB(96, 152, 200), 0x64D9, RGB(99, 154, 206)},  // panel blue
+      {RGB(48, 100, 152), 0x3333, RGB(49, 101, 156)},  // cancel blue
+      {RGB(7, 3, 7), 0x0000, RGB(0, 0, 0)},            // below one step: truncated away
+      {RGB(8, 4, 8), 0x0821, RGB(8, 4, 8)},            // one step of each channel
+      {RGB(255, 0, 0), 0xF800, RGB(255, 0, 0)},       {RGB(0, 255, 0), 0x07E0, RGB(0, 255, 0)},
+      {RGB(0, 0, 255), 0x001F, RGB(0, 0, 255)},       {RGB(128, 128, 128), 0x8410, RGB(132, 130, 132)},
   };
   Canvas c(1, 1);
   for (auto& t : cases) {
@@ -127,15 +124,24 @@ TEST(GdiShapes, RoundRectCornersFollowTheEllipse) {
     COLORREF want;
     const char* what;
   } probes[] = {
-      {0, 0, kWhite, "top-left corner cut off"},      {19, 0, kWhite, "top-right corner cut off"},
-      {0, 11, kWhite, "bottom-left corner cut off"},  {19, 11, kWhite, "bottom-right corner cut off"},
-      {1, 0, kWhite, "top row starts two pixels in"}, {2, 0, kRed, "top row's first pixel"},
-      {17, 0, kRed, "top row's last pixel"},          {18, 0, kWhite, "top row ends two pixels in"},
-      {1, 1, kRed, "second row starts one pixel in"}, {0, 2, kRed, "third row is full width"},
-      {0, 6, kRed, "left edge"},                      {19, 6, kRed, "right edge"},
-      {20, 6, kWhite, "right edge excluded"},         {10, 0, kRed, "top edge"},
-      {10, 11, kRed, "bottom edge"},                  {10, 12, kWhite, "bottom edge excluded"},
-      {10, 6, kBlue, "inside"},                       {1, 2, kBlue, "inside next to the corner"},
+      {0, 0, kWhite, "top-left corner cut off"},
+      {19, 0, kWhite, "top-right corner cut off"},
+      {0, 11, kWhite, "bottom-left corner cut off"},
+      {19, 11, kWhite, "bottom-right corner cut off"},
+      {1, 0, kWhite, "top row starts two pixels in"},
+      {2, 0, kRed, "top row's first pixel"},
+      {17, 0, kRed, "top row's last pixel"},
+      {18, 0, kWhite, "top row ends two pixels in"},
+      {1, 1, kRed, "second row starts one pixel in"},
+      {0, 2, kRed, "third row is full width"},
+      {0, 6, kRed, "left edge"},
+      {19, 6, kRed, "right edge"},
+      {20, 6, kWhite, "right edge excluded"},
+      {10, 0, kRed, "top edge"},
+      {10, 11, kRed, "bottom edge"},
+      {10, 12, kWhite, "bottom edge excluded"},
+      {10, 6, kBlue, "inside"},
+      {1, 2, kBlue, "inside next to the corner"},
       {2, 1, kBlue, "inside the corner's curve"},
   };
   for (auto& p : probes)
@@ -202,12 +208,9 @@ TEST(GdiLines, LineToLeavesOutTheEndPoint) {
     int x0, y0, x1, y1;
     std::vector<std::pair<int, int>> pixels;
   } cases[] = {
-      {1, 1, 5, 1, {{1, 1}, {2, 1}, {3, 1}, {4, 1}}},
-      {5, 1, 1, 1, {{5, 1}, {4, 1}, {3, 1}, {2, 1}}},
-      {2, 0, 2, 3, {{2, 0}, {2, 1}, {2, 2}}},
-      {0, 0, 4, 4, {{0, 0}, {1, 1}, {2, 2}, {3, 3}}},
-      {0, 0, 4, 2, {{0, 0}, {1, 1}, {2, 1}, {3, 2}}},
-      {3, 3, 3, 3, {}},
+      {1, 1, 5, 1, {{1, 1}, {2, 1}, {3, 1}, {4, 1}}}, {5, 1, 1, 1, {{5, 1}, {4, 1}, {3, 1}, {2, 1}}},
+      {2, 0, 2, 3, {{2, 0}, {2, 1}, {2, 2}}},         {0, 0, 4, 4, {{0, 0}, {1, 1}, {2, 2}, {3, 3}}},
+      {0, 0, 4, 2, {{0, 0}, {1, 1}, {2, 1}, {3, 2}}}, {3, 3, 3, 3, {}},
   };
   for (auto& t : cases) {
     Canvas c(8, 6);

@@ -56,11 +56,11 @@ TEST(GdiFonts, TahomaResolvesAndHeightsFollowTheirSign) {
     int height, width, weight;
     int tmHeight;  // expected cell height
   } cases[] = {
-      {18, 7, 850, 18},  // titleFont at scale 1: a positive height is the whole cell
-      {16, 6, 800, 16},  // buttonFont at scale 1
-      {34, 13, 850, 34}, // titleFont at scale 2
-      {26, 11, 800, 26}, // buttonFont at scale 2
-      {-11, 0, 400, 13}, // a negative height is the character height, the cell adds the leading
+      {18, 7, 850, 18},   // titleFont at scale 1: a positive height is the whole cell
+      {16, 6, 800, 16},   // buttonFont at scale 1
+      {34, 13, 850, 34},  // titleFont at scale 2
+      {26, 11, 800, 26},  // buttonFont at scale 2
+      {-11, 0, 400, 13},  // a negative height is the character height, the cell adds the leading
   };
   for (auto& t : cases) {
     UseFont f(c.dc, t.height, t.width, t.weight);
@@ -196,11 +196,8 @@ TEST(GdiText, AlignmentMovesTheCell) {
     UINT align;
     int dx, dy;  // where the cell's top-left lands relative to (50, 20), in extents and heights
   } cases[] = {
-      {TA_LEFT | TA_TOP, 0, 0},
-      {TA_RIGHT | TA_TOP, -2, 0},
-      {TA_CENTER | TA_TOP, -1, 0},
-      {TA_LEFT | TA_BOTTOM, 0, -2},
-      {TA_LEFT | TA_BASELINE, 0, -1},
+      {TA_LEFT | TA_TOP, 0, 0},     {TA_RIGHT | TA_TOP, -2, 0},     {TA_CENTER | TA_TOP, -1, 0},
+      {TA_LEFT | TA_BOTTOM, 0, -2}, {TA_LEFT | TA_BASELINE, 0, -1},
   };
   for (auto& t : cases) {
     Canvas c(100, 40);
@@ -278,8 +275,13 @@ TEST(GdiDrawText, WordBreaksCentreEachLine) {
 }
 
 TEST(GdiDrawText, CalcRectAgreesWithWhatIsDrawn) {
-  const char16_t* texts[] = {u"Gatso", u"Unknown type", u"Reloading map... ", u"Turn timer off",
-                             u"A caption long enough to need three lines here", u"Two\r\nlines", u"x\ny\nz"};
+  const char16_t* texts[] = {u"Gatso",
+                             u"Unknown type",
+                             u"Reloading map... ",
+                             u"Turn timer off",
+                             u"A caption long enough to need three lines here",
+                             u"Two\r\nlines",
+                             u"x\ny\nz"};
   for (const char16_t* text : texts) {
     for (UINT format : {UINT(DT_WORDBREAK), UINT(DT_WORDBREAK | DT_CENTER), UINT(DT_SINGLELINE), UINT(0)}) {
       Canvas c(400, 100);

@@ -144,8 +144,8 @@ Device::Device(const Profile& profile) : profile_(profile) {
   fs::create_directories(root_ + "/fs", ec);
   fs::create_directories(root_ + "/logs", ec);
   std::ofstream ini(root_ + "/device.ini");
-  ini << "[screen]\nwidth=" << profile_.width << "\nheight=" << profile_.height << "\n[system]\nplatform="
-      << profile_.platform << "\ndeviceid=" << profile_.deviceId << "\n";
+  ini << "[screen]\nwidth=" << profile_.width << "\nheight=" << profile_.height
+      << "\n[system]\nplatform=" << profile_.platform << "\ndeviceid=" << profile_.deviceId << "\n";
   ok_ = !ec && ini.good();
 }
 
@@ -223,8 +223,8 @@ bool Device::StartScreen() {
     const int fd = dup(fds[1]);  // without close-on-exec, for -displayfd
     const std::string fdText = std::to_string(fd);
     // No display number: Xvfb takes the first free one itself and writes it to the pipe.
-    execlp("Xvfb", "Xvfb", "-screen", "0", size.c_str(), "-nolisten", "tcp", "-noreset", "-displayfd",
-           fdText.c_str(), static_cast<char*>(nullptr));
+    execlp("Xvfb", "Xvfb", "-screen", "0", size.c_str(), "-nolisten", "tcp", "-noreset", "-displayfd", fdText.c_str(),
+           static_cast<char*>(nullptr));
     _exit(127);
   }
   close(fds[1]);

@@ -57,9 +57,9 @@ struct Image {
 // A top-level program window on the screen (the client, below a window manager's frame if any).
 struct XWin {
   unsigned long id = 0;
-  std::string instance;  // WM_CLASS name
-  std::string cls;       // WM_CLASS class
-  std::string title;     // _NET_WM_NAME, else WM_NAME
+  std::string instance;                     // WM_CLASS name
+  std::string cls;                          // WM_CLASS class
+  std::string title;                        // _NET_WM_NAME, else WM_NAME
   int x = 0, y = 0, width = 0, height = 0;  // on the screen
   bool viewable = false;
   long pid = 0;  // _NET_WM_PID, 0 when not set

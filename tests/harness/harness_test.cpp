@@ -51,9 +51,11 @@ TEST(HarnessPrograms, RunWithTheDeviceEnvironmentAndReportTheirExitCodes) {
   harness::Device dev;
   ASSERT_TRUE(dev.ok());
   setenv("CE_BACKEND", "null", 1);  // the test's own choice must not leak into programs
-  harness::Program* env = dev.Start("/bin/sh", {"-c", "test \"$CE_DEVICE\" = \"$1\" && test -z \"$CE_BACKEND\" && "
-                                                      "test -z \"$DISPLAY\" && test \"$EXTRA\" = yes",
-                                                "sh", dev.root()},
+  harness::Program* env = dev.Start("/bin/sh",
+                                    {"-c",
+                                     "test \"$CE_DEVICE\" = \"$1\" && test -z \"$CE_BACKEND\" && "
+                                     "test -z \"$DISPLAY\" && test \"$EXTRA\" = yes",
+                                     "sh", dev.root()},
                                     {"EXTRA=yes"});
   ASSERT_NE(env, nullptr);
   ASSERT_TRUE(env->Wait(5000));

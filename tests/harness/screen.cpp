@@ -69,8 +69,7 @@ std::vector<long> CardinalProperty(Display* dpy, Window w, const char* name) {
   unsigned long count, after;
   unsigned char* data = nullptr;
   std::vector<long> out;
-  if (XGetWindowProperty(dpy, w, prop, 0, 4096, False, XA_CARDINAL, &type, &format, &count, &after, &data) ==
-          Success &&
+  if (XGetWindowProperty(dpy, w, prop, 0, 4096, False, XA_CARDINAL, &type, &format, &count, &after, &data) == Success &&
       data) {
     if (format == 32) out.assign(reinterpret_cast<long*>(data), reinterpret_cast<long*>(data) + count);
     XFree(data);

@@ -22,8 +22,8 @@ int CountEntries(const std::string& folder) {
 }
 
 const char* DispositionName(DWORD d) {
-  static const char* const kNames[] = {"?", "CREATE_NEW", "CREATE_ALWAYS", "OPEN_EXISTING", "OPEN_ALWAYS",
-                                       "TRUNCATE_EXISTING"};
+  static const char* const kNames[] = {"?",           "CREATE_NEW",       "CREATE_ALWAYS", "OPEN_EXISTING",
+                                       "OPEN_ALWAYS", "TRUNCATE_EXISTING"};
   return d <= 5 ? kNames[d] : "?";
 }
 
@@ -176,8 +176,8 @@ TEST_F(FileTest, ShareModesDecideWhetherASecondHandleOpens) {
       {{W, SW}, {R, SR | SW}, false},  // the writer does not share reading: the channel's rule
       {{R, SR}, {R, 0}, false},        // the second would deny the first's reading
       {{W, SR}, {R, SR | SW}, true},
-      {{W, SR}, {R, SR}, false},       // the second would deny the first's writing
-      {{0, 0}, {R, SR | SW}, false},   // a handle without access still denies
+      {{W, SR}, {R, SR}, false},      // the second would deny the first's writing
+      {{0, 0}, {R, SR | SW}, false},  // a handle without access still denies
       {{R | W, SR | SW}, {R | W, SR | SW}, true},
   };
   WriteHostFile("fs/shared.txt", "x");
@@ -216,8 +216,8 @@ TEST_F(FileTest, SharingViolationDoesNotTruncate) {
 
 TEST_F(FileTest, OpenFilesCannotBeDeletedOrMoved) {
   WriteHostFile("fs/busy.txt", "x");
-  HANDLE file = CreateFileW(u"\\busy.txt", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                            0, nullptr);
+  HANDLE file =
+      CreateFileW(u"\\busy.txt", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(file, INVALID_HANDLE_VALUE);
   SetLastError(0xdeadbeef);
   EXPECT_FALSE(DeleteFileW(u"\\busy.txt"));
@@ -286,8 +286,10 @@ TEST_F(FileTest, ReadOnlyFilesCannotBeWrittenOrDeletedUntilCleared) {
   struct {
     DWORD access;
     DWORD disposition;
-  } const writes[] = {{GENERIC_WRITE, OPEN_EXISTING}, {GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS},
-                      {GENERIC_WRITE, CREATE_ALWAYS}, {GENERIC_WRITE, TRUNCATE_EXISTING}};
+  } const writes[] = {{GENERIC_WRITE, OPEN_EXISTING},
+                      {GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS},
+                      {GENERIC_WRITE, CREATE_ALWAYS},
+                      {GENERIC_WRITE, TRUNCATE_EXISTING}};
   for (const auto& w : writes) {
     SCOPED_TRACE(DispositionName(w.disposition));
     SetLastError(0xdeadbeef);
@@ -485,14 +487,14 @@ TEST_F(FileTest, PathsMapTheSameWhicheverComponentDiffersInCase) {
     const char* host;
   };
   const Row rows[] = {
-      {u"\\Top\\Mid\\Leaf.txt", "fs/Top/Mid/Leaf.txt"},  // exact
-      {u"\\Top\\Mid\\leaf.TXT", "fs/Top/Mid/leaf.TXT"},  // exact, the other one
-      {u"\\Top\\Mid\\LEAF.txt", "fs/Top/Mid/Leaf.txt"},  // last component differs
-      {u"\\Top\\Mid\\New.txt", "fs/Top/Mid/New.txt"},    // last component missing: kept as given
-      {u"\\top\\MID\\Leaf.txt", "fs/Top/Mid/Leaf.txt"},  // folders differ, file exact
-      {u"\\TOP\\mid\\lEaF.TxT", "fs/Top/Mid/Leaf.txt"},  // everything differs
-      {u"\\top\\mid\\sub", "fs/Top/Mid/Sub"},            // a folder as the last component
-      {u"\\top\\Gone\\Leaf.txt", "fs/Top/Gone/Leaf.txt"},  // a missing folder: the rest kept as given
+      {u"\\Top\\Mid\\Leaf.txt", "fs/Top/Mid/Leaf.txt"},       // exact
+      {u"\\Top\\Mid\\leaf.TXT", "fs/Top/Mid/leaf.TXT"},       // exact, the other one
+      {u"\\Top\\Mid\\LEAF.txt", "fs/Top/Mid/Leaf.txt"},       // last component differs
+      {u"\\Top\\Mid\\New.txt", "fs/Top/Mid/New.txt"},         // last component missing: kept as given
+      {u"\\top\\MID\\Leaf.txt", "fs/Top/Mid/Leaf.txt"},       // folders differ, file exact
+      {u"\\TOP\\mid\\lEaF.TxT", "fs/Top/Mid/Leaf.txt"},       // everything differs
+      {u"\\top\\mid\\sub", "fs/Top/Mid/Sub"},                 // a folder as the last component
+      {u"\\top\\Gone\\Leaf.txt", "fs/Top/Gone/Leaf.txt"},     // a missing folder: the rest kept as given
       {u"\\Top\\Mid\\Leaf.txt\\x", "fs/Top/Mid/Leaf.txt/x"},  // below a file
   };
   for (const Row& row : rows) {

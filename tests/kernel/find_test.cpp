@@ -20,7 +20,8 @@ std::string List(LPCWSTR pattern) {
     names += Narrow(data.cFileName);
     memset(&data, 0xb0, sizeof data);
   } while (FindNextFileW(find, &data));
-  std::string end = GetLastError() == ERROR_NO_MORE_FILES ? "" : " (ended with error " + std::to_string(GetLastError()) + ")";
+  std::string end =
+      GetLastError() == ERROR_NO_MORE_FILES ? "" : " (ended with error " + std::to_string(GetLastError()) + ")";
   EXPECT_TRUE(FindClose(find));
   return names + end;
 }

@@ -22,10 +22,16 @@ void DeviceTest::SetUp() {
 
 void DeviceTest::TearDown() {
   // Read-only files and folders must not stop the clean-up.
-  nftw(root_.c_str(), [](const char* path, const struct stat*, int, FTW*) { chmod(path, 0700); return 0; }, 16,
-       FTW_PHYS);
-  nftw(root_.c_str(), [](const char* path, const struct stat*, int, FTW*) { return remove(path); }, 16,
-       FTW_DEPTH | FTW_PHYS);
+  nftw(
+      root_.c_str(),
+      [](const char* path, const struct stat*, int, FTW*) {
+        chmod(path, 0700);
+        return 0;
+      },
+      16, FTW_PHYS);
+  nftw(
+      root_.c_str(), [](const char* path, const struct stat*, int, FTW*) { return remove(path); }, 16,
+      FTW_DEPTH | FTW_PHYS);
   ce::ResetDeviceForTests();
 }
 

@@ -39,8 +39,10 @@ TEST_F(ProcessTest, ChildSeesTheDeviceItsPathAndItsArguments) {
   setenv("DISPLAY", ":77", 1);
   PROCESS_INFORMATION pi;
   BOOL started = Start(u"report one \"two words\"", pi);
-  if (display) setenv("DISPLAY", saved.c_str(), 1);
-  else unsetenv("DISPLAY");
+  if (display)
+    setenv("DISPLAY", saved.c_str(), 1);
+  else
+    unsetenv("DISPLAY");
   ASSERT_TRUE(started) << "error " << GetLastError();
   EXPECT_GT(pi.dwProcessId, 0u);
   EXPECT_NE(pi.dwProcessId, GetCurrentProcessId());

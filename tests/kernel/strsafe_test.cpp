@@ -14,24 +14,41 @@ struct PrintfRow {
 
 TEST(StringCchPrintfW, ConversionsFollowWindows) {
   const PrintfRow rows[] = {
-      {"signed and unsigned", u"-5|7|4000000000", [](WCHAR* d, size_t n) { return StringCchPrintfW(d, n, u"%d|%i|%u", -5, 7, 4000000000u); }},
-      {"width, left, zero", u"   42|42   |00042|-0042", [](WCHAR* d, size_t n) { return StringCchPrintfW(d, n, u"%5d|%-5d|%05d|%05d", 42, 42, 42, -42); }},
-      {"hex and octal", u"ff FF 0xff 0000BEEF 17", [](WCHAR* d, size_t n) { return StringCchPrintfW(d, n, u"%x %X %#x %08X %o", 255, 255, 255, 0xBEEF, 15); }},
-      {"precision of integers", u"007|  007|", [](WCHAR* d, size_t n) { return StringCchPrintfW(d, n, u"%.3d|%5.3d|%.0d", 7, 7, 0); }},
+      {"signed and unsigned", u"-5|7|4000000000",
+       [](WCHAR* d, size_t n) { return StringCchPrintfW(d, n, u"%d|%i|%u", -5, 7, 4000000000u); }},
+      {"width, left, zero", u"   42|42   |00042|-0042",
+       [](WCHAR* d, size_t n) { return StringCchPrintfW(d, n, u"%5d|%-5d|%05d|%05d", 42, 42, 42, -42); }},
+      {"hex and octal", u"ff FF 0xff 0000BEEF 17",
+       [](WCHAR* d, size_t n) { return StringCchPrintfW(d, n, u"%x %X %#x %08X %o", 255, 255, 255, 0xBEEF, 15); }},
+      {"precision of integers", u"007|  007|",
+       [](WCHAR* d, size_t n) { return StringCchPrintfW(d, n, u"%.3d|%5.3d|%.0d", 7, 7, 0); }},
       {"signs", u"+3| 3|-3", [](WCHAR* d, size_t n) { return StringCchPrintfW(d, n, u"%+d|% d|%+d", 3, 3, -3); }},
-      {"star width", u"   9|9   |", [](WCHAR* d, size_t n) { return StringCchPrintfW(d, n, u"%*d|%*d|", 4, 9, -4, 9); }},
-      {"64-bit", u"-1234567890123 ffffffffff", [](WCHAR* d, size_t n) { return StringCchPrintfW(d, n, u"%lld %I64x", -1234567890123LL, 0xFFFFFFFFFFULL); }},
-      {"long is 32 bits", u"-1 4294967295", [](WCHAR* d, size_t n) { return StringCchPrintfW(d, n, u"%ld %lu", -1, 0xFFFFFFFFu); }},
+      {"star width", u"   9|9   |",
+       [](WCHAR* d, size_t n) { return StringCchPrintfW(d, n, u"%*d|%*d|", 4, 9, -4, 9); }},
+      {"64-bit", u"-1234567890123 ffffffffff",
+       [](WCHAR* d, size_t n) { return StringCchPrintfW(d, n, u"%lld %I64x", -1234567890123LL, 0xFFFFFFFFFFULL); }},
+      {"long is 32 bits", u"-1 4294967295",
+       [](WCHAR* d, size_t n) { return StringCchPrintfW(d, n, u"%ld %lu", -1, 0xFFFFFFFFu); }},
       {"%s is wide", u"<wide>", [](WCHAR* d, size_t n) { return StringCchPrintfW(d, n, u"<%s>", u"wide"); }},
-      {"%S and %hs are narrow", u"narrow \u00E9t\u00E9", [](WCHAR* d, size_t n) { return StringCchPrintfW(d, n, u"%S %hs", "narrow", "\xC3\xA9t\xC3\xA9"); }},
-      {"%ls and %ws are wide", u"a b", [](WCHAR* d, size_t n) { return StringCchPrintfW(d, n, u"%ls %ws", u"a", u"b"); }},
-      {"characters", u"Z y \u20AC", [](WCHAR* d, size_t n) { return StringCchPrintfW(d, n, u"%c %C %c", u'Z', 'y', u'\u20AC'); }},
-      {"string width and precision", u"ab    |abc|  xyz", [](WCHAR* d, size_t n) { return StringCchPrintfW(d, n, u"%-6s|%.3s|%5s", u"ab", u"abcdef", u"xyz"); }},
+      {"%S and %hs are narrow", u"narrow \u00E9t\u00E9",
+       [](WCHAR* d, size_t n) { return StringCchPrintfW(d, n, u"%S %hs", "narrow", "\xC3\xA9t\xC3\xA9"); }},
+      {"%ls and %ws are wide", u"a b",
+       [](WCHAR* d, size_t n) { return StringCchPrintfW(d, n, u"%ls %ws", u"a", u"b"); }},
+      {"characters", u"Z y \u20AC",
+       [](WCHAR* d, size_t n) { return StringCchPrintfW(d, n, u"%c %C %c", u'Z', 'y', u'\u20AC'); }},
+      {"string width and precision", u"ab    |abc|  xyz",
+       [](WCHAR* d, size_t n) { return StringCchPrintfW(d, n, u"%-6s|%.3s|%5s", u"ab", u"abcdef", u"xyz"); }},
       {"percent", u"100%", [](WCHAR* d, size_t n) { return StringCchPrintfW(d, n, u"100%%"); }},
-      {"null string", u"(null)", [](WCHAR* d, size_t n) { return StringCchPrintfW(d, n, u"%s", static_cast<const WCHAR*>(nullptr)); }},
-      {"floating point", u"  3.1|2.50|1e+03", [](WCHAR* d, size_t n) { return StringCchPrintfW(d, n, u"%5.1f|%.2f|%.0e", 3.14159, 2.5, 1000.0); }},
-      {"pointer width", u"0000000000000010", [](WCHAR* d, size_t n) { return StringCchPrintfW(d, n, u"%p", reinterpret_cast<void*>(16)); }},
-      {"file names of the channel", u"client.TomTomNavigationServer.77.1.message", [](WCHAR* d, size_t n) { return StringCchPrintfW(d, n, u"%S.%S.%u.%u.message", "client", "TomTomNavigationServer", 77u, 1u); }},
+      {"null string", u"(null)",
+       [](WCHAR* d, size_t n) { return StringCchPrintfW(d, n, u"%s", static_cast<const WCHAR*>(nullptr)); }},
+      {"floating point", u"  3.1|2.50|1e+03",
+       [](WCHAR* d, size_t n) { return StringCchPrintfW(d, n, u"%5.1f|%.2f|%.0e", 3.14159, 2.5, 1000.0); }},
+      {"pointer width", u"0000000000000010",
+       [](WCHAR* d, size_t n) { return StringCchPrintfW(d, n, u"%p", reinterpret_cast<void*>(16)); }},
+      {"file names of the channel", u"client.TomTomNavigationServer.77.1.message",
+       [](WCHAR* d, size_t n) {
+         return StringCchPrintfW(d, n, u"%S.%S.%u.%u.message", "client", "TomTomNavigationServer", 77u, 1u);
+       }},
   };
   for (const PrintfRow& row : rows) {
     WCHAR buffer[64];
@@ -52,13 +69,23 @@ TEST(StringCchPrintfW, CutsWithANulAndSaysSo) {
   };
   const Row rows[] = {
       {"exact fit", 6, u"abcde", S_OK, [](WCHAR* d, size_t n) { return StringCchPrintfW(d, n, u"%s", u"abcde"); }},
-      {"one too long", 6, u"abcde", STRSAFE_E_INSUFFICIENT_BUFFER, [](WCHAR* d, size_t n) { return StringCchPrintfW(d, n, u"%s", u"abcdef"); }},
-      {"number cut", 4, u"123", STRSAFE_E_INSUFFICIENT_BUFFER, [](WCHAR* d, size_t n) { return StringCchPrintfW(d, n, u"%d", 123456); }},
-      {"surrogate pair not split", 3, u"a", STRSAFE_E_INSUFFICIENT_BUFFER, [](WCHAR* d, size_t n) { return StringCchPrintfW(d, n, u"a%sb", u"\U0001F600"); }},
-      {"nothing after a cut", 4, u"ab", STRSAFE_E_INSUFFICIENT_BUFFER, [](WCHAR* d, size_t n) { return StringCchPrintfW(d, n, u"ab%sc", u"\U0001F600"); }},
-      {"room for the NUL only", 1, u"", STRSAFE_E_INSUFFICIENT_BUFFER, [](WCHAR* d, size_t n) { return StringCchPrintfW(d, n, u"x"); }},
-      {"%n is refused", 16, u"a", STRSAFE_E_INVALID_PARAMETER, [](WCHAR* d, size_t n) { int k; return StringCchPrintfW(d, n, u"a%n", &k); }},
-      {"unknown conversion", 16, u"a", STRSAFE_E_INVALID_PARAMETER, [](WCHAR* d, size_t n) { return StringCchPrintfW(d, n, u"a%k"); }},
+      {"one too long", 6, u"abcde", STRSAFE_E_INSUFFICIENT_BUFFER,
+       [](WCHAR* d, size_t n) { return StringCchPrintfW(d, n, u"%s", u"abcdef"); }},
+      {"number cut", 4, u"123", STRSAFE_E_INSUFFICIENT_BUFFER,
+       [](WCHAR* d, size_t n) { return StringCchPrintfW(d, n, u"%d", 123456); }},
+      {"surrogate pair not split", 3, u"a", STRSAFE_E_INSUFFICIENT_BUFFER,
+       [](WCHAR* d, size_t n) { return StringCchPrintfW(d, n, u"a%sb", u"\U0001F600"); }},
+      {"nothing after a cut", 4, u"ab", STRSAFE_E_INSUFFICIENT_BUFFER,
+       [](WCHAR* d, size_t n) { return StringCchPrintfW(d, n, u"ab%sc", u"\U0001F600"); }},
+      {"room for the NUL only", 1, u"", STRSAFE_E_INSUFFICIENT_BUFFER,
+       [](WCHAR* d, size_t n) { return StringCchPrintfW(d, n, u"x"); }},
+      {"%n is refused", 16, u"a", STRSAFE_E_INVALID_PARAMETER,
+       [](WCHAR* d, size_t n) {
+         int k;
+         return StringCchPrintfW(d, n, u"a%n", &k);
+       }},
+      {"unknown conversion", 16, u"a", STRSAFE_E_INVALID_PARAMETER,
+       [](WCHAR* d, size_t n) { return StringCchPrintfW(d, n, u"a%k"); }},
   };
   for (const Row& row : rows) {
     WCHAR buffer[17];
@@ -75,7 +102,8 @@ TEST(StringCchPrintfW, CutsWithANulAndSaysSo) {
 TEST(StringCchPrintfA, NarrowVersionSwapsTheStringKinds) {
   char buffer[32];
   memset(buffer, 0x55, sizeof buffer);
-  EXPECT_EQ(StringCchPrintfA(buffer, sizeof buffer, "%s|%S|%ls|%c|%05.1f", "narrow", u"wide", u"\u00E9", 'q', 2.25), S_OK);
+  EXPECT_EQ(StringCchPrintfA(buffer, sizeof buffer, "%s|%S|%ls|%c|%05.1f", "narrow", u"wide", u"\u00E9", 'q', 2.25),
+            S_OK);
   EXPECT_STREQ(buffer, "narrow|wide|\xC3\xA9|q|002.2");
   memset(buffer, 0x55, sizeof buffer);
   EXPECT_EQ(StringCchPrintfA(buffer, 3, "a%S", u"\u20AC"), STRSAFE_E_INSUFFICIENT_BUFFER);

@@ -80,7 +80,8 @@ TEST_F(SystemTest, DeviceIdentifierTakesTheInsufficientBufferRound) {
   EXPECT_EQ(std::vector<BYTE>(buffer.begin() + id.dwPresetIDOffset, buffer.begin() + id.dwPresetIDOffset + 4),
             (std::vector<BYTE>{0x00, 0xA1, 0xB2, 0xC3}));
   ASSERT_LE(id.dwPlatformIDOffset + id.dwPlatformIDBytes, needed);
-  EXPECT_EQ(std::string(buffer.begin() + id.dwPlatformIDOffset, buffer.begin() + id.dwPlatformIDOffset + id.dwPlatformIDBytes),
+  EXPECT_EQ(std::string(buffer.begin() + id.dwPlatformIDOffset,
+                        buffer.begin() + id.dwPlatformIDOffset + id.dwPlatformIDBytes),
             "PocketPC");
 
   // The program's own first try: 128 bytes, size field 128, enough at once.

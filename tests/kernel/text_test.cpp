@@ -22,7 +22,8 @@ TEST(Conversion, Utf8AndUtf16RoundTripWithSizeQueries) {
     EXPECT_EQ(WideCharToMultiByte(codePage, 0, wide, -1, back, 11, nullptr, &usedDefault), 11);
     EXPECT_STREQ(back, narrow);
     EXPECT_EQ(usedDefault, FALSE);
-    EXPECT_EQ(WideCharToMultiByte(codePage, 0, wide, 2, back, 16, nullptr, nullptr), 3) << "an explicit length has no NUL";
+    EXPECT_EQ(WideCharToMultiByte(codePage, 0, wide, 2, back, 16, nullptr, nullptr), 3)
+        << "an explicit length has no NUL";
   }
 }
 
@@ -58,7 +59,11 @@ TEST(Conversion, OutputThatDoesNotFitFailsWithoutSplittingACharacter) {
 
 TEST(Conversion, InvalidInputIsReplacedOrRefused) {
   WCHAR wide[8];
-  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "a\xFF" "b", 3, wide, 8), 3);
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0,
+                                "a\xFF"
+                                "b",
+                                3, wide, 8),
+            3);
   EXPECT_EQ(wide[1], 0xFFFD);
   EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "\xE2\x82", 2, wide, 8), 2) << "a cut sequence: one replacement per byte";
   SetLastError(0xdeadbeef);
@@ -67,7 +72,9 @@ TEST(Conversion, InvalidInputIsReplacedOrRefused) {
   const WCHAR lone[] = {u'a', 0xD800, u'b', 0};
   char narrow[8];
   EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, lone, -1, narrow, 8, nullptr, nullptr), 6);
-  EXPECT_STREQ(narrow, "a\xEF\xBF\xBD" "b");
+  EXPECT_STREQ(narrow,
+               "a\xEF\xBF\xBD"
+               "b");
   SetLastError(0xdeadbeef);
   EXPECT_EQ(WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, lone, -1, narrow, 8, nullptr, nullptr), 0);
   EXPECT_EQ(GetLastError(), DWORD(ERROR_NO_UNICODE_TRANSLATION));

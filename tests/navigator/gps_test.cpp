@@ -76,12 +76,15 @@ TEST(Gpx, ElementsNestedOutOfPlaceAreIgnored) {
     size_t points;
   } cases[] = {
       {"<gpx><trk><trkseg><trkpt lat='1' lon='2'><time>2024-05-01T09:00:00Z<trkpt lat='3' lon='4'/></time>"
-       "</trkpt></trkseg></trk></gpx>", 1},
+       "</trkpt></trkseg></trk></gpx>",
+       1},
       {"<gpx><trkpt lat='1' lon='2'><trkpt lat='3' lon='4'><time>2024-05-01T09:00:00Z</time></trkpt>"
-       "<time>2024-05-01T09:00:01Z</time></trkpt></gpx>", 1},
+       "<time>2024-05-01T09:00:01Z</time></trkpt></gpx>",
+       1},
       {"<gpx><trkpt lat='1' lon='2'><rtept lat='3' lon='4'></rtept><time>2024-05-01T09:00:00Z</time></trkpt></gpx>", 1},
       {"<gpx><time><trkpt lat='1' lon='2'/></time><trkpt lat='5' lon='6'><extensions><time>x</time></extensions>"
-       "</trkpt></gpx>", 2},
+       "</trkpt></gpx>",
+       2},
       {"<gpx><trkpt lat='1' lon='2'><time><time>2024-05-01T09:00:00Z</time></time></trkpt></gpx>", 1},
   };
   for (const Case& c : cases) {

@@ -68,8 +68,7 @@ int main(int argc, char** argv) {
         ok = client.Exchange(request, reply) && reply == Fields{"0"};
         if (ok) {
           request = {"GetFavoriteV01", std::to_string(k)};
-          ok = client.Exchange(request, reply) &&
-               reply == Fields{"0", "fav " + std::to_string(k), text, x, y};
+          ok = client.Exchange(request, reply) && reply == Fields{"0", "fav " + std::to_string(k), text, x, y};
         }
         break;
       case 3:

@@ -23,8 +23,8 @@ class Recorder : public nav::NavigatorHost {
 class NavigatorTest : public ::testing::Test {
  protected:
   std::unique_ptr<Navigator> Make(NavigatorConfig config) {
-    auto n = std::make_unique<Navigator>(config, "\\Program Files\\Navigator\\", [this] { return now; },
-                                         "00A1B2C3");
+    auto n = std::make_unique<Navigator>(
+        config, "\\Program Files\\Navigator\\", [this] { return now; }, "00A1B2C3");
     std::vector<std::string> warnings;
     n->Start(warnings);
     EXPECT_TRUE(warnings.empty()) << warnings.front();
@@ -169,7 +169,7 @@ TEST_F(NavigatorTest, RouteRunsAlongTheRestOfTheTrack) {
   EXPECT_LT(remaining, total - 1000);
   EXPECT_EQ(info[5], "-150000");  // the drive ends where it started
   EXPECT_EQ(info[6], "5211000");
-  EXPECT_EQ(info[12], "48");      // Main Road's limit
+  EXPECT_EQ(info[12], "48");  // Main Road's limit
   Fields route = Call(*n, {"GetRouteCoordinatesV01"});
   int count = std::stoi(route[1]);
   ASSERT_EQ(route.size(), static_cast<size_t>(2 + 2 * count));

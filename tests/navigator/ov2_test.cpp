@@ -31,8 +31,8 @@ std::string Record(uint8_t type, const std::string& body) {
 
 TEST(Ov2Format, PointRecordHasTheDocumentedBytes) {
   std::string r = EncodeOv2Point({-150000, 5212000}, "Ab");
-  std::string expected = std::string("\x02", 1) + Le32(16) + Le32(static_cast<uint32_t>(-150000)) + Le32(5212000) +
-                         std::string("Ab\0", 3);
+  std::string expected =
+      std::string("\x02", 1) + Le32(16) + Le32(static_cast<uint32_t>(-150000)) + Le32(5212000) + std::string("Ab\0", 3);
   EXPECT_EQ(r, expected);
 }
 
@@ -40,7 +40,8 @@ TEST(Ov2Format, ParsesWholeTornAndMalformedFiles) {
   const std::string a = EncodeOv2Point({100, 200}, "first");
   const std::string b = EncodeOv2Point({-300, 400}, "second");
   const std::string skipper = std::string("\x01", 1) + Le32(999) + std::string(16, '\x07');
-  const std::string extended = std::string("\x03", 1) + Le32(13 + 8) + Le32(7) + Le32(8) + std::string("ext\0id\0\0", 8);
+  const std::string extended =
+      std::string("\x03", 1) + Le32(13 + 8) + Le32(7) + Le32(8) + std::string("ext\0id\0\0", 8);
   const std::string unknown = Record(9, "xyz");
   const std::string deleted = Record(0, std::string(6, 'd'));
   struct Case {
@@ -60,15 +61,15 @@ TEST(Ov2Format, ParsesWholeTornAndMalformedFiles) {
       {"other types skipped", skipper + extended + unknown + deleted + a, 2, 5,
        skipper.size() + extended.size() + unknown.size() + deleted.size() + a.size(), false, false},
       {"bad length in the middle", a + std::string("\x02", 1) + Le32(3) + b, 1, 1, a.size(), false, true},
-      {"garbage claiming too much", a + std::string("\xEE", 1) + Le32(0x7fffffff) + "zz", 1, 1, a.size(), false,
-       true},
+      {"garbage claiming too much", a + std::string("\xEE", 1) + Le32(0x7fffffff) + "zz", 1, 1, a.size(), false, true},
       // A damaged length that claims more than is left is no cut append: whole records follow it.
-      {"length too big in the middle", a + std::string("\x02", 1) + Le32(200) + Le32(1) + Le32(2) + "x" +
-       std::string(1, '\0') + b, 1, 1, a.size(), false, true},
+      {"length too big in the middle",
+       a + std::string("\x02", 1) + Le32(200) + Le32(1) + Le32(2) + "x" + std::string(1, '\0') + b, 1, 1, a.size(),
+       false, true},
       {"cut record of another type", a + Record(3, std::string(20, 'e')).substr(0, 15), 1, 1, a.size(), false, true},
       {"cut header of another type", a + std::string("\x03\x10", 2), 1, 1, a.size(), false, true},
-      {"cut point longer than any append", a + std::string("\x02", 1) + Le32(1u << 20) + Le32(1) + Le32(2) + "t", 1,
-       1, a.size(), false, true},
+      {"cut point longer than any append", a + std::string("\x02", 1) + Le32(1u << 20) + Le32(1) + Le32(2) + "t", 1, 1,
+       a.size(), false, true},
   };
   for (const Case& c : cases) {
     Ov2Contents got = ParseOv2(c.bytes);
@@ -86,7 +87,8 @@ TEST(Ov2Format, ParsesWholeTornAndMalformedFiles) {
 }
 
 TEST(Ov2Format, CategoryNames) {
-  for (const char* good : {"Roadwatchcameras", "Fuel", "Café 24", "a.b"}) EXPECT_TRUE(nav::IsValidCategoryName(good)) << good;
+  for (const char* good : {"Roadwatchcameras", "Fuel", "Café 24", "a.b"})
+    EXPECT_TRUE(nav::IsValidCategoryName(good)) << good;
   for (const char* bad : {"", ".", "..", "a/b", "a\\b", "x:y", "what?", "pipe|name", "trailing.", " lead"})
     EXPECT_FALSE(nav::IsValidCategoryName(bad)) << bad;
 }
@@ -155,7 +157,8 @@ TEST_F(CategoryStoreTest, DamagedLengthInTheMiddleIsRefusedAndTheFileKeptByteFor
 }
 
 TEST_F(CategoryStoreTest, DeleteAndMoveTouchOnlyTheClosestPoint) {
-  for (int i = 0; i < 4; i++) ASSERT_EQ(store.Add("P", {i * 1000, 5200000}, "p" + std::to_string(i), error), StoreResult::kOk);
+  for (int i = 0; i < 4; i++)
+    ASSERT_EQ(store.Add("P", {i * 1000, 5200000}, "p" + std::to_string(i), error), StoreResult::kOk);
   ASSERT_EQ(store.DeleteClosest("P", {2100, 5200000}, error), StoreResult::kOk) << error;
   ASSERT_EQ(store.MoveClosest("P", {2900, 5200050}, {7000, 7000}, error), StoreResult::kOk) << error;
   Ov2Contents c = FileContents("P.ov2");

@@ -49,9 +49,8 @@ class ProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {
     int status = -1;
-    std::string out = navtest::RunCommand(std::string(NAV_INSTALL_SCRIPT " '") + NAV_EXECUTABLE "' '" +
-                                              device.Root() + "' 2>&1",
-                                          &status);
+    std::string out = navtest::RunCommand(
+        std::string(NAV_INSTALL_SCRIPT " '") + NAV_EXECUTABLE "' '" + device.Root() + "' 2>&1", &status);
     ASSERT_EQ(status, 0) << out;
     exe = device.Host("Program Files/Navigator/TomTom Navigator.exe");
     ASSERT_TRUE(std::filesystem::is_regular_file(exe));
@@ -81,7 +80,8 @@ class ProgramTest : public ::testing::Test {
   std::string ClientOut(int k) { return device.Root() + "/client" + std::to_string(k) + ".out"; }
   std::vector<std::string> CallsFolderFiles() {
     std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(device.CallsFolder())) names.push_back(e.path().filename());
+    for (const auto& e : std::filesystem::directory_iterator(device.CallsFolder()))
+      names.push_back(e.path().filename());
     return names;
   }
 
@@ -97,8 +97,8 @@ TEST_F(ProgramTest, EightClientsGetTheirOwnRepliesAndNothingIsLeftBehind) {
   for (int k = 0; k < kClients; k++) clients.push_back(StartClient("mixed", kCalls, k));
   for (int k = 0; k < kClients; k++)
     EXPECT_EQ(WaitExit(clients[k]), 0) << navtest::ReadFile(device.Root() + "/client" + std::to_string(k) + ".err");
-  EXPECT_TRUE(CallsFolderFiles().empty()) << CallsFolderFiles().size() << " files left, first "
-                                          << CallsFolderFiles().front();
+  EXPECT_TRUE(CallsFolderFiles().empty())
+      << CallsFolderFiles().size() << " files left, first " << CallsFolderFiles().front();
   // Every client's points, all of them, in its own category.
   for (int k = 0; k < kClients; k++) {
     nav::Ov2Contents c = nav::ParseOv2(navtest::ReadFile(device.MapFolder() + "Load" + std::to_string(k) + ".ov2"));

@@ -75,8 +75,8 @@ TEST_F(ScreenTest, NoFixDrawsNoMarker) {
 
 TEST_F(ScreenTest, VisibleCategoriesShowTheirIcons) {
   auto n = Start(nav::GpsMode::kFixed);
-  POINT pump = nav::ToScreen(nav::FromDegrees(52.12820, -1.48500), n->ViewCentre(),
-                             n->ViewSpanMetres() / kWidth, kWidth, kHeight);
+  POINT pump = nav::ToScreen(nav::FromDegrees(52.12820, -1.48500), n->ViewCentre(), n->ViewSpanMetres() / kWidth,
+                             kWidth, kHeight);
   ASSERT_TRUE(pump.x > 10 && pump.x < kWidth - 10 && pump.y > 30 && pump.y < kHeight - 30);
   // The icon's body covers its centre column from 5 pixels above the middle.
   int x = pump.x - 2, y = pump.y;

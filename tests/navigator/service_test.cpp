@@ -19,9 +19,7 @@ namespace {
 using navtest::Fields;
 using navtest::TestClient;
 
-double Seconds() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
+double Seconds() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
 
 class ServiceTest : public ::testing::Test {
  protected:
@@ -54,7 +52,8 @@ class ServiceTest : public ::testing::Test {
   // Request files left in the calls folder.
   std::vector<std::string> Leftovers() {
     std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(device.CallsFolder())) names.push_back(e.path().filename());
+    for (const auto& e : std::filesystem::directory_iterator(device.CallsFolder()))
+      names.push_back(e.path().filename());
     return names;
   }
 
@@ -127,7 +126,8 @@ TEST_F(ServiceTest, EveryCallIsAnsweredWithAnAcceptedCountAndTypes) {
     }
     covered.insert(e.request[0]);
   }
-  for (int i = 0; i < nav::kCallCount; i++) EXPECT_TRUE(covered.count(nav::Navigator::CallName(i))) << nav::Navigator::CallName(i);
+  for (int i = 0; i < nav::kCallCount; i++)
+    EXPECT_TRUE(covered.count(nav::Navigator::CallName(i))) << nav::Navigator::CallName(i);
   server.join();  // StopApplicationV01 ends the loop after answering
   EXPECT_TRUE(Leftovers().empty());
 }
@@ -141,10 +141,9 @@ TEST_F(ServiceTest, AddedPointsReadBackThroughGpsBabel) {
   };
   for (const Fields& add : adds) EXPECT_EQ(Call(add), Fields{"0"});
   int status = -1;
-  std::string csv = navtest::RunCommand(
-      "gpsbabel -i tomtom -f '" + device.MapFolder() + "Roadwatchcameras.ov2' -f '" + device.MapFolder() +
-          "My Places.ov2' -o unicsv -F - 2>&1",
-      &status);
+  std::string csv = navtest::RunCommand("gpsbabel -i tomtom -f '" + device.MapFolder() + "Roadwatchcameras.ov2' -f '" +
+                                            device.MapFolder() + "My Places.ov2' -o unicsv -F - 2>&1",
+                                        &status);
   ASSERT_EQ(status, 0) << csv;
   for (const char* line : {"52.114560,-1.501230,\"Main Road, Demotown !01MTI7!\"",
                            "52.128000,-1.490000,\"Park Avenue, Demotown !01Mzs7!\"",
@@ -157,7 +156,7 @@ TEST_F(ServiceTest, DeletingAndMovingPoints) {
   for (int i = 0; i < 5; i++)
     ASSERT_EQ(Call({"AddPoiV01", "Cams", std::to_string(-150000 + i * 100), "5211000", "cam " + std::to_string(i), ""}),
               Fields{"0"});
-  EXPECT_EQ(Call({"DeleteClosestPoiV01", "Cams", "-149790", "5211000"}), Fields{"0"});      // cam 2
+  EXPECT_EQ(Call({"DeleteClosestPoiV01", "Cams", "-149790", "5211000"}), Fields{"0"});                      // cam 2
   EXPECT_EQ(Call({"MoveClosestPoiV01", "cams", "-149590", "5211000", "-140000", "5200000"}), Fields{"0"});  // cam 4
   nav::Ov2Contents c = Category("Cams");
   ASSERT_EQ(c.PointCount(), 4u);

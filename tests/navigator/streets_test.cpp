@@ -84,21 +84,23 @@ TEST(StreetFile, BadLinesAreSkippedWithTheirLineNumber) {
   StreetMap map;
   std::vector<std::string> warnings;
   std::string error;
-  ASSERT_TRUE(map.Parse("map|T\n"
-                        "place|T|52|-1|500\n"
-                        "street|Good|T|30|1-9|52,-1 52.001,-1\n"
-                        "street|One point|T|30|1-9|52,-1\n"
-                        "street|Bad lat|T|30|1-9|95,-1 52,-1\n"
-                        "street|Bad range|T|30|a-9|52,-1 52.001,-1\n"
-                        "place|P|52|-1\n"
-                        "street|Lost|Nowhere|30|0-0|52,-1 52.001,-1\n"
-                        "bridge|x\n",
-                        warnings, error));
+  ASSERT_TRUE(
+      map.Parse("map|T\n"
+                "place|T|52|-1|500\n"
+                "street|Good|T|30|1-9|52,-1 52.001,-1\n"
+                "street|One point|T|30|1-9|52,-1\n"
+                "street|Bad lat|T|30|1-9|95,-1 52,-1\n"
+                "street|Bad range|T|30|a-9|52,-1 52.001,-1\n"
+                "place|P|52|-1\n"
+                "street|Lost|Nowhere|30|0-0|52,-1 52.001,-1\n"
+                "bridge|x\n",
+                warnings, error));
   EXPECT_EQ(map.Streets().size(), 2u);
   std::vector<std::string> expected = {"line 4", "line 5", "line 6", "line 7", "line 9", "unknown place Nowhere"};
   ASSERT_EQ(warnings.size(), expected.size());
   for (size_t i = 0; i < expected.size(); i++)
-    EXPECT_NE(warnings[i].find(expected[i]), std::string::npos) << "expected " << expected[i] << ", got " << warnings[i];
+    EXPECT_NE(warnings[i].find(expected[i]), std::string::npos)
+        << "expected " << expected[i] << ", got " << warnings[i];
   EXPECT_FALSE(map.Parse("# nothing\n\n", warnings, error));
   navtest::DemoDevice device;
   EXPECT_FALSE(map.Load("\\nonexistent\\streets.txt", warnings, error));

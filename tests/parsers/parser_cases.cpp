@@ -22,7 +22,7 @@ void Check(bool ok, const char* table, const char* name, const std::string& deta
 struct GpxCase {
   const char* name;
   const char* xml;
-  size_t points;  // 0: the document is refused
+  size_t points;          // 0: the document is refused
   double lat, lon, time;  // of the first point
 };
 
@@ -37,15 +37,17 @@ const GpxCase kGpxCases[] = {
      2, 52.11, -1.5, 1714557600},
     {"route when there is no track",
      "<gpx><rte><rtept lat='1.5' lon='2.25'/><rtept lat='1.6' lon='2.25'></rtept></rte></gpx>", 2, 1.5, 2.25, -1},
-    {"track before route", "<gpx><rte><rtept lat='9' lon='9'/></rte><trk><trkseg><trkpt lat='-33.5' lon='151'/>"
-     "</trkseg></trk></gpx>", 1, -33.5, 151, -1},
+    {"track before route",
+     "<gpx><rte><rtept lat='9' lon='9'/></rte><trk><trkseg><trkpt lat='-33.5' lon='151'/>"
+     "</trkseg></trk></gpx>",
+     1, -33.5, 151, -1},
     {"points nested in points are nothing",
      "<gpx><trk><trkseg><trkpt lat='1' lon='2'><trkpt lat='3' lon='4'><time>x</time></trkpt>"
      "<time>2024-01-01T00:00:00+01:00</time></trkpt></trkseg></trk></gpx>",
      1, 1, 2, 1704063600},
     {"text and CDATA around the time",
-     "<gpx><trk><trkpt lat='1' lon='2'><time> <![CDATA[2024-01-01T00:00:00Z]]> </time></trkpt></trk></gpx>", 1, 1,
-     2, 1704067200},
+     "<gpx><trk><trkpt lat='1' lon='2'><time> <![CDATA[2024-01-01T00:00:00Z]]> </time></trkpt></trk></gpx>", 1, 1, 2,
+     1704067200},
     {"not well-formed", "<gpx><trk><trkpt lat='1' lon='2'></trk></gpx>", 0, 0, 0, 0},
     {"a point without lon", "<gpx><trk><trkpt lat='1'/></trk></gpx>", 0, 0, 0, 0},
     {"a latitude out of range", "<gpx><trk><trkpt lat='91' lon='0'/></trk></gpx>", 0, 0, 0, 0},
@@ -84,13 +86,13 @@ struct IniCase {
 };
 
 const IniCase kIniCases[] = {
-    {"every section", "[gps]\nmode=fixed\nlatitude=52.5\n[map]\nfolder=\\TomTom\\Maps\\Other\n", 0, nav::GpsMode::kFixed,
-     52.5, "\\TomTom\\Maps\\Other\\"},
+    {"every section", "[gps]\nmode=fixed\nlatitude=52.5\n[map]\nfolder=\\TomTom\\Maps\\Other\n", 0,
+     nav::GpsMode::kFixed, 52.5, "\\TomTom\\Maps\\Other\\"},
     {"byte order mark, CR LF, comments and blanks",
      "\xEF\xBB\xBF; settings\r\n# more\r\n [gps] \r\n mode = nofix ; no GPS\r\nlatitude: -12.25\r\n\r\n", 0,
      nav::GpsMode::kNoFix, -12.25, "\\TomTom\\Maps\\Demotown\\"},
-    {"bad values keep the defaults", "[gps]\nmode=warp\nlatitude=95\n[map]\nfolder=relative\n", 3,
-     nav::GpsMode::kTrack, 0, "\\TomTom\\Maps\\Demotown\\"},
+    {"bad values keep the defaults", "[gps]\nmode=warp\nlatitude=95\n[map]\nfolder=relative\n", 3, nav::GpsMode::kTrack,
+     0, "\\TomTom\\Maps\\Demotown\\"},
     {"unknown keys and lines that are none", "[gps]\ncolour=red\nnot a line\n[broken\n=value\n", 2,
      nav::GpsMode::kTrack, 0, "\\TomTom\\Maps\\Demotown\\"},
     {"a key outside any section", "mode=fixed\n", 1, nav::GpsMode::kTrack, 0, "\\TomTom\\Maps\\Demotown\\"},

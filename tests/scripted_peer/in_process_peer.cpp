@@ -20,8 +20,8 @@ bool ScriptedPeer::CreateNavigatorWindow() {
   windowClass.lpfnWndProc = NavigatorWindowProc;
   windowClass.lpszClassName = kWindowClass;
   RegisterClassW(&windowClass);  // fails harmlessly when already registered
-  iWindow = CreateWindowExW(0, kWindowClass, TEXT("Scripted Navigator"), WS_VISIBLE, 0, 0, 240, 320,
-                            nullptr, nullptr, nullptr, nullptr);
+  iWindow = CreateWindowExW(0, kWindowClass, TEXT("Scripted Navigator"), WS_VISIBLE, 0, 0, 240, 320, nullptr, nullptr,
+                            nullptr, nullptr);
   return iWindow != nullptr;
 }
 

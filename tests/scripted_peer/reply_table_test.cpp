@@ -7,14 +7,14 @@ namespace {
 
 TEST(ReplyTable, FileLinesOverrideTheDefaults) {
   scripted::ReplyTable table;
-  ASSERT_TRUE(table.Parse(
-      "# comment\r\n"
-      "\n"
-      "GetCurrentPositionV01 0|0|0|0|0|0|\r\n"
-      "FlashMessageV01 \n"
-      "GetRouteInfoV01 !exit\n"
-      "* 17|\n"
-      "@window-delay 250\n"));
+  ASSERT_TRUE(
+      table.Parse("# comment\r\n"
+                  "\n"
+                  "GetCurrentPositionV01 0|0|0|0|0|0|\r\n"
+                  "FlashMessageV01 \n"
+                  "GetRouteInfoV01 !exit\n"
+                  "* 17|\n"
+                  "@window-delay 250\n"));
   struct Case {
     const char* call;
     scripted::ScriptedReply::Action action;
@@ -24,7 +24,7 @@ TEST(ReplyTable, FileLinesOverrideTheDefaults) {
       {"FlashMessageV01", scripted::ScriptedReply::kAnswer, ""},                    // empty reply
       {"GetRouteInfoV01", scripted::ScriptedReply::kExit, ""},
       {"GetDataSetInfoV01", scripted::ScriptedReply::kAnswer, "0|Demo|\\Maps\\Demo\\|1|0|"},  // default
-      {"NoSuchCallV01", scripted::ScriptedReply::kAnswer, "17|"},                   // fallback
+      {"NoSuchCallV01", scripted::ScriptedReply::kAnswer, "17|"},                             // fallback
   };
   for (const Case& c : cases) {
     scripted::ScriptedReply reply = table.Find(c.call);

@@ -83,9 +83,9 @@ int main(int argc, char** argv) {
   windowClass.lpfnWndProc = WindowProc;
   windowClass.lpszClassName = scripted::kWindowClass;
   if (RegisterClassW(&windowClass) == 0) return 1;
-  HWND window = CreateWindowExW(0, scripted::kWindowClass, TEXT("Scripted Navigator"), WS_VISIBLE, 0, 0,
-                                GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
-                                nullptr, nullptr, nullptr, nullptr);
+  HWND window =
+      CreateWindowExW(0, scripted::kWindowClass, TEXT("Scripted Navigator"), WS_VISIBLE, 0, 0,
+                      GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, nullptr, nullptr);
   if (window == nullptr) return 1;
   SetForegroundWindow(window);
 

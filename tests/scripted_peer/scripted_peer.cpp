@@ -171,10 +171,10 @@ bool RequestServer::Take(const InboxRequest& request, RecordedRequest* recorded)
 bool WriteReply(const InboxRequest& request, const std::string& text) {
   char textName[kSdkNameSize];
   char markerName[kSdkNameSize];
-  if (!FormatChannelFileName(textName, sizeof textName, kServerName, request.client, request.linkId,
-                             request.sequence, kSdkMessageFile) ||
-      !FormatChannelFileName(markerName, sizeof markerName, kServerName, request.client,
-                             request.linkId, request.sequence, kSdkFinishedFile)) {
+  if (!FormatChannelFileName(textName, sizeof textName, kServerName, request.client, request.linkId, request.sequence,
+                             kSdkMessageFile) ||
+      !FormatChannelFileName(markerName, sizeof markerName, kServerName, request.client, request.linkId,
+                             request.sequence, kSdkFinishedFile)) {
     return false;
   }
   std::string passingName = std::string(markerName) + ".tmp";

@@ -29,8 +29,8 @@
 namespace scripted {
 
 // The navigator's endpoint name on the channel, and the class of its main window.
-extern const char kServerName[];       // "TomTomNavigationServer"
-extern const WCHAR kWindowClass[];     // u"MunichWinClass"
+extern const char kServerName[];    // "TomTomNavigationServer"
+extern const WCHAR kWindowClass[];  // u"MunichWinClass"
 
 // Files the scripted-navigator executable keeps beside itself: the replies it reads at start and
 // the log it appends one line per request to.
@@ -113,7 +113,6 @@ class RequestServer {
 
 // Writes a reply text and its NUL under the mirrored names of `request`, then the marker.
 bool WriteReply(const InboxRequest& request, const std::string& text);
-
 
 template <typename Respond>
 bool RequestServer::Serve(Respond&& respond) {

@@ -59,8 +59,8 @@ class NavigatorLaunchTest : public ::testing::Test {
     windowClass.lpfnWndProc = DefWindowProcW;
     windowClass.lpszClassName = u"SdkLaunchClient";
     RegisterClassW(&windowClass);
-    client = CreateWindowExW(0, u"SdkLaunchClient", u"Client", WS_VISIBLE, 0, 0, 240, 320, nullptr,
-                             nullptr, nullptr, nullptr);
+    client = CreateWindowExW(0, u"SdkLaunchClient", u"Client", WS_VISIBLE, 0, 0, 240, 320, nullptr, nullptr, nullptr,
+                             nullptr);
     ASSERT_NE(client, nullptr);
   }
   static void TearDownTestSuite() {
@@ -119,7 +119,8 @@ TEST_F(NavigatorLaunchTest, StartsTheFirstCandidateAndGivesTheForegroundBack) {
   } cases[] = {
       {"root folder before a deeper one", {"\\A\\TomTom Mobile.exe", "\\TomTom Navigator.exe"}, ""},
       {"a folder's own file before its subfolders",
-       {"\\Apps\\A\\TomTom Navigator.exe", "\\Apps\\GPS Navigation.exe"}, "\\Apps"},
+       {"\\Apps\\A\\TomTom Navigator.exe", "\\Apps\\GPS Navigation.exe"},
+       "\\Apps"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
@@ -196,9 +197,7 @@ TEST_F(NavigatorLaunchTest, CallsAfterAStartReachTheNavigator) {
                                                     {"BringNavigatorToForegroundV01"},
                                                     {"GetCurrentPositionV01"},
                                                     {"FlashMessageV01", "'Gatso 50 mph' saved ", "1500"}};
-  EXPECT_EQ(scripted::ReadRequestLog(
-                device->HostPath("\\Program Files\\Navigator\\scripted-navigator.log")),
-            expected);
+  EXPECT_EQ(scripted::ReadRequestLog(device->HostPath("\\Program Files\\Navigator\\scripted-navigator.log")), expected);
 }
 
 TEST_F(NavigatorLaunchTest, FirstExchangeThatCannotBeWrittenGivesMinusOne) {

@@ -21,9 +21,7 @@ std::string Narrow(const std::u16string& wide) { return ce::ToUtf8(wide); }
 
 const char16_t kSentinel[] = u"\\earlier\\TomTom Navigator.exe";
 
-void SetSentinel() {
-  std::memcpy(navigatorPath, kSentinel, sizeof kSentinel);
-}
+void SetSentinel() { std::memcpy(navigatorPath, kSentinel, sizeof kSentinel); }
 
 TEST(JoinPath, AddsOneBackslashAndNeverOverruns) {
   struct Case {
@@ -31,11 +29,8 @@ TEST(JoinPath, AddsOneBackslashAndNeverOverruns) {
     const char16_t* name;
     const char16_t* joined;
   } cases[] = {
-      {u"\\", u"a.exe", u"\\a.exe"},
-      {u"\\A", u"b", u"\\A\\b"},
-      {u"\\A\\", u"b", u"\\A\\b"},
-      {u"\\A\\B", u"*.*", u"\\A\\B\\*.*"},
-      {u"", u"x", u"\\x"},
+      {u"\\", u"a.exe", u"\\a.exe"},       {u"\\A", u"b", u"\\A\\b"}, {u"\\A\\", u"b", u"\\A\\b"},
+      {u"\\A\\B", u"*.*", u"\\A\\B\\*.*"}, {u"", u"x", u"\\x"},
   };
   for (const Case& c : cases) {
     WCHAR dest[MAX_PATH];
@@ -83,8 +78,7 @@ TEST_F(SearchTest, FolderFilesFirstThenEachSubfolderWhole) {
 
   Visit all;
   EXPECT_EQ(SearchFiles(u"\\", u"*.exe", true, RecordVisit, &all, nullptr), 5);
-  EXPECT_EQ(all.seen, (std::vector<std::string>{"\\:a.exe", "\\:b.exe", "\\A:c.EXE", "\\A\\B:d.exe",
-                                                "\\C:e.exe"}));
+  EXPECT_EQ(all.seen, (std::vector<std::string>{"\\:a.exe", "\\:b.exe", "\\A:c.EXE", "\\A\\B:d.exe", "\\C:e.exe"}));
 
   Visit flat;
   EXPECT_EQ(SearchFiles(u"\\", u"*.exe", false, RecordVisit, &flat, nullptr), 2);
@@ -106,8 +100,8 @@ TEST_F(SearchTest, FolderFilesFirstThenEachSubfolderWhole) {
 TEST_F(SearchTest, PathsTooLongForTheBufferAreSkipped) {
   // "\" + 200 + "\" + 50 = 252 characters of folder.
   std::string deep = std::string(200, 'd') + "/" + std::string(50, 'e');
-  device.Put(deep + "/ok.exe");                           // 259 characters: visited
-  device.Put(deep + "/toolong.exe");                      // 264: skipped
+  device.Put(deep + "/ok.exe");                              // 259 characters: visited
+  device.Put(deep + "/toolong.exe");                         // 264: skipped
   device.Put(deep + "/" + std::string(10, 'f') + "/x.exe");  // its folder is already too long
   device.Put("short.exe");
 
@@ -191,15 +185,23 @@ TEST_F(SearchTest, FindsTheFirstCandidateInSearchOrder) {
     bool visitedAny;
     const char16_t* found;  // null: navigatorPath keeps what it held
   } cases[] = {
-      {"root folder wins over a deeper one", {"A/TomTom Mobile.exe", "TomTom Navigator.exe"}, true,
+      {"root folder wins over a deeper one",
+       {"A/TomTom Mobile.exe", "TomTom Navigator.exe"},
+       true,
        u"\\TomTom Navigator.exe"},
       {"a folder's own file before its subfolders",
-       {"Apps/A/TomTom Navigator.exe", "Apps/TomTom Mobile.exe"}, true, u"\\Apps\\TomTom Mobile.exe"},
-      {"the three names rank the same", {"Z/TomTom Navigator.exe", "B/GPS Navigation.exe"}, true,
+       {"Apps/A/TomTom Navigator.exe", "Apps/TomTom Mobile.exe"},
+       true,
+       u"\\Apps\\TomTom Mobile.exe"},
+      {"the three names rank the same",
+       {"Z/TomTom Navigator.exe", "B/GPS Navigation.exe"},
+       true,
        u"\\B\\GPS Navigation.exe"},
       {"letter case is ignored", {"Nav/tomtom NAVIGATOR.exe"}, true, u"\\Nav\\tomtom NAVIGATOR.exe"},
       {"only whole names match",
-       {"MyTomTom Navigator.exe", "TomTom Navigator.exe.bak", "x/TomTom Navigator2.exe"}, true, nullptr},
+       {"MyTomTom Navigator.exe", "TomTom Navigator.exe.bak", "x/TomTom Navigator2.exe"},
+       true,
+       nullptr},
       {"executables but no navigator", {"Windows/calc.exe"}, true, nullptr},
       {"no executable at all", {"My Documents/notes.txt"}, false, nullptr},
   };
@@ -270,8 +272,7 @@ TEST_F(EnsureRunningTest, ShowNavigatorBringsTheRunningWindowForward) {
     windowClass.lpfnWndProc = DefWindowProcW;
     windowClass.lpszClassName = u"OtherProgram";
     RegisterClassW(&windowClass);
-    other = CreateWindowExW(0, u"OtherProgram", u"Other", WS_VISIBLE, 0, 0, 10, 10, nullptr, nullptr,
-                            nullptr, nullptr);
+    other = CreateWindowExW(0, u"OtherProgram", u"Other", WS_VISIBLE, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(other, nullptr);
     SetForegroundWindow(other);
   }

@@ -38,10 +38,10 @@ void PutText(char* member, const char* text) { std::memcpy(member, text, std::st
 struct CallCase {
   const char* name;
   INT (*invoke)(NavigatorLink* link, INT* status, void* record);
-  const char* request;    // the request as it travels
-  int32_t fullCount;      // reply field count that fills the record; 1: the call has none
-  size_t recordSize;      // 0: no record
-  const char* fullReply;  // a reply of fullCount fields, result code 0
+  const char* request;           // the request as it travels
+  int32_t fullCount;             // reply field count that fills the record; 1: the call has none
+  size_t recordSize;             // 0: no record
+  const char* fullReply;         // a reply of fullCount fields, result code 0
   void (*expect)(void* record);  // what fullReply leaves in a poisoned record
 };
 
@@ -55,9 +55,7 @@ const CallCase kCalls[] = {
     {"StopApplicationV01", [](NavigatorLink* l, INT* s, void*) { return StopApplicationV01(l, s); },
      "StopApplicationV01|", 1, 0, nullptr, nullptr},
     {"GetApplicationVersionV01",
-     [](NavigatorLink* l, INT* s, void* r) {
-       return GetApplicationVersionV01(l, s, As<ApplicationVersionResult>(r));
-     },
+     [](NavigatorLink* l, INT* s, void* r) { return GetApplicationVersionV01(l, s, As<ApplicationVersionResult>(r)); },
      "GetApplicationVersionV01|", 3, sizeof(ApplicationVersionResult), "0|7.45|9100|",
      [](void* r) {
        PutText(As<ApplicationVersionResult>(r)->version, "7.45");
@@ -126,8 +124,7 @@ const CallCase kCalls[] = {
        e->speedLimit = 5;
        PutText(e->place, "Springfield");
      }},
-    {"GetRouteInfoV01",
-     [](NavigatorLink* l, INT* s, void* r) { return GetRouteInfoV01(l, s, As<RouteInfoResult>(r)); },
+    {"GetRouteInfoV01", [](NavigatorLink* l, INT* s, void* r) { return GetRouteInfoV01(l, s, As<RouteInfoResult>(r)); },
      "GetRouteInfoV01|", 14, sizeof(RouteInfoResult), "0|1|-2|3|4|5|6|7|8|9|10|11|12|-13|",
      [](void* r) {
        for (int i = 0; i < 13; ++i) As<RouteInfoResult>(r)->value[i] = i + 1;
@@ -138,13 +135,14 @@ const CallCase kCalls[] = {
      "ChangeSettingV01|3|", 1, 0, nullptr, nullptr},
     {"SwitchMapV01", [](NavigatorLink* l, INT* s, void*) { return SwitchMapV01(l, s, "\\Maps\\Europe\\"); },
      "SwitchMapV01|\\Maps\\Europe\\|", 1, 0, nullptr, nullptr},
-    {"SetNavigatorPropertyV01",
-     [](NavigatorLink* l, INT* s, void*) { return SetNavigatorPropertyV01(l, s, 9, -9); },
+    {"SetNavigatorPropertyV01", [](NavigatorLink* l, INT* s, void*) { return SetNavigatorPropertyV01(l, s, 9, -9); },
      "SetNavigatorPropertyV01|9|-9|", 1, 0, nullptr, nullptr},
     {"GetCurrentPositionV01",
      [](NavigatorLink* l, INT* s, void* r) { return GetCurrentPositionV01(l, s, As<CurrentPositionResult>(r)); },
      "GetCurrentPositionV01|", 6, sizeof(CurrentPositionResult), "0|1|100|200|90|50|",
-     [](void* r) { *As<CurrentPositionResult>(r) = {1, 100, 200, 90, 50}; }},
+     [](void* r) {
+       *As<CurrentPositionResult>(r) = {1, 100, 200, 90, 50};
+     }},
     {"GeocodeV01",
      [](NavigatorLink* l, INT* s, void* r) { return GeocodeV01(l, s, As<GeocodeResult>(r), "Leeds", "High St", "3"); },
      "GeocodeV01|Leeds|High St|3|", 6, sizeof(GeocodeResult), "0|-154|5379|1|High St 3|Leeds|",
@@ -174,8 +172,7 @@ const CallCase kCalls[] = {
     {"SetFavoriteV01",
      [](NavigatorLink* l, INT* s, void*) { return SetFavoriteV01(l, s, 2, "Work", "Dock Rd", -10, 20); },
      "SetFavoriteV01|2|Work|Dock Rd|-10|20|", 1, 0, nullptr, nullptr},
-    {"GetFavoriteV01",
-     [](NavigatorLink* l, INT* s, void* r) { return GetFavoriteV01(l, s, As<FavoriteResult>(r), 2); },
+    {"GetFavoriteV01", [](NavigatorLink* l, INT* s, void* r) { return GetFavoriteV01(l, s, As<FavoriteResult>(r), 2); },
      "GetFavoriteV01|2|", 5, sizeof(FavoriteResult), "0|Work|Dock Rd|-10|20|",
      [](void* r) {
        FavoriteResult* e = As<FavoriteResult>(r);
@@ -191,16 +188,14 @@ const CallCase kCalls[] = {
        return AddPoiV01(l, s, "Roadwatchcameras", 512345, -12345, "High St, Leeds !01abc!", "");
      },
      "AddPoiV01|Roadwatchcameras|512345|-12345|High St, Leeds !01abc!||", 1, 0, nullptr, nullptr},
-    {"DeleteClosestPoiV01",
-     [](NavigatorLink* l, INT* s, void*) { return DeleteClosestPoiV01(l, s, "Fuel", 1, -1); },
+    {"DeleteClosestPoiV01", [](NavigatorLink* l, INT* s, void*) { return DeleteClosestPoiV01(l, s, "Fuel", 1, -1); },
      "DeleteClosestPoiV01|Fuel|1|-1|", 1, 0, nullptr, nullptr},
     {"DeleteAllPoiV01", [](NavigatorLink* l, INT* s, void*) { return DeleteAllPoiV01(l, s, "Fuel"); },
      "DeleteAllPoiV01|Fuel|", 1, 0, nullptr, nullptr},
     {"MakeUserPoiVisibleV01",
      [](NavigatorLink* l, INT* s, void*) { return MakeUserPoiVisibleV01(l, s, "Roadwatchcameras", 1); },
      "MakeUserPoiVisibleV01|Roadwatchcameras|1|", 1, 0, nullptr, nullptr},
-    {"MoveClosestPoiV01",
-     [](NavigatorLink* l, INT* s, void*) { return MoveClosestPoiV01(l, s, "Fuel", 1, 2, -3, 4); },
+    {"MoveClosestPoiV01", [](NavigatorLink* l, INT* s, void*) { return MoveClosestPoiV01(l, s, "Fuel", 1, 2, -3, 4); },
      "MoveClosestPoiV01|Fuel|1|2|-3|4|", 1, 0, nullptr, nullptr},
     {"BringNavigatorToForegroundV01",
      [](NavigatorLink* l, INT* s, void*) { return BringNavigatorToForegroundV01(l, s); },
@@ -210,8 +205,7 @@ const CallCase kCalls[] = {
     {"EnableExternalGPSInputV01",
      [](NavigatorLink* l, INT* s, void* r) { return EnableExternalGPSInputV01(l, s, As<INT>(r)); },
      "EnableExternalGPSInputV01|", 2, sizeof(INT), "0|1|", [](void* r) { *As<INT>(r) = 1; }},
-    {"DisableExternalGPSInputV01",
-     [](NavigatorLink* l, INT* s, void*) { return DisableExternalGPSInputV01(l, s); },
+    {"DisableExternalGPSInputV01", [](NavigatorLink* l, INT* s, void*) { return DisableExternalGPSInputV01(l, s); },
      "DisableExternalGPSInputV01|", 1, 0, nullptr, nullptr},
 };
 
@@ -345,8 +339,7 @@ TEST_F(SdkCallTest, NavigatorsNothingToReportReadsAsItsCode) {
       covered.insert(call.name);
     }
     std::string reply;
-    for (const std::string& field : nav::Navigator::EmptyReply(kGetRouteCoordinatesCall, code))
-      reply += field + "|";
+    for (const std::string& field : nav::Navigator::EmptyReply(kGetRouteCoordinatesCall, code)) reply += field + "|";
     peer.SetReply("GetRouteCoordinatesV01", reply);
     RouteCoordinatesResult route{7, nullptr};
     INT status = -99;
@@ -367,12 +360,12 @@ TEST_F(SdkCallTest, ReplyExamples) {
     INT result;
     bool filled;
   } examples[] = {
-      {"0|", 0, 0, false},                   // result code alone: record as it was
-      {"7|", 7, 0, false},                   // the navigator's own code passes through
-      {"0|1|100|", -2, -2, false},           // three fields: neither 1 nor 6
-      {"0|1|100|200|90|50|", 0, 0, true},    // the full count
+      {"0|", 0, 0, false},                 // result code alone: record as it was
+      {"7|", 7, 0, false},                 // the navigator's own code passes through
+      {"0|1|100|", -2, -2, false},         // three fields: neither 1 nor 6
+      {"0|1|100|200|90|50|", 0, 0, true},  // the full count
       {"0|1|100|200|90|50|6|", -2, -2, false},
-      {"0|12", 0, 0, false},                 // a last field without its separator is no field
+      {"0|12", 0, 0, false},  // a last field without its separator is no field
   };
   for (const Example& example : examples) {
     peer.SetReply("GetCurrentPositionV01", example.reply);
@@ -442,15 +435,15 @@ TEST_F(SdkCallTest, RouteCoordinatesNeverClaimMorePairsThanTheReplyHolds) {
     std::vector<RouteCoordinate> points;  // expected list; count -1 when `listed` is false
     bool listed;
   } cases[] = {
-      {"0|5|10|20|30|", 0, {{10, 20}}, true},           // the unpaired last field is ignored
+      {"0|5|10|20|30|", 0, {{10, 20}}, true},  // the unpaired last field is ignored
       {"0|2|1|2|3|4|", 0, {{1, 2}, {3, 4}}, true},
-      {"0|1|1|2|3|4|", 0, {{1, 2}}, true},              // fewer claimed than held
+      {"0|1|1|2|3|4|", 0, {{1, 2}}, true},  // fewer claimed than held
       {"0|0|", 0, {}, true},
-      {"0|-3|1|2|", 0, {}, true},                        // a negative count lists nothing
+      {"0|-3|1|2|", 0, {}, true},  // a negative count lists nothing
       {"0|-2147483648|1|2|", 0, {}, true},
-      {"0|2147483647|-1|-2|", 0, {{-1, -2}}, true},      // a huge count is cut to the reply
-      {"3|2|1|1|", 3, {}, false},                        // the navigator's error: no list
-      {"0|", -2, {}, false},                             // too short to hold a count
+      {"0|2147483647|-1|-2|", 0, {{-1, -2}}, true},  // a huge count is cut to the reply
+      {"3|2|1|1|", 3, {}, false},                    // the navigator's error: no list
+      {"0|", -2, {}, false},                         // too short to hold a count
       {"", -2, {}, false},
   };
   for (const Case& c : cases) {

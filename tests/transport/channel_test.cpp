@@ -176,9 +176,9 @@ TEST_F(Channel, LinkIdMinusOneIsTheProcessId) {
 TEST_F(Channel, ReadsRepliesOfEverySizeIntoTheRightBuffer) {
   struct Case {
     const char* what;
-    size_t requestField;    // 0: a small request
-    size_t replyBytes;      // "0|" + filler + "|" of this many bytes, without NUL
-    int32_t heapCapacity;   // of the message after the reply; 0: the inline buffer served
+    size_t requestField;   // 0: a small request
+    size_t replyBytes;     // "0|" + filler + "|" of this many bytes, without NUL
+    int32_t heapCapacity;  // of the message after the reply; 0: the inline buffer served
   } cases[] = {
       {"1022 bytes fit the inline region", 0, 1022, 0},
       {"1023 bytes reserve size + 1", 0, 1023, 1024},
@@ -263,10 +263,14 @@ TEST_F(Channel, FifoInPlaceOfTheReplyTextOrMarkerEndsTheCall) {
           alarm(5);
           FileChannel* channel = Make();
           ReplyTicket* ticket = Request(channel, {"Call"});
-          if (c.fifoText) mkfifo(device.Calls(base + ".message").c_str(), 0600);
-          else TestDevice::WriteFile(device.Calls(base + ".message"), std::string("0|\0", 3));
-          if (c.fifoMarker) mkfifo(device.Calls(base + ".finished").c_str(), 0600);
-          else TestDevice::WriteFile(device.Calls(base + ".finished"), std::string("finish\n\0", 8));
+          if (c.fifoText)
+            mkfifo(device.Calls(base + ".message").c_str(), 0600);
+          else
+            TestDevice::WriteFile(device.Calls(base + ".message"), std::string("0|\0", 3));
+          if (c.fifoMarker)
+            mkfifo(device.Calls(base + ".finished").c_str(), 0600);
+          else
+            TestDevice::WriteFile(device.Calls(base + ".finished"), std::string("finish\n\0", 8));
           channel->ReceiveReply(ticket);
           // A FIFO text has nothing to read: no field may come of it.
           const bool ok = !c.fifoText || channel->iArguments->NrReceiveFields() == 0;

@@ -34,9 +34,8 @@ TEST(SharedFolder, PlatformTypeTextDecidesSmartphone) {
     const char* platform;
     bool smartphone;
   } cases[] = {
-      {"PocketPC", false},     {"SmartPhone", true},  {"Smartphone", true},
-      {"smartphone", false},   {"SMARTPHONE", false}, {"MySmartPhone2003", true},
-      {"", false},
+      {"PocketPC", false},   {"SmartPhone", true},       {"Smartphone", true}, {"smartphone", false},
+      {"SMARTPHONE", false}, {"MySmartPhone2003", true}, {"", false},
   };
   for (const Case& c : cases) {
     TestDevice device(c.platform);
@@ -148,8 +147,8 @@ TEST(SdkFile, ReadsLineByLineWithinTheBuffer) {
     int result;
     const char* text;
   } steps[] = {
-      {100, 3, "ab\n"}, {100, 3, "cd\n"}, {100, 1, "\n"},
-      {5, 4, "rest"},  // at most capacity - 1 bytes, NUL after them
+      {100, 3, "ab\n"},   {100, 3, "cd\n"},
+      {100, 1, "\n"},     {5, 4, "rest"},  // at most capacity - 1 bytes, NUL after them
       {100, 6, "-of-it"}, {100, SdkFile::kEndOfFile, ""},
   };
   for (const Step& step : steps) {

@@ -103,8 +103,8 @@ TEST(RequestInbox, ServesRequestsOfSeveralClientsInOrder) {
     ReplyTicket* ticket;
     const char* client;
     const char* sequence;
-  } expects[] = {{&first, tickets[0], "beta", "1"}, {&second, tickets[1], "alpha", "1"},
-                 {&second, tickets[2], "alpha", "2"}};
+  } expects[] = {
+      {&first, tickets[0], "beta", "1"}, {&second, tickets[1], "alpha", "1"}, {&second, tickets[2], "alpha", "2"}};
   for (const Expect& e : expects) {
     ASSERT_EQ(e.channel->IsReplyReady(e.ticket), 1);
     e.channel->ReceiveReply(e.ticket);
@@ -113,9 +113,9 @@ TEST(RequestInbox, ServesRequestsOfSeveralClientsInOrder) {
     EXPECT_STREQ(e.channel->iArguments->Field(2), e.sequence);
   }
   delete tickets[3];
-  EXPECT_EQ(TestDevice::List(device.Calls()),
-            (std::vector<std::string>{"alpha.OtherSrv.5.1.finished", "alpha.OtherSrv.5.1.message",
-                                      "gamma.Srv.1.1.message"}));
+  EXPECT_EQ(
+      TestDevice::List(device.Calls()),
+      (std::vector<std::string>{"alpha.OtherSrv.5.1.finished", "alpha.OtherSrv.5.1.message", "gamma.Srv.1.1.message"}));
 }
 
 TEST(RequestInbox, ReadsLargeRequestsAndReportsMissingText) {

@@ -53,12 +53,7 @@ TEST(SdkMessage, SplitsReceivedText) {
     const char* text;
     std::vector<std::string> fields;
   } cases[] = {
-      {"0|12|abc|", {"0", "12", "abc"}},
-      {"0|12", {"0"}},
-      {"", {}},
-      {"abc", {}},
-      {"||", {"", ""}},
-      {"|x|", {"", "x"}},
+      {"0|12|abc|", {"0", "12", "abc"}}, {"0|12", {"0"}}, {"", {}}, {"abc", {}}, {"||", {"", ""}}, {"|x|", {"", "x"}},
   };
   SdkMessage message('|');
   for (const Case& c : cases) {
@@ -151,18 +146,17 @@ TEST(SdkMessage, AddFieldAppendsAfterATextWrittenIntoTheBuffer) {
 
 TEST(SdkMessage, GrowsOnlyWhenTheTextAndItsNulNoLongerFit) {
   struct Case {
-    size_t firstField;   // field lengths, each followed by a separator
+    size_t firstField;  // field lengths, each followed by a separator
     size_t secondField;
-    int32_t capacity;    // heap capacity after both (0: inline)
+    int32_t capacity;  // heap capacity after both (0: inline)
   } cases[] = {
-      {1022, 0, 0},        // 1023 bytes + NUL fill the inline buffer exactly
-      {511, 510, 0},       // the same reached in two steps
-      {1023, 0, 2048},     // one byte more moves to the heap
-      {1022, 1, 2048},
-      {2046, 0, 2048},     // 2047 bytes + NUL fill 2048 exactly
-      {2047, 0, 3072},     // a text of 2048 bytes grows by one step
-      {1500, 1500, 3072},  // the second field crosses into the next step
-      {4999, 0, 5120},     // one field longer than a step is stored whole
+      {1022, 0, 0},                         // 1023 bytes + NUL fill the inline buffer exactly
+      {511, 510, 0},                        // the same reached in two steps
+      {1023, 0, 2048},                      // one byte more moves to the heap
+      {1022, 1, 2048},    {2046, 0, 2048},  // 2047 bytes + NUL fill 2048 exactly
+      {2047, 0, 3072},                      // a text of 2048 bytes grows by one step
+      {1500, 1500, 3072},                   // the second field crosses into the next step
+      {4999, 0, 5120},                      // one field longer than a step is stored whole
   };
   for (const Case& c : cases) {
     SdkMessage message('|');
@@ -247,12 +241,24 @@ TEST(FieldToInt, ReadsSignedDecimalAndWrapsInThirtyTwoBits) {
     const char* field;
     int32_t value;
   } cases[] = {
-      {"  -42", -42},        {"+7", 7},        {"", 0},           {"x1", 0},
-      {"12abc", 12},         {"\t 3", 3},      {"-", 0},          {"+-1", 0},
-      {"2147483647", INT32_MAX},               {"-2147483648", INT32_MIN},
-      {"2147483648", INT32_MIN},               {"4294967296", 0}, {"4294967297", 1},
-      {"-4294967295", 1},    {"99999999999999999999", 1661992959},  {"007", 7},
-      {"1 2", 1},            {"\n5", 0},
+      {"  -42", -42},
+      {"+7", 7},
+      {"", 0},
+      {"x1", 0},
+      {"12abc", 12},
+      {"\t 3", 3},
+      {"-", 0},
+      {"+-1", 0},
+      {"2147483647", INT32_MAX},
+      {"-2147483648", INT32_MIN},
+      {"2147483648", INT32_MIN},
+      {"4294967296", 0},
+      {"4294967297", 1},
+      {"-4294967295", 1},
+      {"99999999999999999999", 1661992959},
+      {"007", 7},
+      {"1 2", 1},
+      {"\n5", 0},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(FieldToInt(c.field), c.value) << "field '" << c.field << "'";

@@ -83,9 +83,9 @@ int Client(const char* server, int32_t linkId, int count) {
     if (reply->NrReceiveFields() != 4 || std::strcmp(reply->Field(0), "0") != 0 ||
         std::strcmp(reply->Field(1), token) != 0 || FieldToInt(reply->Field(2)) != linkId ||
         static_cast<uint32_t>(FieldToInt(reply->Field(3))) != sequence) {
-      std::fprintf(stderr, "client %d: request %d (%s, seq %u) got %d fields: %s|%s|%s|%s\n",
-                   static_cast<int>(linkId), i, token, sequence, reply->NrReceiveFields(), reply->Field(0),
-                   reply->Field(1), reply->Field(2), reply->Field(3));
+      std::fprintf(stderr, "client %d: request %d (%s, seq %u) got %d fields: %s|%s|%s|%s\n", static_cast<int>(linkId),
+                   i, token, sequence, reply->NrReceiveFields(), reply->Field(0), reply->Field(1), reply->Field(2),
+                   reply->Field(3));
       delete channel;
       return 1;
     }

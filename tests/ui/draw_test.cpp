@@ -107,8 +107,7 @@ class Drawing : public testing::Test {
   fs::path device_;
 };
 
-#define EXPECT_COLOUR(x, y, want) \
-  EXPECT_EQ(Hex(At(x, y)), Hex(Shown(want))) << "at (" << (x) << ", " << (y) << ")"
+#define EXPECT_COLOUR(x, y, want) EXPECT_EQ(Hex(At(x, y)), Hex(Shown(want))) << "at (" << (x) << ", " << (y) << ")"
 
 TEST_F(Drawing, CreationSelectsTheLogicalSurfaceBluePenAndBrushAndTitleFont) {
   Open(240, 320);
@@ -167,7 +166,7 @@ TEST_F(Drawing, ReleasePutsBackWhatCreationReplacedAndDeletesEverything) {
   Open(240, 320);
   drawPage();
   drawCancelButton(TRUE);  // leaves the stock black pen and brush selected
-  HGDIOBJ made[] = {logicalSurface, physicalSurface, panelPen, cancelPen, whitePen,
+  HGDIOBJ made[] = {logicalSurface, physicalSurface, panelPen,   cancelPen, whitePen,
                     panelBrush,     cancelBrush,     whiteBrush, titleFont, buttonFont};
   releaseDrawingObjects();
   EXPECT_EQ(memoryDC, nullptr);
@@ -181,15 +180,15 @@ TEST_F(Drawing, PageHasTitleBandWhitePanelAndBlueStatusBand) {
   Open(240, 320);
   drawPage();
   const int W = logicalWidth, H = logicalHeight;
-  EXPECT_COLOUR(W - 10, 6, panelBlue);                       // title band beyond the title
-  EXPECT_GT(Count({5, 0, 200, titleHeight}, kWhite), 30);    // the title's letters
-  EXPECT_COLOUR(0, 150, kWhite);                             // panel edge beside the places
-  EXPECT_COLOUR(W / 2, titleHeight, kWhite);                 // panel's top edge
-  EXPECT_COLOUR(W / 2, H - statusHeight, panelBlue);         // the panel ends above the band
-  EXPECT_COLOUR(W - cancelWidth - 6, H - 2, panelBlue);      // status band left of Cancel
-  EXPECT_COLOUR(0, 0, kBlack);                               // the rounded corner is left alone
-  EXPECT_GT(Count({4, H - 14, 90, H - 2}, kWhite), 20);      // version text
-  EXPECT_GT(Count({4, H - 38, 200, H - 26}, kWhite), 30);    // "Unknown type and speed"
+  EXPECT_COLOUR(W - 10, 6, panelBlue);                     // title band beyond the title
+  EXPECT_GT(Count({5, 0, 200, titleHeight}, kWhite), 30);  // the title's letters
+  EXPECT_COLOUR(0, 150, kWhite);                           // panel edge beside the places
+  EXPECT_COLOUR(W / 2, titleHeight, kWhite);               // panel's top edge
+  EXPECT_COLOUR(W / 2, H - statusHeight, panelBlue);       // the panel ends above the band
+  EXPECT_COLOUR(W - cancelWidth - 6, H - 2, panelBlue);    // status band left of Cancel
+  EXPECT_COLOUR(0, 0, kBlack);                             // the rounded corner is left alone
+  EXPECT_GT(Count({4, H - 14, 90, H - 2}, kWhite), 20);    // version text
+  EXPECT_GT(Count({4, H - 38, 200, H - 26}, kWhite), 30);  // "Unknown type and speed"
 }
 
 TEST_F(Drawing, ButtonsShowPictureAndCaptionWhiteOrPressedBlue) {
@@ -396,7 +395,7 @@ TEST_F(Drawing, PresentFrameTurnsThePageByTheOrientation) {
     POINT screen[4];
   } cases[] = {
       {0, {{0, 0}, {239, 0}, {0, 319}, {5, 7}}},
-      {1, {{0, 319}, {0, 0}, {239, 319}, {7, 314}}},     // top edge runs up the left side
+      {1, {{0, 319}, {0, 0}, {239, 319}, {7, 314}}},      // top edge runs up the left side
       {2, {{239, 319}, {0, 319}, {239, 0}, {234, 312}}},  // upside down
       {3, {{239, 0}, {239, 319}, {0, 0}, {232, 5}}},      // top edge runs down the right side
   };
@@ -431,7 +430,8 @@ TEST_F(Drawing, HalfTurnShowsTheWholeUnturnedFrameUpsideDown) {
   int wrong = 0;
   for (int y = 0; y < 320; ++y)
     for (int x = 0; x < 240; ++x)
-      if (upright.pixels[static_cast<size_t>(y) * 240 + x] != turned.pixels[static_cast<size_t>(319 - y) * 240 + 239 - x])
+      if (upright.pixels[static_cast<size_t>(y) * 240 + x] !=
+          turned.pixels[static_cast<size_t>(319 - y) * 240 + 239 - x])
         ++wrong;
   EXPECT_EQ(wrong, 0);
   // Every screen pixel was written: nothing of the fill value is left.

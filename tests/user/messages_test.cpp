@@ -17,8 +17,7 @@ const std::vector<Want> kCreateVisibleSeq = {
     {WM_ACTIVATE, true, WA_ACTIVE},
 };
 const std::vector<Want> kFirstPaintSeq = {
-    {WM_PAINT, false, 0},
-    {WM_ERASEBKGND, false, 0},  // a window's first paint erases its background
+    {WM_PAINT, false, 0}, {WM_ERASEBKGND, false, 0},  // a window's first paint erases its background
 };
 const std::vector<Want> kCreateHiddenSeq = {
     {WM_CREATE, false, 0},
@@ -71,8 +70,8 @@ TEST_F(MessageTest, HiddenWindowIsNotPaintedUntilShown) {
   EXPECT_EQ(PumpIdle(), 0);
   EXPECT_FALSE(ShowWindow(w, SW_SHOW)) << "ShowWindow returns the previous visibility";
   PumpIdle();
-  std::vector<Want> want = {{WM_SHOWWINDOW, true, TRUE}, {WM_ACTIVATE, true, WA_ACTIVE}, {WM_PAINT, false, 0},
-                            {WM_ERASEBKGND, false, 0}};
+  std::vector<Want> want = {
+      {WM_SHOWWINDOW, true, TRUE}, {WM_ACTIVATE, true, WA_ACTIVE}, {WM_PAINT, false, 0}, {WM_ERASEBKGND, false, 0}};
   ExpectSequence(seen, want, "show");
 }
 
@@ -129,10 +128,14 @@ TEST_F(MessageTest, DefaultCloseDestroysAndQuitCarriesTheExitCode) {
 
 TEST_F(MessageTest, SendMessageIsANestedDirectCall) {
   hook = [](HWND hwnd, UINT msg, WPARAM, LPARAM, LRESULT* r) {
-    if (msg == WM_USER) *r = SendMessageW(hwnd, WM_USER + 1, 0, 0) + 1;
-    else if (msg == WM_USER + 1) *r = SendMessageW(hwnd, WM_USER + 2, 0, 0) + 10;
-    else if (msg == WM_USER + 2) *r = 100;
-    else return false;
+    if (msg == WM_USER)
+      *r = SendMessageW(hwnd, WM_USER + 1, 0, 0) + 1;
+    else if (msg == WM_USER + 1)
+      *r = SendMessageW(hwnd, WM_USER + 2, 0, 0) + 10;
+    else if (msg == WM_USER + 2)
+      *r = 100;
+    else
+      return false;
     return true;
   };
   HWND w = MakeWindow(u"Main");
@@ -157,8 +160,8 @@ TEST_F(MessageTest, QueueGivesPostedThenQuitThenInputThenPaintThenTimer) {
   PostQuitMessage(9);
 
   const std::vector<Want> want = {
-      {WM_USER, true, 1}, {WM_USER + 1, true, 2}, {WM_QUIT, true, 9},
-      {WM_LBUTTONDOWN, true, MK_LBUTTON}, {WM_PAINT, false, 0}, {WM_TIMER, true, 7},
+      {WM_USER, true, 1},   {WM_USER + 1, true, 2}, {WM_QUIT, true, 9}, {WM_LBUTTONDOWN, true, MK_LBUTTON},
+      {WM_PAINT, false, 0}, {WM_TIMER, true, 7},
   };
   std::vector<Rec> got;
   MSG msg;

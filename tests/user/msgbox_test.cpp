@@ -109,14 +109,9 @@ TEST_F(MessageBoxTest, KeysAnswerByLetterEnterAndEscape) {
     UINT vk;
     int expect;
   } cases[] = {
-      {MB_YESNO, 'Y', IDYES},
-      {MB_YESNO, 'N', IDNO},
-      {MB_YESNO | MB_DEFBUTTON2, VK_RETURN, IDNO},
-      {MB_YESNO, VK_RETURN, IDYES},
-      {MB_YESNO, VK_ESCAPE, IDNO},
-      {MB_YESNOCANCEL, VK_ESCAPE, IDCANCEL},
-      {MB_OK, VK_ESCAPE, IDOK},
-      {MB_OKCANCEL, VK_RETURN, IDOK},
+      {MB_YESNO, 'Y', IDYES},       {MB_YESNO, 'N', IDNO},          {MB_YESNO | MB_DEFBUTTON2, VK_RETURN, IDNO},
+      {MB_YESNO, VK_RETURN, IDYES}, {MB_YESNO, VK_ESCAPE, IDNO},    {MB_YESNOCANCEL, VK_ESCAPE, IDCANCEL},
+      {MB_OK, VK_ESCAPE, IDOK},     {MB_OKCANCEL, VK_RETURN, IDOK},
   };
   for (const Case& c : cases) {
     UINT vk = c.vk;

@@ -19,18 +19,30 @@ FILE* logFile = nullptr;
 
 const char* Name(UINT msg) {
   switch (msg) {
-    case WM_CREATE: return "WM_CREATE";
-    case WM_DESTROY: return "WM_DESTROY";
-    case WM_ACTIVATE: return "WM_ACTIVATE";
-    case WM_PAINT: return "WM_PAINT";
-    case WM_CLOSE: return "WM_CLOSE";
-    case WM_LBUTTONDOWN: return "WM_LBUTTONDOWN";
-    case WM_MOUSEMOVE: return "WM_MOUSEMOVE";
-    case WM_LBUTTONUP: return "WM_LBUTTONUP";
-    case WM_KEYDOWN: return "WM_KEYDOWN";
-    case WM_CHAR: return "WM_CHAR";
-    case WM_USER: return "WM_USER";
-    default: return nullptr;
+    case WM_CREATE:
+      return "WM_CREATE";
+    case WM_DESTROY:
+      return "WM_DESTROY";
+    case WM_ACTIVATE:
+      return "WM_ACTIVATE";
+    case WM_PAINT:
+      return "WM_PAINT";
+    case WM_CLOSE:
+      return "WM_CLOSE";
+    case WM_LBUTTONDOWN:
+      return "WM_LBUTTONDOWN";
+    case WM_MOUSEMOVE:
+      return "WM_MOUSEMOVE";
+    case WM_LBUTTONUP:
+      return "WM_LBUTTONUP";
+    case WM_KEYDOWN:
+      return "WM_KEYDOWN";
+    case WM_CHAR:
+      return "WM_CHAR";
+    case WM_USER:
+      return "WM_USER";
+    default:
+      return nullptr;
   }
 }
 
@@ -77,8 +89,8 @@ int RunWindow(const char* cls, const char* title, const char* logPath) {
   wc.lpszClassName = wcls.c_str();
   wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
   RegisterClassW(&wc);
-  HWND hwnd = CreateWindowExW(0, wcls.c_str(), wtitle.c_str(), WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
-                              CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, nullptr, nullptr);
+  HWND hwnd = CreateWindowExW(0, wcls.c_str(), wtitle.c_str(), WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                              CW_USEDEFAULT, nullptr, nullptr, nullptr, nullptr);
   if (!hwnd) return 4;
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

@@ -38,8 +38,7 @@ class DeviceEnvironment : public ::testing::Environment {
   std::string root_;
 };
 
-[[maybe_unused]] ::testing::Environment* const environment =
-    ::testing::AddGlobalTestEnvironment(new DeviceEnvironment);
+[[maybe_unused]] ::testing::Environment* const environment = ::testing::AddGlobalTestEnvironment(new DeviceEnvironment);
 
 }  // namespace
 
@@ -52,28 +51,50 @@ LRESULT CALLBACK RecordingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
 
 const char* MessageName(UINT msg) {
   switch (msg) {
-    case WM_CREATE: return "WM_CREATE";
-    case WM_DESTROY: return "WM_DESTROY";
-    case WM_SIZE: return "WM_SIZE";
-    case WM_ACTIVATE: return "WM_ACTIVATE";
-    case WM_PAINT: return "WM_PAINT";
-    case WM_CLOSE: return "WM_CLOSE";
-    case WM_QUIT: return "WM_QUIT";
-    case WM_ERASEBKGND: return "WM_ERASEBKGND";
-    case WM_SHOWWINDOW: return "WM_SHOWWINDOW";
-    case WM_NCDESTROY: return "WM_NCDESTROY";
-    case WM_KEYDOWN: return "WM_KEYDOWN";
-    case WM_KEYUP: return "WM_KEYUP";
-    case WM_CHAR: return "WM_CHAR";
-    case WM_COMMAND: return "WM_COMMAND";
-    case WM_TIMER: return "WM_TIMER";
-    case WM_MOUSEMOVE: return "WM_MOUSEMOVE";
-    case WM_LBUTTONDOWN: return "WM_LBUTTONDOWN";
-    case WM_LBUTTONUP: return "WM_LBUTTONUP";
-    case WM_USER: return "WM_USER";
-    case WM_USER + 1: return "WM_USER+1";
-    case WM_USER + 2: return "WM_USER+2";
-    default: return "(other)";
+    case WM_CREATE:
+      return "WM_CREATE";
+    case WM_DESTROY:
+      return "WM_DESTROY";
+    case WM_SIZE:
+      return "WM_SIZE";
+    case WM_ACTIVATE:
+      return "WM_ACTIVATE";
+    case WM_PAINT:
+      return "WM_PAINT";
+    case WM_CLOSE:
+      return "WM_CLOSE";
+    case WM_QUIT:
+      return "WM_QUIT";
+    case WM_ERASEBKGND:
+      return "WM_ERASEBKGND";
+    case WM_SHOWWINDOW:
+      return "WM_SHOWWINDOW";
+    case WM_NCDESTROY:
+      return "WM_NCDESTROY";
+    case WM_KEYDOWN:
+      return "WM_KEYDOWN";
+    case WM_KEYUP:
+      return "WM_KEYUP";
+    case WM_CHAR:
+      return "WM_CHAR";
+    case WM_COMMAND:
+      return "WM_COMMAND";
+    case WM_TIMER:
+      return "WM_TIMER";
+    case WM_MOUSEMOVE:
+      return "WM_MOUSEMOVE";
+    case WM_LBUTTONDOWN:
+      return "WM_LBUTTONDOWN";
+    case WM_LBUTTONUP:
+      return "WM_LBUTTONUP";
+    case WM_USER:
+      return "WM_USER";
+    case WM_USER + 1:
+      return "WM_USER+1";
+    case WM_USER + 2:
+      return "WM_USER+2";
+    default:
+      return "(other)";
   }
 }
 
@@ -95,8 +116,8 @@ void ExpectSequence(const std::vector<Rec>& got, const std::vector<Want>& want, 
       return;
     }
     if (want[i].checkW && got[i].wParam != want[i].wParam) {
-      ADD_FAILURE() << what << " [" << i << "] " << MessageName(want[i].msg) << ": expected wParam "
-                    << want[i].wParam << ", got " << got[i].wParam;
+      ADD_FAILURE() << what << " [" << i << "] " << MessageName(want[i].msg) << ": expected wParam " << want[i].wParam
+                    << ", got " << got[i].wParam;
     }
   }
 }

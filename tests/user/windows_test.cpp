@@ -2,7 +2,6 @@
 // presented pictures, cursors and the shell's full-screen call.
 #include <cstring>
 
-
 #include "ce/device.h"
 #include "tests/user/recorder.h"
 
@@ -25,7 +24,7 @@ TEST_F(WindowTest, TapAndDragArriveInClientCoordinatesWithMovesOnlyWhileDown) {
   PumpIdle();
   ASSERT_TRUE(ce::null::StylusMove(80, 90));
   ASSERT_TRUE(ce::null::StylusMove(90, 100));  // queued behind the last move: the two become one
-  ASSERT_TRUE(ce::null::StylusUp(300, 200));    // off the window: still this window's, as it went down here
+  ASSERT_TRUE(ce::null::StylusUp(300, 200));   // off the window: still this window's, as it went down here
   PumpIdle();
 
   struct Expect {
@@ -116,7 +115,7 @@ TEST_F(WindowTest, FindWindowMatchesClassTitleOrBothIgnoringCase) {
     const char16_t* title;
     HWND expect;
   } cases[] = {
-      {u"TestWnd", u"Trapmarker", main}, {u"testwnd", u"TRAPMARKER", main}, {nullptr, u"Other", other},
+      {u"TestWnd", u"Trapmarker", main}, {u"testwnd", u"TRAPMARKER", main},  {nullptr, u"Other", other},
       {u"TestWnd", u"Other", other},     {u"NoSuchClass", nullptr, nullptr}, {u"TestWnd", u"Trap", nullptr},
       {nullptr, u"", nullptr},
   };
@@ -135,12 +134,12 @@ TEST_F(WindowTest, FindWindowFoldsTitlesLikeFileNames) {
     const char16_t* asked;  // as FindWindowW is asked
     bool found;
   } cases[] = {
-      {u"\u00C9cran", u"\u00E9CRAN", true},          // Latin-1
-      {u"\u0141\u00F3d\u017A", u"\u0142\u00D3D\u0179", true},  // Latin Extended-A
-      {u"\u0391\u03B8\u03AE\u03BD\u03B1", u"\u03B1\u0398\u03AE\u039D\u0391", true},  // Greek
+      {u"\u00C9cran", u"\u00E9CRAN", true},                                                      // Latin-1
+      {u"\u0141\u00F3d\u017A", u"\u0142\u00D3D\u0179", true},                                    // Latin Extended-A
+      {u"\u0391\u03B8\u03AE\u03BD\u03B1", u"\u03B1\u0398\u03AE\u039D\u0391", true},              // Greek
       {u"\u041C\u043E\u0441\u043A\u0432\u0430", u"\u043C\u041E\u0421\u041A\u0412\u0410", true},  // Cyrillic
-      {u"\u0401\u0436", u"\u0451\u0416", true},      // Cyrillic beyond the basic capitals
-      {u"x\u00D7y", u"x\u00F7y", false},              // multiply and divide signs are not a pair
+      {u"\u0401\u0436", u"\u0451\u0416", true},  // Cyrillic beyond the basic capitals
+      {u"x\u00D7y", u"x\u00F7y", false},         // multiply and divide signs are not a pair
       {u"Ab", u"Abc", false},
   };
   for (const Case& c : cases) {

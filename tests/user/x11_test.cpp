@@ -32,7 +32,8 @@ struct Rec {
 std::vector<Rec> seen;
 
 LRESULT CALLBACK LocalProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_PAINT || msg == WM_ACTIVATE || msg == WM_LBUTTONDOWN || msg == WM_MOUSEMOVE || msg == WM_LBUTTONUP || msg == WM_KEYDOWN) {
+  if (msg == WM_PAINT || msg == WM_ACTIVATE || msg == WM_LBUTTONDOWN || msg == WM_MOUSEMOVE || msg == WM_LBUTTONUP ||
+      msg == WM_KEYDOWN) {
     seen.push_back(Rec{msg, wParam, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
   }
   return DefWindowProcW(hwnd, msg, wParam, lParam);
@@ -46,8 +47,8 @@ class X11Test : public ::testing::Test {
     if (!dev->ok() || !dev->StartScreen()) return;
     dev->SetEnvironment();
     ce::ResetDeviceForTests();
-    ready = ce::user::UseBackend(ce::user::BackendKind::X11) &&
-            ce::user::CurrentBackend() == ce::user::BackendKind::X11;
+    ready =
+        ce::user::UseBackend(ce::user::BackendKind::X11) && ce::user::CurrentBackend() == ce::user::BackendKind::X11;
   }
   static void TearDownTestSuite() {
     delete dev;
@@ -163,8 +164,14 @@ TEST_F(X11Test, FindWindowReadsTitlesInLatin1AndUtf8) {
     const char* encoding;
     std::u16string title;
   } cases[] = {
-      {"LatinClass", "\xC9" "cran d'\xE9t\xE9", "STRING", u"\u00C9cran d'\u00E9t\u00E9"},
-      {"Utf8Class", "\xC3\x89" "cran \xE2\x82\xAC", "UTF8_STRING", u"\u00C9cran \u20AC"},
+      {"LatinClass",
+       "\xC9"
+       "cran d'\xE9t\xE9",
+       "STRING", u"\u00C9cran d'\u00E9t\u00E9"},
+      {"Utf8Class",
+       "\xC3\x89"
+       "cran \xE2\x82\xAC",
+       "UTF8_STRING", u"\u00C9cran \u20AC"},
   };
   std::vector<::Window> made;
   for (const Case& c : cases) {
@@ -190,8 +197,8 @@ TEST_F(X11Test, FindWindowReadsTitlesInLatin1AndUtf8) {
 }
 
 TEST_F(X11Test, ForegroundMovesTheFocusAndBothSidesGetActivate) {
-  HWND local = CreateWindowExW(0, u"LocalClass", u"Local", WS_VISIBLE, 0, 0, 100, 100, nullptr, nullptr, nullptr,
-                               nullptr);
+  HWND local =
+      CreateWindowExW(0, u"LocalClass", u"Local", WS_VISIBLE, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
   ASSERT_NE(local, nullptr);
   ASSERT_TRUE(dev->screen().WaitForWindow("LocalClass", "Local", 3000));
   harness::XWin localX;
@@ -266,8 +273,8 @@ TEST_F(X11Test, UncoveredWindowIsPaintedAgain) {
 }
 
 TEST_F(X11Test, TapAndDragReachTheWindowProcedureWithTheirPositions) {
-  HWND w = CreateWindowExW(0, u"LocalClass", u"Touch", WS_VISIBLE, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0, nullptr,
-                           nullptr, nullptr, nullptr);
+  HWND w = CreateWindowExW(0, u"LocalClass", u"Touch", WS_VISIBLE, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0, nullptr, nullptr,
+                           nullptr, nullptr);
   ASSERT_NE(w, nullptr);
   ASSERT_TRUE(dev->screen().WaitForWindow("LocalClass", "Touch", 3000));
   Pump();
@@ -283,8 +290,7 @@ TEST_F(X11Test, TapAndDragReachTheWindowProcedureWithTheirPositions) {
     if (r.msg == WM_MOUSEMOVE) hovers.push_back(r);
   ASSERT_FALSE(hovers.empty()) << "a hover reaches the window";
   for (const Rec& r : hovers) EXPECT_EQ(r.wParam, static_cast<WPARAM>(0)) << "a hover carries no button";
-  seen.erase(std::remove_if(seen.begin(), seen.end(), [](const Rec& r) { return r.msg == WM_MOUSEMOVE; }),
-             seen.end());
+  seen.erase(std::remove_if(seen.begin(), seen.end(), [](const Rec& r) { return r.msg == WM_MOUSEMOVE; }), seen.end());
   ASSERT_EQ(seen.size(), 2u) << "a tap is a down and an up";
   EXPECT_EQ(seen[0].msg, static_cast<UINT>(WM_LBUTTONDOWN));
   EXPECT_EQ(seen[0].wParam, static_cast<WPARAM>(MK_LBUTTON));

@@ -19,13 +19,13 @@
 namespace exporter {
 
 struct CameraData {
-    int heading = 0;    // degrees as recorded (not normalised)
-    int speedKmh = 0;
-    std::string deviceId;
-    std::string captured;  // "yyyy-MM-ddTHH:mm:ss", local time of the device
-    int typeCode = 0;
-    int speedCode = 0;
-    int directionCode = 0;
+  int heading = 0;  // degrees as recorded (not normalised)
+  int speedKmh = 0;
+  std::string deviceId;
+  std::string captured;  // "yyyy-MM-ddTHH:mm:ss", local time of the device
+  int typeCode = 0;
+  int speedCode = 0;
+  int directionCode = 0;
 };
 
 // Names of the codes, or nullptr for a code the capture program never writes.
@@ -44,18 +44,18 @@ bool ParseCameraDataText(std::string_view text, CameraData& data, std::string& e
 std::string FormatCameraDataText(const CameraData& data);
 
 enum class DescriptionKind {
-    Plain,        // no camera data: a custom point or any other point
-    Camera,       // camera data decoded
-    BadCamera,    // ends like a camera but its data could not be decoded (see error)
+  Plain,      // no camera data: a custom point or any other point
+  Camera,     // camera data decoded
+  BadCamera,  // ends like a camera but its data could not be decoded (see error)
 };
 
 struct DecodedDescription {
-    DescriptionKind kind = DescriptionKind::Plain;
-    std::string address;  // the text before " !01...!", cameras only
-    std::string street;   // address up to its first ", "
-    std::string place;    // address after its first ", "
-    CameraData camera;
-    std::string error;    // BadCamera: why; Camera: unknown codes, if any
+  DescriptionKind kind = DescriptionKind::Plain;
+  std::string address;  // the text before " !01...!", cameras only
+  std::string street;   // address up to its first ", "
+  std::string place;    // address after its first ", "
+  CameraData camera;
+  std::string error;  // BadCamera: why; Camera: unknown codes, if any
 };
 
 DecodedDescription DecodeDescription(std::string_view description);

@@ -21,15 +21,15 @@
 namespace exporter {
 
 struct ExportPoint {
-    std::string file;      // the file it came from, as named on the command line
-    std::string category;  // the file's base name without ".ov2"
-    std::size_t record;    // 1-based number among the file's points
-    std::int32_t x;        // longitude × 100000
-    std::int32_t y;        // latitude × 100000
-    std::string description;  // UTF-8
-    bool isCamera = false;
-    std::string street, place;
-    CameraData camera;
+  std::string file;         // the file it came from, as named on the command line
+  std::string category;     // the file's base name without ".ov2"
+  std::size_t record;       // 1-based number among the file's points
+  std::int32_t x;           // longitude × 100000
+  std::int32_t y;           // latitude × 100000
+  std::string description;  // UTF-8
+  bool isCamera = false;
+  std::string street, place;
+  CameraData camera;
 };
 
 enum class Format { Csv, Gpx, GeoJson };

@@ -14,23 +14,23 @@ namespace exporter {
 enum class Severity { Notice, Error };
 
 struct Diagnostic {
-    Severity severity;
-    std::size_t offset;  // byte offset of the record the message is about
-    std::string text;
+  Severity severity;
+  std::size_t offset;  // byte offset of the record the message is about
+  std::string text;
 };
 
 struct Ov2Point {
-    std::size_t offset;  // where the record starts in the file
-    int recordType;      // 2 or 3
-    std::int32_t x;      // longitude × 100000
-    std::int32_t y;      // latitude × 100000
-    std::string text;    // the description bytes, as stored
+  std::size_t offset;  // where the record starts in the file
+  int recordType;      // 2 or 3
+  std::int32_t x;      // longitude × 100000
+  std::int32_t y;      // latitude × 100000
+  std::string text;    // the description bytes, as stored
 };
 
 struct Ov2Contents {
-    std::vector<Ov2Point> points;
-    std::vector<Diagnostic> diagnostics;
-    bool complete = true;  // false when any byte of the file could not be accounted for
+  std::vector<Ov2Point> points;
+  std::vector<Diagnostic> diagnostics;
+  bool complete = true;  // false when any byte of the file could not be accounted for
 };
 
 // Smallest records that can be whole: a point needs its header and the text's NUL.

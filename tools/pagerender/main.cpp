@@ -114,7 +114,8 @@ bool Render(const Options& o, int page, int orient, Frame& frame) {
   currentPage = page;
   pressedSlot = 0;
   drawPage();
-  if (o.pressed == CancelButton) drawCancelButton(TRUE);
+  if (o.pressed == CancelButton)
+    drawCancelButton(TRUE);
   else if (o.pressed >= 1 && o.pressed <= PlacesPerPage && slotAt(page, o.pressed)->target != 0)
     drawButton(o.pressed, TRUE);
 

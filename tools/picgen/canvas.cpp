@@ -8,9 +8,9 @@
 namespace picgen {
 
 const Rgb kPalette[16] = {
-    {0, 0, 0},       {128, 0, 0},   {0, 128, 0},   {128, 128, 0}, {0, 0, 128},   {128, 0, 128},
-    {0, 128, 128},   {192, 192, 192}, {128, 128, 128}, {255, 0, 0}, {0, 255, 0},  {255, 255, 0},
-    {0, 0, 255},     {255, 0, 255}, {0, 255, 255}, {255, 255, 255},
+    {0, 0, 0},     {128, 0, 0},     {0, 128, 0},     {128, 128, 0},   {0, 0, 128}, {128, 0, 128},
+    {0, 128, 128}, {192, 192, 192}, {128, 128, 128}, {255, 0, 0},     {0, 255, 0}, {255, 255, 0},
+    {0, 0, 255},   {255, 0, 255},   {0, 255, 255},   {255, 255, 255},
 };
 
 Canvas::Canvas(int width, int height, uint8_t background)
@@ -60,8 +60,7 @@ void Canvas::fillPolygon(const std::vector<Point>& points, uint8_t colour) {
       for (size_t i = 0, j = n - 1; i < n; j = i++) {
         const Point& a = points[i];
         const Point& b = points[j];
-        if ((a.y > py) != (b.y > py) && px < (b.x - a.x) * (py - a.y) / (b.y - a.y) + a.x)
-          inside = !inside;
+        if ((a.y > py) != (b.y > py) && px < (b.x - a.x) * (py - a.y) / (b.y - a.y) + a.x) inside = !inside;
       }
       if (inside) set(x, y, colour);
     }
@@ -82,8 +81,7 @@ void Canvas::line(double x0, double y0, double x1, double y1, double width, uint
               colour);
 }
 
-void Canvas::arc(double cx, double cy, double radius, double from, double to, double width,
-                 uint8_t colour) {
+void Canvas::arc(double cx, double cy, double radius, double from, double to, double width, uint8_t colour) {
   const double kDeg = 3.14159265358979323846 / 180.0;
   for (int y = 0; y < height_; ++y)
     for (int x = 0; x < width_; ++x) {
@@ -102,9 +100,8 @@ void Canvas::outlineRegion(int left, int top, int right, int bottom, uint8_t ins
   for (int y = std::max(top, 0); y < std::min(bottom, height_); ++y)
     for (int x = std::max(left, 0); x < std::min(right, width_); ++x) {
       if (at(x, y) != inside) continue;
-      bool border = x == 0 || y == 0 || x == width_ - 1 || y == height_ - 1 ||
-                    at(x - 1, y) != inside || at(x + 1, y) != inside || at(x, y - 1) != inside ||
-                    at(x, y + 1) != inside;
+      bool border = x == 0 || y == 0 || x == width_ - 1 || y == height_ - 1 || at(x - 1, y) != inside ||
+                    at(x + 1, y) != inside || at(x, y - 1) != inside || at(x, y + 1) != inside;
       if (border) marks.emplace_back(x, y);
     }
   for (auto [x, y] : marks) set(x, y, edge);
@@ -120,8 +117,7 @@ void Canvas::art(int left, int top, const std::vector<std::string>& rows, const 
   for (size_t r = 0; r < rows.size(); ++r)
     for (size_t c = 0; c < rows[r].size(); ++c) {
       int colour = colourOf[static_cast<unsigned char>(rows[r][c])];
-      if (colour >= 0)
-        set(left + static_cast<int>(c), top + static_cast<int>(r), static_cast<uint8_t>(colour));
+      if (colour >= 0) set(left + static_cast<int>(c), top + static_cast<int>(r), static_cast<uint8_t>(colour));
     }
 }
 
