@@ -46,18 +46,29 @@ class InputChannel : public MessageChannel {
 // Size of each call's result record (0: the call fills none).
 size_t RecordSize(int call) {
   switch (call) {
-    case kGetApplicationVersionCall: return sizeof(ApplicationVersionResult);
-    case kGetDataSetInfoCall: return sizeof(DataSetInfoResult);
-    case kGetUniqueDeviceIdCall: return sizeof(UniqueDeviceIdResult);
-    case kGetLocationInfoCall: return sizeof(LocationInfoResult);
-    case kGetLocationInfoExCall: return sizeof(LocationInfoExResult);
-    case kGetRouteInfoCall: return sizeof(RouteInfoResult);
-    case kGetCurrentPositionCall: return sizeof(CurrentPositionResult);
+    case kGetApplicationVersionCall:
+      return sizeof(ApplicationVersionResult);
+    case kGetDataSetInfoCall:
+      return sizeof(DataSetInfoResult);
+    case kGetUniqueDeviceIdCall:
+      return sizeof(UniqueDeviceIdResult);
+    case kGetLocationInfoCall:
+      return sizeof(LocationInfoResult);
+    case kGetLocationInfoExCall:
+      return sizeof(LocationInfoExResult);
+    case kGetRouteInfoCall:
+      return sizeof(RouteInfoResult);
+    case kGetCurrentPositionCall:
+      return sizeof(CurrentPositionResult);
     case kGeocodeCall:
-    case kGeocodeExtendedCall: return sizeof(GeocodeResult);
-    case kGetFavoriteCall: return sizeof(FavoriteResult);
-    case kEnableExternalGPSInputCall: return sizeof(INT);
-    default: return 0;
+    case kGeocodeExtendedCall:
+      return sizeof(GeocodeResult);
+    case kGetFavoriteCall:
+      return sizeof(FavoriteResult);
+    case kEnableExternalGPSInputCall:
+      return sizeof(INT);
+    default:
+      return 0;
   }
 }
 
@@ -73,7 +84,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (shape.wire->listReply) continue;  // the route list is read by its own call
     std::vector<uint8_t> record(RecordSize(call));
     INT status = -99;
-    INT result = ReadNavigatorReply(&link, &status, new ReplyTicket(1), shape, record.empty() ? nullptr : record.data());
+    INT result =
+        ReadNavigatorReply(&link, &status, new ReplyTicket(1), shape, record.empty() ? nullptr : record.data());
     if (result != 0 && result != -2) std::abort();
     // Every text member of a filled record ends within its width.
     if (result == 0 && !record.empty() && shape.members != nullptr) {
