@@ -39,13 +39,8 @@ BOOL InitInstance(HINSTANCE instance) {
   // One instance per device: a second start brings the first forward and ends.
   mainWindow = FindWindowW(className, title);
   if (mainWindow) {
-#if defined(_WIN32) && !defined(_WIN32_WCE)
-    // A desktop takes no flag bits in a handle (the low-bit form fails there).
-    SetForegroundWindow(mainWindow);
-#else
-    // On CE, setting the low bit of the handle also brings the window's owned windows forward.
+    // Setting the low bit of the handle also brings the window's owned windows forward.
     SetForegroundWindow((HWND)((ULONG_PTR)mainWindow | 1));
-#endif
     return FALSE;
   }
 

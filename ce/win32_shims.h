@@ -72,5 +72,12 @@ inline HDC CeCreateCompatibleDC(HDC dc) {
 }
 #define CreateCompatibleDC CeCreateCompatibleDC
 
+// CE reads the lowest bit of the handle as "bring the window's owned windows forward too"; a
+// desktop brings owned windows along anyway and takes no flag bits in a handle.
+inline BOOL CeSetForegroundWindow(HWND window) {
+  return SetForegroundWindow((HWND)((ULONG_PTR)window & ~(ULONG_PTR)1));
+}
+#define SetForegroundWindow CeSetForegroundWindow
+
 #endif  // !_WIN32_WCE
 #endif  // _WIN32

@@ -18,6 +18,8 @@ constexpr int kBusyRetries = 100;
 
 // Wakes of a reply wait answered at once; a lone call takes about this many before its reply.
 constexpr int kEagerWakes = 6;
+// Looks at the peer in a row that must all miss it before the wait gives it up.
+constexpr int kMissedLooksForGone = 2;
 
 // Opens a channel file in the calls folder, retrying while another handle has it open.
 int OpenWhenFree(SdkFile& file, const char* name, bool forWriting) {
@@ -296,6 +298,7 @@ bool FileChannel::WaitForReplyMarker(const ReplyTicket* ticket) {
   bool replied = false;
   int busyRetries = 0;
   int emptyWakes = 0;
+  int missedLooks = 0;
   for (;;) {
     bool busy = false;
     if (ProbeReply(ticket, &busy)) {
@@ -310,7 +313,12 @@ bool FileChannel::WaitForReplyMarker(const ReplyTicket* ticket) {
     }
     if (iIsPeerAlive && Clock::now() - lastAliveCheck >= std::chrono::milliseconds(kPollMilliseconds)) {
       lastAliveCheck = Clock::now();
-      if (!iIsPeerAlive(iPeerAliveContext)) {
+      // One look that misses the peer's window proves nothing (a window list taken while another
+      // process changes its windows can miss one); the peer is gone when two looks a poll apart
+      // both miss it.
+      if (iIsPeerAlive(iPeerAliveContext)) {
+        missedLooks = 0;
+      } else if (++missedLooks >= kMissedLooksForGone) {
         replied = IsReplyReady(ticket) != 0;  // it may have answered just before leaving
         break;
       }

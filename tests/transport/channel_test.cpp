@@ -383,6 +383,7 @@ TEST_F(Channel, BeginReplyAnswersUnderTheRequestsNumber) {
 struct AliveState {
   std::atomic<int> calls{0};
   std::atomic<bool> alive{true};
+  std::atomic<int> missesFirst{0};   // looks that miss the living peer before it is seen
   TestDevice* answerWith = nullptr;  // when set, the check writes the reply before saying "gone"
 };
 
@@ -393,6 +394,10 @@ bool CheckAlive(void* context) {
     const std::string base = std::string(kServer) + ".client.77.1";
     TestDevice::WriteFile(state->answerWith->Calls(base + ".message"), "0|last words|");
     TestDevice::WriteFile(state->answerWith->Calls(base + ".finished"), "finish\n");
+  }
+  if (state->missesFirst > 0) {
+    --state->missesFirst;
+    return false;
   }
   return state->alive;
 }
@@ -429,37 +434,40 @@ TEST_F(Channel, ReplyWrittenJustBeforeThePeerLeftIsTaken) {
   delete channel;
 }
 
+// Also when one look at it misses its window.
 TEST_F(Channel, SlowLivingPeerIsWaitedFor) {
-  for (SdkReplyWait mode : {SdkReplyWait::kNotify, SdkReplyWait::kPoll}) {
-    FileChannel* channel = Make();
-    channel->SetReplyWait(mode);
-    AliveState state;
-    channel->SetPeerAliveCheck(CheckAlive, &state);
-    ReplyTicket* ticket = Request(channel, {"Echo", "slow"});
-    ASSERT_NE(ticket, nullptr);
+  for (int missedLooks : {0, 1})
+    for (SdkReplyWait mode : {SdkReplyWait::kNotify, SdkReplyWait::kPoll}) {
+      FileChannel* channel = Make();
+      channel->SetReplyWait(mode);
+      AliveState state;
+      state.missesFirst = missedLooks;
+      channel->SetPeerAliveCheck(CheckAlive, &state);
+      ReplyTicket* ticket = Request(channel, {"Echo", "slow"});
+      ASSERT_NE(ticket, nullptr);
 
-    std::thread peer([&state] {
-      usleep(350 * 1000);
-      RequestInbox inbox(kServer);
-      InboxRequest requests[4];
-      SdkMessage message('|');
-      const bool served = inbox.List(requests, 4) == 1 && inbox.Read(requests[0], &message) == 0;
-      EXPECT_TRUE(served) << "the request was not found";
-      if (!served) {
-        state.alive = false;  // lets the client's wait end instead of hanging the test
-        return;
-      }
-      inbox.Remove(requests[0]);
-      const char* fields[] = {"0", message.Field(1)};
-      EXPECT_EQ(inbox.Answer(requests[0], fields, 2), 0);
-    });
-    channel->ReceiveReply(ticket);
-    peer.join();
-    EXPECT_EQ(Fields(channel), (std::vector<std::string>{"0", "slow"}));
-    EXPECT_GE(state.calls.load(), 1) << "the peer was not asked while waiting";
-    EXPECT_TRUE(CallsFolder().empty());
-    delete channel;
-  }
+      std::thread peer([&state] {
+        usleep(350 * 1000);
+        RequestInbox inbox(kServer);
+        InboxRequest requests[4];
+        SdkMessage message('|');
+        const bool served = inbox.List(requests, 4) == 1 && inbox.Read(requests[0], &message) == 0;
+        EXPECT_TRUE(served) << "the request was not found";
+        if (!served) {
+          state.alive = false;  // lets the client's wait end instead of hanging the test
+          return;
+        }
+        inbox.Remove(requests[0]);
+        const char* fields[] = {"0", message.Field(1)};
+        EXPECT_EQ(inbox.Answer(requests[0], fields, 2), 0);
+      });
+      channel->ReceiveReply(ticket);
+      peer.join();
+      EXPECT_EQ(Fields(channel), (std::vector<std::string>{"0", "slow"}));
+      EXPECT_GE(state.calls.load(), 1) << "the peer was not asked while waiting";
+      EXPECT_TRUE(CallsFolder().empty());
+      delete channel;
+    }
 }
 
 }  // namespace

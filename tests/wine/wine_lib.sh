@@ -13,17 +13,22 @@ cleanup() {
 trap cleanup EXIT
 
 # One Wine prefix per build folder, made once (under a lock: tests run side by side) and
-# hard-linked per run; the registry files, which Wine rewrites, are real copies.
+# hard-linked per run; the registry files, which Wine rewrites, are real copies. A handheld has
+# no window manager, nor has the test screen: Wine is told to stack and focus its windows itself
+# (unmanaged), as Windows does, instead of leaving that to a window manager that is not there.
 template=$linbuild/wine-prefix
+unmanaged='"Managed"="N"'
 (
   flock 9
-  if [ ! -f "$template/system.reg" ]; then
+  if ! grep -qs "$unmanaged" "$template/user.reg"; then
     rm -rf "$template"
-    WINEPREFIX=$template WINEDEBUG=-all "$wine" wineboot --init >/dev/null 2>&1
-    WINEPREFIX=$template "${wine%/*}/wineserver" -w
+    export WINEPREFIX=$template WINEDEBUG=-all
+    "$wine" wineboot --init >/dev/null 2>&1
+    "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    "${wine%/*}/wineserver" -w
   fi
 ) 9>"$linbuild/wine-prefix.lock"
-[ -f "$template/system.reg" ] || fail "no Wine prefix could be made"
+grep -qs "$unmanaged" "$template/user.reg" || fail "no Wine prefix could be made"
 
 start_screen() {  # $1 depth; sets DISPLAY
   exec 8< <(Xvfb -displayfd 1 -screen 0 240x320x"$1" -nolisten tcp -noreset 2>/dev/null & echo "pid $!"; wait)

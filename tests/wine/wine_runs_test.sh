@@ -3,7 +3,7 @@
 # on a 24-bit Xvfb screen; the camera road also runs on the Linux build, and both request logs
 # must be the same.
 #   wine_runs_test.sh <scenario> <windows build> <linux build> <source root>
-# Scenarios: camera-road, countdown-hover, question-no, question-yes.
+# Scenarios: camera-road, countdown-hover, question-no, question-yes, second-instance.
 set -u
 scenario=$1 winbuild=$2 linbuild=$3 root=$4
 . "$root/tests/wine/wine_lib.sh"
@@ -25,6 +25,7 @@ REPLIES
 install_windows() {
   cp "$winbuild/app/Trapmarker.exe" "$dev/fs/Program Files/Trapmarker/Trapmarker.exe"
   cp "$winbuild/tests/scripted_peer/scripted-navigator.exe" "$dev/fs/Program Files/Navigator/TomTom Navigator.exe"
+  cp "$winbuild/tests/wine/bring-forward.exe" "$dev/fs/"
   use_prefix
 }
 
@@ -106,6 +107,26 @@ MakeUserPoiVisibleV01|Roadwatchcameras|1|'
       [ "$(cat "$log")" = "$(printf 'BringNavigatorToForegroundV01|\nBringNavigatorToForegroundV01|')" ] ||
         { cat "$log"; fail "unexpected requests"; }
     fi
+    ;;
+  second-instance)
+    # The navigator is put in front of a running Trapmarker; starting Trapmarker again must end
+    # that second process and bring the first forward: the camera road's taps then reach it.
+    start_screen 24; make_device windows; install_windows
+    log="$dev/fs/Program Files/Navigator/scripted-navigator.log"
+    start_program windows Navigator "TomTom Navigator.exe"
+    wait_for 30 window_named "Scripted Navigator" || fail "no navigator window"
+    start_program windows Trapmarker Trapmarker.exe; first=$last_pid
+    wait_for 10 log_lines 2 || fail "the first paint's requests did not come"
+    on_top() { xwininfo -root -children | grep -m1 -E '"(Trapmarker|Scripted Navigator)"' | grep -q "\"$1\""; }
+    (cd "$dev/fs" && "$wine" bring-forward.exe "Scripted Navigator") || fail "the navigator was not brought forward"
+    wait_for 5 on_top "Scripted Navigator" || fail "the navigator is not in front"
+    start_program windows Trapmarker Trapmarker.exe
+    ended_with_zero "$last_pid"
+    wait_for 5 on_top Trapmarker || fail "the first Trapmarker was not brought forward"
+    tap 60 63; tap 60 150; tap 60 63
+    ended_with_zero "$first"
+    grep -q '^AddPoiV01|Roadwatchcameras|' "$log" || { cat "$log"; fail "the first Trapmarker stored nothing"; }
+    [ "$(grep -c '^GetCurrentPositionV01|' "$log")" = 1 ] || fail "the second instance made calls"
     ;;
   *) fail "unknown scenario" ;;
 esac
