@@ -1,11 +1,14 @@
 // The client's reading of a reply, for every call of fixed shape: the input is the reply text a
 // navigator wrote, handed to the call's reply reader as the channel would hand it over. Each
 // call's result record is a heap block of exactly its own size, so any write past it shows.
+// The route's list, whose length the reply gives, is read by its own call, against a navigator
+// window made once on the screenless backend.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
+#include "fuzz/scratch_device.h"
 #include "sdk/call_sequence.h"
 #include "sdk/navigator_link.h"
 #include "sdk/sdk_calls.h"
@@ -72,6 +75,39 @@ size_t RecordSize(int call) {
   }
 }
 
+LRESULT CALLBACK NavigatorWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// The window the client looks for before its route call; made on first use.
+bool NavigatorWindowMade() {
+  static const bool made = [] {
+    setenv("CE_BACKEND", "null", 1);
+    fuzzutil::ScratchDevice();
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = NavigatorWindowProc;
+    windowClass.lpszClassName = kNavigatorWindowClass;
+    RegisterClassW(&windowClass);
+    return CreateWindowExW(0, kNavigatorWindowClass, TEXT("Navigator"), WS_VISIBLE, 0, 0, 240, 320, nullptr, nullptr,
+                           nullptr, nullptr) != nullptr;
+  }();
+  return made;
+}
+
+// The route list: never more pairs than the reply holds, each one readable, none on failure.
+void ReadRoute(NavigatorLink* link) {
+  if (!NavigatorWindowMade()) std::abort();
+  RouteCoordinatesResult route = {-7, nullptr};
+  INT status = -99;
+  if (GetRouteCoordinatesV01(link, &status, &route) != 0) std::abort();
+  if (route.count < -1 || (route.count > 0) != (route.points != nullptr)) std::abort();
+  if (status != 0 && route.count > 0) std::abort();
+  volatile INT seen = 0;  // every pair is read, so a short list shows
+  for (INT i = 0; i < route.count; ++i) seen = route.points[i].x ^ route.points[i].y;
+  (void)seen;
+  std::free(route.points);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -96,5 +132,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       }
     }
   }
+  ReadRoute(&link);
   return 0;
 }
