@@ -11,7 +11,8 @@
 //
 // BringNavigatorToForegroundV01 brings its window to the front; StopApplicationV01 is answered
 // and then the program ends; a reply "!exit" ends it without answering. "@window-delay <ms>" in
-// the replies file holds the window back that long.
+// the replies file holds the window back that long; "@delay-<call> <ms>" holds each answer to that
+// call back that long after its log line (a test looks at the device while the client waits).
 #ifndef _WIN32
 #include <unistd.h>
 #endif
@@ -106,6 +107,8 @@ int main(int argc, char** argv) {
       std::string call = request.fields.empty() ? std::string() : request.fields[0];
       if (call == "BringNavigatorToForegroundV01") SetForegroundWindow(window);
       if (call == "StopApplicationV01") stopAfterServe = true;
+      int hold = replies.Option("delay-" + call, 0);
+      if (hold > 0) Sleep(static_cast<DWORD>(hold));
       return replies.Find(call);
     });
     if (!goOn) return 0;  // asked to vanish: no answer, no goodbye

@@ -18,6 +18,7 @@ make_device() {
 GetCurrentPositionV01 0|1|-150000|5211000|90|50|
 GetDataSetInfoV01 0|Demo|\TomTom\Maps\Demo\|0|0|
 GetLocationInfoExV01 0|-150000|5211000|1|Main Road|12|0|Town (North)|
+@delay-SwitchMapV01 1500
 * 0|
 REPLIES
 }
@@ -50,11 +51,14 @@ camera_road() {
     case $geometry in *"X=0 Y=0 WIDTH=240 HEIGHT=320"*) ;; *) fail "not full screen: $geometry" ;; esac
   fi
   tap 60 63; tap 60 150; tap 60 63
-  ended_with_zero "$app"
+  # The navigator holds its answer to SwitchMapV01 back: the program, waiting for it, must have
+  # made the empty category file and copied the icon before it asked.
+  wait_for 10 grep -q '^SwitchMapV01|' "$log" || fail "$1: no SwitchMapV01"
   [ -f "$dev/fs/TomTom/Maps/Demo/Roadwatchcameras.ov2" ] && [ ! -s "$dev/fs/TomTom/Maps/Demo/Roadwatchcameras.ov2" ] ||
-    fail "$1: the empty category file was not made"
+    fail "$1: the empty category file was not made before SwitchMapV01"
   cmp -s "$dev/fs/TomTom/Maps/Demo/Roadwatchcameras.bmp" "$dev/fs/Program Files/Trapmarker/Roadwatchcameras.bmp" ||
-    fail "$1: the category icon was not copied"
+    fail "$1: the category icon was not copied before SwitchMapV01"
+  ended_with_zero "$app"
   sed -E 's/^(AddPoiV01\|([^|]*\|){3}[^!]*![0-9]{2}).*$/\1<camera data>/' "$log" > "$work/$1.requests"
   # The camera data decoded: type 1, speed 4, direction 0 after heading, speed, id, and date.
   grep -q '^AddPoiV01|Roadwatchcameras|-150000|5211000|Main Road, Town !01' "$log" || fail "$1: no camera stored"
