@@ -88,15 +88,24 @@ size_t RunLength(LPCWSTR format, size_t i) {
   return n;
 }
 
-std::u16string FormatDate(const SYSTEMTIME& t, LPCWSTR format) {
-  std::u16string out;
+// Walks a picture format: quoted text is copied to `out` as it stands, and each run of one
+// character goes to element(c, run).
+template <typename Element>
+void ForEachRun(std::u16string& out, LPCWSTR format, Element&& element) {
   for (size_t i = 0; format[i];) {
-    WCHAR c = format[i];
-    if (c == u'\'') {
+    if (format[i] == u'\'') {
       AppendQuoted(out, format, i);
       continue;
     }
-    size_t run = RunLength(format, i);
+    const size_t run = RunLength(format, i);
+    element(format[i], run);
+    i += run;
+  }
+}
+
+std::u16string FormatDate(const SYSTEMTIME& t, LPCWSTR format) {
+  std::u16string out;
+  ForEachRun(out, format, [&](WCHAR c, size_t run) {
     if (c == u'd') {
       if (run == 1)
         AppendNumber(out, t.wDay, 1);
@@ -127,21 +136,14 @@ std::u16string FormatDate(const SYSTEMTIME& t, LPCWSTR format) {
     } else {
       out.append(run, c);
     }
-    i += run;
-  }
+  });
   return out;
 }
 
 std::u16string FormatTime(const SYSTEMTIME& t, DWORD flags, LPCWSTR format) {
   std::u16string out;
   size_t keep = 0;  // end of the last element written: separators before a dropped element go too
-  for (size_t i = 0; format[i];) {
-    WCHAR c = format[i];
-    if (c == u'\'') {
-      AppendQuoted(out, format, i);
-      continue;
-    }
-    size_t run = RunLength(format, i);
+  ForEachRun(out, format, [&](WCHAR c, size_t run) {
     int digits = run >= 2 ? 2 : 1;
     bool element = true;
     bool drop = false;
@@ -170,8 +172,7 @@ std::u16string FormatTime(const SYSTEMTIME& t, DWORD flags, LPCWSTR format) {
         keep = out.size();
       }
     }
-    i += run;
-  }
+  });
   return out;
 }
 
