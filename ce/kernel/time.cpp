@@ -186,25 +186,24 @@ int Deliver(const std::u16string& text, LPWSTR buffer, int cch) {
   return int(need);
 }
 
+// The clock now, as local time or as UTC.
+void ReadClock(LPSYSTEMTIME out, bool local) {
+  if (out == nullptr) return;
+  timespec now;
+  clock_gettime(CLOCK_REALTIME, &now);
+  tm parts;
+  if (local)
+    localtime_r(&now.tv_sec, &parts);
+  else
+    gmtime_r(&now.tv_sec, &parts);
+  FromTm(parts, now.tv_nsec, out);
+}
+
 }  // namespace
 
-void GetLocalTime(LPSYSTEMTIME lpSystemTime) {
-  if (lpSystemTime == nullptr) return;
-  timespec now;
-  clock_gettime(CLOCK_REALTIME, &now);
-  tm parts;
-  localtime_r(&now.tv_sec, &parts);
-  FromTm(parts, now.tv_nsec, lpSystemTime);
-}
+void GetLocalTime(LPSYSTEMTIME lpSystemTime) { ReadClock(lpSystemTime, true); }
 
-void GetSystemTime(LPSYSTEMTIME lpSystemTime) {
-  if (lpSystemTime == nullptr) return;
-  timespec now;
-  clock_gettime(CLOCK_REALTIME, &now);
-  tm parts;
-  gmtime_r(&now.tv_sec, &parts);
-  FromTm(parts, now.tv_nsec, lpSystemTime);
-}
+void GetSystemTime(LPSYSTEMTIME lpSystemTime) { ReadClock(lpSystemTime, false); }
 
 BOOL FileTimeToSystemTime(const FILETIME* lpFileTime, LPSYSTEMTIME lpSystemTime) {
   if (lpFileTime == nullptr || lpSystemTime == nullptr) return Fail(ERROR_INVALID_PARAMETER, FALSE);

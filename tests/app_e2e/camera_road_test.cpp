@@ -57,6 +57,19 @@ class CameraRoad : public DeviceRun {
     return code;
   }
 
+  // The navigator, then the program on the first page; a failure ends the test.
+  void StartBoth(harness::Program** app) {
+    ASSERT_NO_FATAL_FAILURE(Prepare());
+    ASSERT_TRUE(StartNavigator());
+    *app = StartApp();
+    ASSERT_TRUE(*app);
+  }
+  // The screen position of a place's centre on the upright first screen.
+  Point OnScreen(int place) {
+    const harness::Profile& p = device().profile();
+    return PlaceCentre(p.width, p.height, 0, place);
+  }
+
   // The camera data of the only point of the camera category.
   exporter::CameraData OnlyCamera() {
     const std::vector<StoredPoint> points = StoredPoints(kCameraFile);
@@ -182,13 +195,10 @@ TEST_F(CameraRoad, RemoveThenDirectionSavesTypeSevenWithoutSpeed) {
 }
 
 TEST_F(CameraRoad, SlidingFromGatsoToMobileRecordsMobile) {
-  ASSERT_NO_FATAL_FAILURE(Prepare());
-  ASSERT_TRUE(StartNavigator());
-  harness::Program* app = StartApp();
-  ASSERT_TRUE(app);
-  const harness::Profile& p = device().profile();
-  const Point gatso = PlaceCentre(p.width, p.height, 0, kPlace1);
-  const Point mobile = PlaceCentre(p.width, p.height, 0, kPlace2);
+  harness::Program* app = nullptr;
+  ASSERT_NO_FATAL_FAILURE(StartBoth(&app));
+  const Point gatso = OnScreen(kPlace1);
+  const Point mobile = OnScreen(kPlace2);
   const std::vector<uint8_t> title = TitleBand();
   ASSERT_TRUE(screen().Drag(gatso.x, gatso.y, mobile.x, mobile.y));
   ASSERT_TRUE(harness::WaitFor([&] { return TitleBand() != title; }, 5000, 20)) << "the release turned no page";
@@ -202,12 +212,9 @@ TEST_F(CameraRoad, SlidingFromGatsoToMobileRecordsMobile) {
 }
 
 TEST_F(CameraRoad, ReleaseOffThePanelDoesNothing) {
-  ASSERT_NO_FATAL_FAILURE(Prepare());
-  ASSERT_TRUE(StartNavigator());
-  harness::Program* app = StartApp();
-  ASSERT_TRUE(app);
-  const harness::Profile& p = device().profile();
-  const Point gatso = PlaceCentre(p.width, p.height, 0, kPlace1);
+  harness::Program* app = nullptr;
+  ASSERT_NO_FATAL_FAILURE(StartBoth(&app));
+  const Point gatso = OnScreen(kPlace1);
   harness::Image page;
   ASSERT_TRUE(screen().Capture(&page));
   // Down on "Gatso" (it shows pressed), up in the title band.
@@ -220,7 +227,7 @@ TEST_F(CameraRoad, ReleaseOffThePanelDoesNothing) {
       5000, 20))
       << "pressing Gatso did not highlight it";
   ASSERT_TRUE(screen().MoveTo(gatso.x, 10));
-  ASSERT_TRUE(screen().MoveTo(p.width / 2, 5));
+  ASSERT_TRUE(screen().MoveTo(device().profile().width / 2, 5));
   ASSERT_TRUE(screen().Release());
   // The highlight goes with the slide off; the page stays, nothing is saved, the program runs on.
   EXPECT_TRUE(harness::WaitFor(
