@@ -201,6 +201,16 @@ void ReadClock(LPSYSTEMTIME out, bool local) {
 
 }  // namespace
 
+// The time asked for, or the local time now when none is given.
+static SYSTEMTIME GivenOrNow(const SYSTEMTIME* given) {
+  SYSTEMTIME t;
+  if (given)
+    t = *given;
+  else
+    GetLocalTime(&t);
+  return t;
+}
+
 void GetLocalTime(LPSYSTEMTIME lpSystemTime) { ReadClock(lpSystemTime, true); }
 
 void GetSystemTime(LPSYSTEMTIME lpSystemTime) { ReadClock(lpSystemTime, false); }
@@ -247,11 +257,7 @@ int GetDateFormatW(LCID, DWORD dwFlags, const SYSTEMTIME* lpDate, LPCWSTR lpForm
   if ((dwFlags & ~(DATE_SHORTDATE | DATE_LONGDATE)) != 0 || (lpFormat != nullptr && dwFlags != 0) ||
       dwFlags == (DATE_SHORTDATE | DATE_LONGDATE))
     return Fail(ERROR_INVALID_FLAGS, 0);
-  SYSTEMTIME date;
-  if (lpDate)
-    date = *lpDate;
-  else
-    GetLocalTime(&date);
+  const SYSTEMTIME date = GivenOrNow(lpDate);
   if (!ValidDate(date)) return Fail(ERROR_INVALID_PARAMETER, 0);
   if (lpFormat == nullptr) lpFormat = (dwFlags & DATE_LONGDATE) ? u"dddd, MMMM dd, yyyy" : u"M/d/yyyy";
   return Deliver(FormatDate(date, lpFormat), lpDateStr, cchDate);
@@ -261,11 +267,7 @@ int GetTimeFormatW(LCID, DWORD dwFlags, const SYSTEMTIME* lpTime, LPCWSTR lpForm
   if (cchTime < 0 || (cchTime > 0 && lpTimeStr == nullptr)) return Fail(ERROR_INVALID_PARAMETER, 0);
   if ((dwFlags & ~(TIME_NOMINUTESORSECONDS | TIME_NOSECONDS | TIME_NOTIMEMARKER | TIME_FORCE24HOURFORMAT)) != 0)
     return Fail(ERROR_INVALID_FLAGS, 0);
-  SYSTEMTIME time;
-  if (lpTime)
-    time = *lpTime;
-  else
-    GetLocalTime(&time);
+  const SYSTEMTIME time = GivenOrNow(lpTime);
   if (!ValidTime(time)) return Fail(ERROR_INVALID_PARAMETER, 0);
   if (lpFormat == nullptr) lpFormat = u"h:mm:ss tt";
   return Deliver(FormatTime(time, dwFlags, lpFormat), lpTimeStr, cchTime);

@@ -57,12 +57,12 @@ class CameraRoad : public DeviceRun {
     return code;
   }
 
-  // The navigator, then the program on the first page; a failure ends the test.
-  void StartBoth(harness::Program** app) {
+  // The navigator, then the program (app_) on the first page; a failure ends the test.
+  void StartBoth() {
     ASSERT_NO_FATAL_FAILURE(Prepare());
     ASSERT_TRUE(StartNavigator());
-    *app = StartApp();
-    ASSERT_TRUE(*app);
+    app_ = StartApp();
+    ASSERT_TRUE(app_);
   }
   // The screen position of a place's centre on the upright first screen.
   Point OnScreen(int place) {
@@ -79,6 +79,8 @@ class CameraRoad : public DeviceRun {
     EXPECT_EQ(d.kind, exporter::DescriptionKind::Camera) << points[0].name << ": " << d.error;
     return d.camera;
   }
+
+  harness::Program* app_ = nullptr;
 };
 
 TEST_F(CameraRoad, FirstCameraMakesTheCategoryAndIsStoredWithItsData) {
@@ -195,8 +197,7 @@ TEST_F(CameraRoad, RemoveThenDirectionSavesTypeSevenWithoutSpeed) {
 }
 
 TEST_F(CameraRoad, SlidingFromGatsoToMobileRecordsMobile) {
-  harness::Program* app = nullptr;
-  ASSERT_NO_FATAL_FAILURE(StartBoth(&app));
+  ASSERT_NO_FATAL_FAILURE(StartBoth());
   const Point gatso = OnScreen(kPlace1);
   const Point mobile = OnScreen(kPlace2);
   const std::vector<uint8_t> title = TitleBand();
@@ -204,7 +205,7 @@ TEST_F(CameraRoad, SlidingFromGatsoToMobileRecordsMobile) {
   ASSERT_TRUE(harness::WaitFor([&] { return TitleBand() != title; }, 5000, 20)) << "the release turned no page";
   ASSERT_TRUE(TapToPage(kPlace1));  // 30 mph
   TapPlace(kPlace1);                // This side
-  EXPECT_EQ(ExitCodeWithin(app, 15000), 0) << app->Output();
+  EXPECT_EQ(ExitCodeWithin(app_, 15000), 0) << app_->Output();
   ASSERT_TRUE(WaitForFlash("1500 ms: 'Mobile 30 mph' saved ", 5000)) << navigator_->Output();
   const exporter::CameraData c = OnlyCamera();
   EXPECT_EQ(c.typeCode, 2);
@@ -212,8 +213,7 @@ TEST_F(CameraRoad, SlidingFromGatsoToMobileRecordsMobile) {
 }
 
 TEST_F(CameraRoad, ReleaseOffThePanelDoesNothing) {
-  harness::Program* app = nullptr;
-  ASSERT_NO_FATAL_FAILURE(StartBoth(&app));
+  ASSERT_NO_FATAL_FAILURE(StartBoth());
   const Point gatso = OnScreen(kPlace1);
   harness::Image page;
   ASSERT_TRUE(screen().Capture(&page));
@@ -237,7 +237,7 @@ TEST_F(CameraRoad, ReleaseOffThePanelDoesNothing) {
       },
       5000, 20))
       << "the first page did not come back unpressed";
-  EXPECT_FALSE(app->Wait(1000)) << "the program ended: " << app->Output();
+  EXPECT_FALSE(app_->Wait(1000)) << "the program ended: " << app_->Output();
   EXPECT_TRUE(Flashes().empty());
   EXPECT_FALSE(device().Exists(kCameraFile));
   // Still on the type page: a tap on "Gatso" turns to the speeds.
