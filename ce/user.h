@@ -132,12 +132,7 @@
 #define IDC_WAIT MAKEINTRESOURCEW(32514)
 
 // SHFullScreen states.
-#define SHFS_SHOWTASKBAR 0x0001
-#define SHFS_HIDETASKBAR 0x0002
-#define SHFS_SHOWSIPBUTTON 0x0004
-#define SHFS_HIDESIPBUTTON 0x0008
-#define SHFS_SHOWSTARTICON 0x0010
-#define SHFS_HIDESTARTICON 0x0020
+#include "ce/shfullscreen.h"
 
 // MessageBoxW, its MB_ styles and ID answers are declared with the kernel calls.
 

@@ -9,12 +9,7 @@
 
 // Pocket PC shell. A desktop gives every top-level window that is not a popup a caption and a
 // frame; full screen there is a popup covering the whole screen.
-#define SHFS_SHOWTASKBAR 0x0001
-#define SHFS_HIDETASKBAR 0x0002
-#define SHFS_SHOWSIPBUTTON 0x0004
-#define SHFS_HIDESIPBUTTON 0x0008
-#define SHFS_SHOWSTARTICON 0x0010
-#define SHFS_HIDESTARTICON 0x0020
+#include "ce/shfullscreen.h"
 inline BOOL SHFullScreen(HWND window, DWORD state) {
   if (!(state & SHFS_HIDETASKBAR)) return TRUE;
   LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);

@@ -9,20 +9,10 @@
 
 #include "ce/device.h"
 #include "fuzz/fuzz_check.h"
+#include "fuzz/scratch_device.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static std::string root;
-  if (root.empty()) {
-    const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    std::string pattern = std::string(base) + "/tm-fuzz-ini-XXXXXX";
-    FUZZ_CHECK(mkdtemp(pattern.data()) != nullptr);
-    root = pattern;
-    setenv("CE_DEVICE", root.c_str(), 1);
-    std::atexit([] {
-      std::error_code ec;
-      std::filesystem::remove_all(root, ec);
-    });
-  }
+  static const std::string root = fuzzutil::ScratchDevice().string();
   FILE* file = std::fopen((root + "/device.ini").c_str(), "wb");
   FUZZ_CHECK(file != nullptr);
   if (size) std::fwrite(data, 1, size, file);

@@ -14,6 +14,7 @@
 
 #include "ce/device.h"
 #include "fuzz/fuzz_check.h"
+#include "fuzz/scratch_device.h"
 #include "navigator/navigator.h"
 #include "sdk/transport/sdk_message.h"
 
@@ -26,18 +27,7 @@ std::string gRoot;
 // A device with the demo map; every few thousand inputs the map is put back as it was, so the
 // category files the inputs add to stay small.
 void MakeDevice() {
-  if (gRoot.empty()) {
-    const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    std::string pattern = std::string(base) + "/tm-fuzz-nav-XXXXXX";
-    FUZZ_CHECK(mkdtemp(pattern.data()) != nullptr);
-    gRoot = pattern;
-    setenv("CE_DEVICE", gRoot.c_str(), 1);
-    std::atexit([] {
-      std::error_code ec;
-      fs::remove_all(gRoot, ec);
-    });
-    ce::ResetDeviceForTests();
-  }
+  if (gRoot.empty()) gRoot = fuzzutil::ScratchDevice().string();
   std::error_code ec;
   fs::remove_all(gRoot + "/fs", ec);
   const fs::path map = gRoot + "/fs/TomTom/Maps/Demotown";

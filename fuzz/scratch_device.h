@@ -1,6 +1,9 @@
 // A scratch device folder for the targets that read a file through the device layer: made once
-// per process under the temporary folder and named by CE_DEVICE.
+// per process in memory (/dev/shm) where it can be, else under the temporary folder, and named by
+// CE_DEVICE.
 #pragma once
+
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -14,7 +17,9 @@ namespace fuzzutil {
 
 inline const std::filesystem::path& ScratchDevice() {
   static const std::filesystem::path root = [] {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tm-fuzz-XXXXXX").string();
+    const std::filesystem::path base =
+        access("/dev/shm", W_OK) == 0 ? std::filesystem::path("/dev/shm") : std::filesystem::temp_directory_path();
+    std::string pattern = (base / "tm-fuzz-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) std::abort();
     std::filesystem::create_directories(std::filesystem::path(pattern) / "fs");
     setenv("CE_DEVICE", pattern.c_str(), 1);

@@ -47,32 +47,28 @@ class InputChannel : public MessageChannel {
 };
 
 // Size of each call's result record (0: the call fills none).
+struct RecordOf {
+  int call;
+  size_t size;
+};
+const RecordOf kRecords[] = {
+    {kGetApplicationVersionCall, sizeof(ApplicationVersionResult)},
+    {kGetDataSetInfoCall, sizeof(DataSetInfoResult)},
+    {kGetUniqueDeviceIdCall, sizeof(UniqueDeviceIdResult)},
+    {kGetLocationInfoCall, sizeof(LocationInfoResult)},
+    {kGetLocationInfoExCall, sizeof(LocationInfoExResult)},
+    {kGetRouteInfoCall, sizeof(RouteInfoResult)},
+    {kGetCurrentPositionCall, sizeof(CurrentPositionResult)},
+    {kGeocodeCall, sizeof(GeocodeResult)},
+    {kGeocodeExtendedCall, sizeof(GeocodeResult)},
+    {kGetFavoriteCall, sizeof(FavoriteResult)},
+    {kEnableExternalGPSInputCall, sizeof(INT)},
+};
+
 size_t RecordSize(int call) {
-  switch (call) {
-    case kGetApplicationVersionCall:
-      return sizeof(ApplicationVersionResult);
-    case kGetDataSetInfoCall:
-      return sizeof(DataSetInfoResult);
-    case kGetUniqueDeviceIdCall:
-      return sizeof(UniqueDeviceIdResult);
-    case kGetLocationInfoCall:
-      return sizeof(LocationInfoResult);
-    case kGetLocationInfoExCall:
-      return sizeof(LocationInfoExResult);
-    case kGetRouteInfoCall:
-      return sizeof(RouteInfoResult);
-    case kGetCurrentPositionCall:
-      return sizeof(CurrentPositionResult);
-    case kGeocodeCall:
-    case kGeocodeExtendedCall:
-      return sizeof(GeocodeResult);
-    case kGetFavoriteCall:
-      return sizeof(FavoriteResult);
-    case kEnableExternalGPSInputCall:
-      return sizeof(INT);
-    default:
-      return 0;
-  }
+  for (const RecordOf& r : kRecords)
+    if (r.call == call) return r.size;
+  return 0;
 }
 
 LRESULT CALLBACK NavigatorWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -3,10 +3,8 @@
 #include "ui/run_state.h"
 
 int scale = 0;
-int titleHeight = 0;
-int statusHeight = 0;
-int buttonWidth = 0;
-int buttonHeight = 0;
+int titleHeight = 0, statusHeight = 0;
+int buttonWidth = 0, buttonHeight = 0;
 int cancelWidth = 0;
 BOOL landscape = FALSE;
 

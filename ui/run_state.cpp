@@ -3,10 +3,8 @@
 HINSTANCE instanceHandle = NULL;
 HDC memoryDC = NULL;
 
-int physicalWidth = 0;
-int physicalHeight = 0;
-int logicalWidth = 0;
-int logicalHeight = 0;
+int physicalWidth = 0, physicalHeight = 0;
+int logicalWidth = 0, logicalHeight = 0;
 
 int orientation = 0;
 int timerOption = 0;

@@ -82,6 +82,14 @@ struct Map {
   }
 };
 
+// A span given by its start and a size that may be negative, turned to run forwards.
+void MakePositive(long long& start, long long& size) {
+  if (size < 0) {
+    start += size;
+    size = -size;
+  }
+}
+
 // Copies the source rectangle (sx, sy, sw, sh) onto the destination rectangle (dx, dy, dw, dh);
 // negative sizes mirror. With `keyed`, source pixels equal to `key` are left out.
 bool StretchCopy(const Surface& dst, const RECT& clip, long long dx, long long dy, long long dw, long long dh,
@@ -89,22 +97,10 @@ bool StretchCopy(const Surface& dst, const RECT& clip, long long dx, long long d
                  uint16_t key) {
   if (dw == 0 || dh == 0 || sw == 0 || sh == 0) return true;
   bool mirrorX = (dw < 0) != (sw < 0), mirrorY = (dh < 0) != (sh < 0);
-  if (dw < 0) {
-    dx += dw;
-    dw = -dw;
-  }
-  if (dh < 0) {
-    dy += dh;
-    dh = -dh;
-  }
-  if (sw < 0) {
-    sx += sw;
-    sw = -sw;
-  }
-  if (sh < 0) {
-    sy += sh;
-    sh = -sh;
-  }
+  MakePositive(dx, dw);
+  MakePositive(dy, dh);
+  MakePositive(sx, sw);
+  MakePositive(sy, sh);
   long long i0 = std::max<long long>(0, clip.left - dx), i1 = std::min<long long>(dw, clip.right - dx);
   long long j0 = std::max<long long>(0, clip.top - dy), j1 = std::min<long long>(dh, clip.bottom - dy);
   if (i0 >= i1 || j0 >= j1) return true;

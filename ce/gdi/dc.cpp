@@ -1,4 +1,5 @@
 // Device contexts: creation and deletion, drawing state, clipping and capabilities.
+#include <type_traits>
 #include <utility>
 
 #include "ce/device.h"
@@ -49,31 +50,37 @@ BOOL DeleteDC(HDC hdc) {
 }
 // ---- Context state ---------------------------------------------------------------------------
 
-COLORREF SetTextColor(HDC hdc, COLORREF color) {
+namespace {
+
+// One member of a context's drawing state: Set stores a value and returns the one it replaced,
+// Get reads it; both return `invalid` for a handle that is not a context.
+template <typename T>
+T SetState(HDC hdc, T DC::*member, std::type_identity_t<T> value, std::type_identity_t<T> invalid) {
   DC* dc = LookupDC(hdc);
-  if (!dc) return CLR_INVALID;
-  COLORREF old = dc->textColor;
-  dc->textColor = color & 0xFFFFFF;
-  return old;
+  if (!dc) return invalid;
+  return std::exchange(dc->*member, value);
 }
 
-COLORREF GetTextColor(HDC hdc) {
-  DC* dc = LookupDC(hdc);
-  return dc ? dc->textColor : CLR_INVALID;
+template <typename T>
+T GetState(HDC hdc, T DC::*member, std::type_identity_t<T> invalid) {
+  const DC* dc = LookupDC(hdc);
+  return dc ? dc->*member : invalid;
 }
 
-COLORREF SetBkColor(HDC hdc, COLORREF color) {
-  DC* dc = LookupDC(hdc);
-  if (!dc) return CLR_INVALID;
-  COLORREF old = dc->bkColor;
-  dc->bkColor = color & 0xFFFFFF;
-  return old;
+// Narrows `r` to its overlap with `with` (may leave it empty, right < left).
+void Intersect(RECT& r, const RECT& with) {
+  if (with.left > r.left) r.left = with.left;
+  if (with.top > r.top) r.top = with.top;
+  if (with.right < r.right) r.right = with.right;
+  if (with.bottom < r.bottom) r.bottom = with.bottom;
 }
 
-COLORREF GetBkColor(HDC hdc) {
-  DC* dc = LookupDC(hdc);
-  return dc ? dc->bkColor : CLR_INVALID;
-}
+}  // namespace
+
+COLORREF SetTextColor(HDC hdc, COLORREF color) { return SetState(hdc, &DC::textColor, color & 0xFFFFFF, CLR_INVALID); }
+COLORREF GetTextColor(HDC hdc) { return GetState(hdc, &DC::textColor, CLR_INVALID); }
+COLORREF SetBkColor(HDC hdc, COLORREF color) { return SetState(hdc, &DC::bkColor, color & 0xFFFFFF, CLR_INVALID); }
+COLORREF GetBkColor(HDC hdc) { return GetState(hdc, &DC::bkColor, CLR_INVALID); }
 
 int SetBkMode(HDC hdc, int mode) {
   DC* dc = LookupDC(hdc);
@@ -86,23 +93,12 @@ int SetBkMode(HDC hdc, int mode) {
   return old;
 }
 
-int GetBkMode(HDC hdc) {
-  DC* dc = LookupDC(hdc);
-  return dc ? dc->bkMode : 0;
-}
+int GetBkMode(HDC hdc) { return GetState(hdc, &DC::bkMode, 0); }
 
 UINT SetTextAlign(HDC hdc, UINT align) {
-  DC* dc = LookupDC(hdc);
-  if (!dc) return GDI_ERROR;
-  UINT old = dc->textAlign;
-  dc->textAlign = align & (TA_UPDATECP | TA_CENTER | TA_BASELINE);
-  return old;
+  return SetState(hdc, &DC::textAlign, align & (TA_UPDATECP | TA_CENTER | TA_BASELINE), GDI_ERROR);
 }
-
-UINT GetTextAlign(HDC hdc) {
-  DC* dc = LookupDC(hdc);
-  return dc ? dc->textAlign : GDI_ERROR;
-}
+UINT GetTextAlign(HDC hdc) { return GetState(hdc, &DC::textAlign, GDI_ERROR); }
 
 int SetPolyFillMode(HDC hdc, int mode) {
   DC* dc = LookupDC(hdc);
@@ -124,12 +120,7 @@ BOOL MoveToEx(HDC hdc, int x, int y, LPPOINT previous) {
 
 RECT ce::gdi::ClipBounds(const DC* dc) {
   RECT r{0, 0, dc->target.width, dc->target.height};
-  if (dc->hasClip) {
-    if (dc->clip.left > r.left) r.left = dc->clip.left;
-    if (dc->clip.top > r.top) r.top = dc->clip.top;
-    if (dc->clip.right < r.right) r.right = dc->clip.right;
-    if (dc->clip.bottom < r.bottom) r.bottom = dc->clip.bottom;
-  }
+  if (dc->hasClip) Intersect(r, dc->clip);
   if (r.right < r.left) r.right = r.left;
   if (r.bottom < r.top) r.bottom = r.top;
   return r;
@@ -141,12 +132,7 @@ int IntersectClipRect(HDC hdc, int left, int top, int right, int bottom) {
   RECT r{ClampCoord(left), ClampCoord(top), ClampCoord(right), ClampCoord(bottom)};
   if (r.left > r.right) std::swap(r.left, r.right);
   if (r.top > r.bottom) std::swap(r.top, r.bottom);
-  if (dc->hasClip) {
-    if (dc->clip.left > r.left) r.left = dc->clip.left;
-    if (dc->clip.top > r.top) r.top = dc->clip.top;
-    if (dc->clip.right < r.right) r.right = dc->clip.right;
-    if (dc->clip.bottom < r.bottom) r.bottom = dc->clip.bottom;
-  }
+  if (dc->hasClip) Intersect(r, dc->clip);
   dc->clip = r;
   dc->hasClip = true;
   RECT b = ClipBounds(dc);
@@ -208,11 +194,6 @@ int GetDeviceCaps(HDC hdc, int index) {
 }
 
 bool ce::gdi::GetDCPixels(HDC hdc, const uint16_t** topRow, int* width, int* height, int* strideBytes) {
-  DC* dc = LookupDC(hdc);
-  if (!dc) return false;
-  if (topRow) *topRow = dc->target.Row(0);
-  if (width) *width = dc->target.width;
-  if (height) *height = dc->target.height;
-  if (strideBytes) *strideBytes = static_cast<int>(dc->target.step);
-  return true;
+  const DC* dc = LookupDC(hdc);
+  return dc && dc->target.Describe(topRow, width, height, strideBytes);
 }

@@ -82,6 +82,14 @@ struct Surface {
   int width = 0;
   int height = 0;
   uint16_t* Row(int y) const { return reinterpret_cast<uint16_t*>(top + step * y); }
+  // Where the pixels are, for the stand-in's own readers; every out pointer may be null.
+  bool Describe(const uint16_t** topRow, int* w, int* h, int* strideBytes) const {
+    if (topRow) *topRow = Row(0);
+    if (w) *w = width;
+    if (h) *h = height;
+    if (strideBytes) *strideBytes = static_cast<int>(step);
+    return true;
+  }
 };
 
 struct Bitmap : Object {

@@ -409,11 +409,6 @@ int GetObjectW(HGDIOBJ handle, int size, LPVOID buffer) {
 // ---- Pixel access for the stand-in -----------------------------------------------------------
 
 bool ce::gdi::GetBitmapPixels(HBITMAP handle, const uint16_t** topRow, int* width, int* height, int* strideBytes) {
-  Bitmap* b = LookupBitmap(handle);
-  if (!b) return false;
-  if (topRow) *topRow = b->surface.Row(0);
-  if (width) *width = b->surface.width;
-  if (height) *height = b->surface.height;
-  if (strideBytes) *strideBytes = static_cast<int>(b->surface.step);
-  return true;
+  const Bitmap* b = LookupBitmap(handle);
+  return b && b->surface.Describe(topRow, width, height, strideBytes);
 }

@@ -23,6 +23,20 @@ T* Register(T* object) {
   return object;
 }
 
+// A new pen or brush of `color`, completed by `fill`, and registered; null (with the last error
+// set) when memory or handles run out.
+template <typename T, typename Fill>
+T* MakeColoured(Kind kind, COLORREF color, Fill&& fill) {
+  T* object = new (std::nothrow) T;
+  if (object) {
+    object->kind = kind;
+    object->color = color & 0xFFFFFF;
+    object->pixel = ToPixel(color);
+    fill(*object);
+  }
+  return Register(object);
+}
+
 }  // namespace
 
 HPEN CreatePen(int style, int width, COLORREF color) {
@@ -33,15 +47,10 @@ HPEN CreatePen(int style, int width, COLORREF color) {
     }
     NotImplemented("dashed and dotted pens (drawn solid)");
   }
-  Pen* pen = new (std::nothrow) Pen;
-  if (pen) {
-    pen->kind = Kind::Pen;
-    pen->style = static_cast<UINT>(style);
-    pen->width = width < 0 ? 0 : (width > 1000 ? 1000 : width);
-    pen->color = color & 0xFFFFFF;
-    pen->pixel = ToPixel(color);
-  }
-  pen = Register(pen);
+  Pen* pen = MakeColoured<Pen>(Kind::Pen, color, [&](Pen& p) {
+    p.style = static_cast<UINT>(style);
+    p.width = width < 0 ? 0 : (width > 1000 ? 1000 : width);
+  });
   return pen ? static_cast<HPEN>(pen->handle) : nullptr;
 }
 
@@ -54,13 +63,7 @@ HPEN CreatePenIndirect(const LOGPEN* lp) {
 }
 
 HBRUSH CreateSolidBrush(COLORREF color) {
-  Brush* brush = new (std::nothrow) Brush;
-  if (brush) {
-    brush->kind = Kind::Brush;
-    brush->color = color & 0xFFFFFF;
-    brush->pixel = ToPixel(color);
-  }
-  brush = Register(brush);
+  Brush* brush = MakeColoured<Brush>(Kind::Brush, color, [](Brush&) {});
   return brush ? static_cast<HBRUSH>(brush->handle) : nullptr;
 }
 

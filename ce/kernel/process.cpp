@@ -65,21 +65,24 @@ struct ProcessState {
   }
 };
 
-class ProcessObject : public ce::KernelObject {
+// Signalled once the started process has ended.
+class EndsWithProcess : public ce::KernelObject {
  public:
-  explicit ProcessObject(std::shared_ptr<ProcessState> state) : state(std::move(state)) {}
+  explicit EndsWithProcess(std::shared_ptr<ProcessState> state) : state(std::move(state)) {}
   int WaitFd() const override { return state->pidfd; }
   bool TryAcquire() override { return state->Ended(); }
   std::shared_ptr<ProcessState> state;
 };
 
-// The process's one thread: signalled together with the process.
-class ThreadObject : public ce::KernelObject {
+class ProcessObject : public EndsWithProcess {
  public:
-  explicit ThreadObject(std::shared_ptr<ProcessState> state) : state(std::move(state)) {}
-  int WaitFd() const override { return state->pidfd; }
-  bool TryAcquire() override { return state->Ended(); }
-  std::shared_ptr<ProcessState> state;
+  using EndsWithProcess::EndsWithProcess;
+};
+
+// The process's one thread: signalled together with the process, but a handle of its own kind.
+class ThreadObject : public EndsWithProcess {
+ public:
+  using EndsWithProcess::EndsWithProcess;
 };
 
 // Splits a command line at blanks; "..." groups, and a quote inside it is written \".

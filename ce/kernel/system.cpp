@@ -247,24 +247,14 @@ int Buttons(UINT type, int* ids) {
 }
 
 const char* ButtonName(int id) {
-  switch (id) {
-    case IDOK:
-      return "OK";
-    case IDCANCEL:
-      return "Cancel";
-    case IDABORT:
-      return "Abort";
-    case IDRETRY:
-      return "Retry";
-    case IDIGNORE:
-      return "Ignore";
-    case IDYES:
-      return "Yes";
-    case IDNO:
-      return "No";
-    default:
-      return "?";
-  }
+  static const struct {
+    int id;
+    const char* name;
+  } kNames[] = {{IDOK, "OK"},         {IDCANCEL, "Cancel"}, {IDABORT, "Abort"}, {IDRETRY, "Retry"},
+                {IDIGNORE, "Ignore"}, {IDYES, "Yes"},       {IDNO, "No"}};
+  for (const auto& n : kNames)
+    if (n.id == id) return n.name;
+  return "?";
 }
 
 }  // namespace

@@ -133,24 +133,28 @@ bool NamesEqualIgnoringCase(const std::string& a, const std::string& b) {
 
 namespace ce {
 
-std::string ToUtf8(const std::u16string& wide) {
-  std::string out;
-  out.reserve(wide.size());
-  char buf[4];
-  for (size_t i = 0; i < wide.size();)
-    out.append(buf, detail::EncodeUtf8(detail::DecodeUtf16(wide.data(), wide.size(), i, nullptr), buf));
+namespace {
+
+// The whole of `in` in the other encoding, ill-formed units replaced as the decoder does.
+template <typename Out, size_t kMaxUnits, typename In, typename Decode, typename Encode>
+Out Transcode(const In& in, Decode decode, Encode encode) {
+  Out out;
+  out.reserve(in.size());
+  typename Out::value_type buf[kMaxUnits];
+  for (size_t i = 0; i < in.size();) out.append(buf, encode(decode(in.data(), in.size(), i, nullptr), buf));
   return out;
+}
+
+}  // namespace
+
+std::string ToUtf8(const std::u16string& wide) {
+  return Transcode<std::string, 4>(wide, detail::DecodeUtf16, detail::EncodeUtf8);
 }
 
 std::string ToUtf8(LPCWSTR wide) { return wide ? ToUtf8(std::u16string(wide)) : std::string(); }
 
 std::u16string FromUtf8(const std::string& narrow) {
-  std::u16string out;
-  out.reserve(narrow.size());
-  WCHAR buf[2];
-  for (size_t i = 0; i < narrow.size();)
-    out.append(buf, detail::EncodeUtf16(detail::DecodeUtf8(narrow.data(), narrow.size(), i, nullptr), buf));
-  return out;
+  return Transcode<std::u16string, 2>(narrow, detail::DecodeUtf8, detail::EncodeUtf16);
 }
 
 }  // namespace ce
@@ -161,6 +165,28 @@ namespace {
 
 bool KnownCodePage(UINT codePage) { return codePage == CP_ACP || codePage == CP_OEMCP || codePage == CP_UTF8; }
 
+// Converts the n units of `in` one character at a time: `decode` reads a character, `encode`
+// writes it in the other form (at most kMaxUnits units). With outSize 0 it only counts. Returns
+// the units the whole text takes, or 0 with the last error set.
+template <size_t kMaxUnits, typename In, typename Out, typename Decode, typename Encode>
+int Convert(const In* in, size_t n, Out* out, size_t outSize, bool strict, Decode decode, Encode encode) {
+  size_t written = 0;
+  Out buf[kMaxUnits];
+  for (size_t i = 0; i < n;) {
+    bool valid = true;
+    const char32_t c = decode(in, n, i, &valid);
+    if (!valid && strict) return Fail(ERROR_NO_UNICODE_TRANSLATION, 0);
+    const size_t units = encode(c, buf);
+    if (outSize > 0) {
+      if (written + units > outSize) return Fail(ERROR_INSUFFICIENT_BUFFER, 0);
+      std::copy(buf, buf + units, out + written);
+    }
+    written += units;
+    if (written > size_t(INT_MAX)) return Fail(ERROR_INVALID_PARAMETER, 0);
+  }
+  return int(written);
+}
+
 }  // namespace
 
 int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMultiByte, LPWSTR lpWideCharStr,
@@ -169,22 +195,9 @@ int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int
       cchWideChar < 0 || (cchWideChar > 0 && lpWideCharStr == nullptr) ||
       (dwFlags & ~(MB_PRECOMPOSED | MB_ERR_INVALID_CHARS)) != 0)
     return Fail(ERROR_INVALID_PARAMETER, 0);
-  size_t n = cbMultiByte == -1 ? strlen(lpMultiByteStr) + 1 : size_t(cbMultiByte);
-  size_t written = 0;
-  WCHAR buf[2];
-  for (size_t i = 0; i < n;) {
-    bool valid = true;
-    char32_t c = ce::detail::DecodeUtf8(lpMultiByteStr, n, i, &valid);
-    if (!valid && (dwFlags & MB_ERR_INVALID_CHARS)) return Fail(ERROR_NO_UNICODE_TRANSLATION, 0);
-    size_t units = ce::detail::EncodeUtf16(c, buf);
-    if (cchWideChar > 0) {
-      if (written + units > size_t(cchWideChar)) return Fail(ERROR_INSUFFICIENT_BUFFER, 0);
-      for (size_t k = 0; k < units; ++k) lpWideCharStr[written + k] = buf[k];
-    }
-    written += units;
-    if (written > size_t(INT_MAX)) return Fail(ERROR_INVALID_PARAMETER, 0);
-  }
-  return int(written);
+  const size_t n = cbMultiByte == -1 ? strlen(lpMultiByteStr) + 1 : size_t(cbMultiByte);
+  return Convert<2>(lpMultiByteStr, n, lpWideCharStr, size_t(cchWideChar), (dwFlags & MB_ERR_INVALID_CHARS) != 0,
+                    ce::detail::DecodeUtf8, ce::detail::EncodeUtf16);
 }
 
 int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr, int cchWideChar, LPSTR lpMultiByteStr,
@@ -194,22 +207,9 @@ int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr, int
       (dwFlags & ~WC_ERR_INVALID_CHARS) != 0)
     return Fail(ERROR_INVALID_PARAMETER, 0);
   if (lpUsedDefaultChar) *lpUsedDefaultChar = FALSE;
-  size_t n = cchWideChar == -1 ? wcslen(lpWideCharStr) + 1 : size_t(cchWideChar);
-  size_t written = 0;
-  char buf[4];
-  for (size_t i = 0; i < n;) {
-    bool valid = true;
-    char32_t c = ce::detail::DecodeUtf16(lpWideCharStr, n, i, &valid);
-    if (!valid && (dwFlags & WC_ERR_INVALID_CHARS)) return Fail(ERROR_NO_UNICODE_TRANSLATION, 0);
-    size_t bytes = ce::detail::EncodeUtf8(c, buf);
-    if (cbMultiByte > 0) {
-      if (written + bytes > size_t(cbMultiByte)) return Fail(ERROR_INSUFFICIENT_BUFFER, 0);
-      memcpy(lpMultiByteStr + written, buf, bytes);
-    }
-    written += bytes;
-    if (written > size_t(INT_MAX)) return Fail(ERROR_INVALID_PARAMETER, 0);
-  }
-  return int(written);
+  const size_t n = cchWideChar == -1 ? wcslen(lpWideCharStr) + 1 : size_t(cchWideChar);
+  return Convert<4>(lpWideCharStr, n, lpMultiByteStr, size_t(cbMultiByte), (dwFlags & WC_ERR_INVALID_CHARS) != 0,
+                    ce::detail::DecodeUtf16, ce::detail::EncodeUtf8);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -384,44 +384,38 @@ long wcstol(const WCHAR* s, WCHAR** end, int base) {
 
 int _wtoi(const WCHAR* s) { return s ? int(wcstol(s, nullptr, 10)) : 0; }
 
-size_t wcstombs(char* dst, const WCHAR* src, size_t n) {
-  size_t len = wcslen(src), written = 0;
-  char buf[4];
-  for (size_t i = 0; i < len;) {
-    bool valid = true;
-    char32_t c = ce::detail::DecodeUtf16(src, len, i, &valid);
-    if (!valid) return size_t(-1);
-    size_t bytes = ce::detail::EncodeUtf8(c, buf);
-    if (dst) {
-      if (written + bytes > n) {  // never a part of a character; terminate what fits
-        if (written < n) dst[written] = 0;
-        return written;
-      }
-      memcpy(dst + written, buf, bytes);
-    }
-    written += bytes;
-  }
-  if (dst && written < n) dst[written] = 0;
-  return written;
-}
+namespace {
 
-size_t mbstowcs(WCHAR* dst, const char* src, size_t n) {
-  size_t len = strlen(src), written = 0;
-  WCHAR buf[2];
+// The C runtime's conversion of a NUL-terminated text of `len` units: an invalid character fails
+// it (size_t(-1)); with `dst`, only whole characters are written and what fits is terminated.
+template <size_t kMaxUnits, typename In, typename Out, typename Decode, typename Encode>
+size_t ConvertTerminated(Out* dst, const In* src, size_t len, size_t n, Decode decode, Encode encode) {
+  size_t written = 0;
+  Out buf[kMaxUnits];
   for (size_t i = 0; i < len;) {
     bool valid = true;
-    char32_t c = ce::detail::DecodeUtf8(src, len, i, &valid);
+    const char32_t c = decode(src, len, i, &valid);
     if (!valid) return size_t(-1);
-    size_t units = ce::detail::EncodeUtf16(c, buf);
+    const size_t units = encode(c, buf);
     if (dst) {
-      if (written + units > n) {
+      if (written + units > n) {  // never a part of a character; terminate what fits
         if (written < n) dst[written] = 0;
         return written;
       }
-      for (size_t k = 0; k < units; ++k) dst[written + k] = buf[k];
+      std::copy(buf, buf + units, dst + written);
     }
     written += units;
   }
   if (dst && written < n) dst[written] = 0;
   return written;
+}
+
+}  // namespace
+
+size_t wcstombs(char* dst, const WCHAR* src, size_t n) {
+  return ConvertTerminated<4>(dst, src, wcslen(src), n, ce::detail::DecodeUtf16, ce::detail::EncodeUtf8);
+}
+
+size_t mbstowcs(WCHAR* dst, const char* src, size_t n) {
+  return ConvertTerminated<2>(dst, src, strlen(src), n, ce::detail::DecodeUtf8, ce::detail::EncodeUtf16);
 }

@@ -88,15 +88,24 @@ size_t RunLength(LPCWSTR format, size_t i) {
   return n;
 }
 
-std::u16string FormatDate(const SYSTEMTIME& t, LPCWSTR format) {
-  std::u16string out;
+// Walks a picture format: quoted text is copied to `out` as it stands, and each run of one
+// character goes to element(c, run).
+template <typename Element>
+void ForEachRun(std::u16string& out, LPCWSTR format, Element&& element) {
   for (size_t i = 0; format[i];) {
-    WCHAR c = format[i];
-    if (c == u'\'') {
+    if (format[i] == u'\'') {
       AppendQuoted(out, format, i);
       continue;
     }
-    size_t run = RunLength(format, i);
+    const size_t run = RunLength(format, i);
+    element(format[i], run);
+    i += run;
+  }
+}
+
+std::u16string FormatDate(const SYSTEMTIME& t, LPCWSTR format) {
+  std::u16string out;
+  ForEachRun(out, format, [&](WCHAR c, size_t run) {
     if (c == u'd') {
       if (run == 1)
         AppendNumber(out, t.wDay, 1);
@@ -127,21 +136,14 @@ std::u16string FormatDate(const SYSTEMTIME& t, LPCWSTR format) {
     } else {
       out.append(run, c);
     }
-    i += run;
-  }
+  });
   return out;
 }
 
 std::u16string FormatTime(const SYSTEMTIME& t, DWORD flags, LPCWSTR format) {
   std::u16string out;
   size_t keep = 0;  // end of the last element written: separators before a dropped element go too
-  for (size_t i = 0; format[i];) {
-    WCHAR c = format[i];
-    if (c == u'\'') {
-      AppendQuoted(out, format, i);
-      continue;
-    }
-    size_t run = RunLength(format, i);
+  ForEachRun(out, format, [&](WCHAR c, size_t run) {
     int digits = run >= 2 ? 2 : 1;
     bool element = true;
     bool drop = false;
@@ -170,8 +172,7 @@ std::u16string FormatTime(const SYSTEMTIME& t, DWORD flags, LPCWSTR format) {
         keep = out.size();
       }
     }
-    i += run;
-  }
+  });
   return out;
 }
 
@@ -185,25 +186,34 @@ int Deliver(const std::u16string& text, LPWSTR buffer, int cch) {
   return int(need);
 }
 
+// The clock now, as local time or as UTC.
+void ReadClock(LPSYSTEMTIME out, bool local) {
+  if (out == nullptr) return;
+  timespec now;
+  clock_gettime(CLOCK_REALTIME, &now);
+  tm parts;
+  if (local)
+    localtime_r(&now.tv_sec, &parts);
+  else
+    gmtime_r(&now.tv_sec, &parts);
+  FromTm(parts, now.tv_nsec, out);
+}
+
 }  // namespace
 
-void GetLocalTime(LPSYSTEMTIME lpSystemTime) {
-  if (lpSystemTime == nullptr) return;
-  timespec now;
-  clock_gettime(CLOCK_REALTIME, &now);
-  tm parts;
-  localtime_r(&now.tv_sec, &parts);
-  FromTm(parts, now.tv_nsec, lpSystemTime);
+// The time asked for, or the local time now when none is given.
+static SYSTEMTIME GivenOrNow(const SYSTEMTIME* given) {
+  SYSTEMTIME t;
+  if (given)
+    t = *given;
+  else
+    GetLocalTime(&t);
+  return t;
 }
 
-void GetSystemTime(LPSYSTEMTIME lpSystemTime) {
-  if (lpSystemTime == nullptr) return;
-  timespec now;
-  clock_gettime(CLOCK_REALTIME, &now);
-  tm parts;
-  gmtime_r(&now.tv_sec, &parts);
-  FromTm(parts, now.tv_nsec, lpSystemTime);
-}
+void GetLocalTime(LPSYSTEMTIME lpSystemTime) { ReadClock(lpSystemTime, true); }
+
+void GetSystemTime(LPSYSTEMTIME lpSystemTime) { ReadClock(lpSystemTime, false); }
 
 BOOL FileTimeToSystemTime(const FILETIME* lpFileTime, LPSYSTEMTIME lpSystemTime) {
   if (lpFileTime == nullptr || lpSystemTime == nullptr) return Fail(ERROR_INVALID_PARAMETER, FALSE);
@@ -247,11 +257,7 @@ int GetDateFormatW(LCID, DWORD dwFlags, const SYSTEMTIME* lpDate, LPCWSTR lpForm
   if ((dwFlags & ~(DATE_SHORTDATE | DATE_LONGDATE)) != 0 || (lpFormat != nullptr && dwFlags != 0) ||
       dwFlags == (DATE_SHORTDATE | DATE_LONGDATE))
     return Fail(ERROR_INVALID_FLAGS, 0);
-  SYSTEMTIME date;
-  if (lpDate)
-    date = *lpDate;
-  else
-    GetLocalTime(&date);
+  const SYSTEMTIME date = GivenOrNow(lpDate);
   if (!ValidDate(date)) return Fail(ERROR_INVALID_PARAMETER, 0);
   if (lpFormat == nullptr) lpFormat = (dwFlags & DATE_LONGDATE) ? u"dddd, MMMM dd, yyyy" : u"M/d/yyyy";
   return Deliver(FormatDate(date, lpFormat), lpDateStr, cchDate);
@@ -261,11 +267,7 @@ int GetTimeFormatW(LCID, DWORD dwFlags, const SYSTEMTIME* lpTime, LPCWSTR lpForm
   if (cchTime < 0 || (cchTime > 0 && lpTimeStr == nullptr)) return Fail(ERROR_INVALID_PARAMETER, 0);
   if ((dwFlags & ~(TIME_NOMINUTESORSECONDS | TIME_NOSECONDS | TIME_NOTIMEMARKER | TIME_FORCE24HOURFORMAT)) != 0)
     return Fail(ERROR_INVALID_FLAGS, 0);
-  SYSTEMTIME time;
-  if (lpTime)
-    time = *lpTime;
-  else
-    GetLocalTime(&time);
+  const SYSTEMTIME time = GivenOrNow(lpTime);
   if (!ValidTime(time)) return Fail(ERROR_INVALID_PARAMETER, 0);
   if (lpFormat == nullptr) lpFormat = u"h:mm:ss tt";
   return Deliver(FormatTime(time, dwFlags, lpFormat), lpTimeStr, cchTime);

@@ -108,6 +108,8 @@ LRESULT CallProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 ClassEntry* FindClassLocked(LPCWSTR name);
 void RaiseLocked(HWND hwnd);    // puts a local window on top of the stacking; mu held
 void ActivateLocal(HWND hwnd);  // moves the activation to hwnd (may be NULL) with WM_ACTIVATE
+// Adds r, clipped to the client area, to the update region; mu held.
+void AddUpdateLocked(Window* w, const RECT& r, bool erase);
 void InvalidateAllLocked(Window* w, bool erase);
 void KillTimersOfLocked(HWND hwnd);
 void PresentFrame(HWND hwnd);  // hands the window's picture to the backend

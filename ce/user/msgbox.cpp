@@ -109,25 +109,26 @@ void Frame(HDC dc, const RECT& r, int width, COLORREF color) {
   Fill(dc, RECT{r.right - width, r.top, r.right, r.bottom}, color);
 }
 
-void DrawIconMark(HDC dc, const Box& b) {
+// The icon a box type asks for: a disc of `color` with `mark` on it in white.
+struct IconMark {
+  UINT icon;
   COLORREF color;
   const char16_t* mark;
-  switch (b.type & MB_ICONMASK) {
-    case MB_ICONHAND:
-      color = RGB(200, 0, 0), mark = u"X";
-      break;
-    case MB_ICONQUESTION:
-      color = RGB(0, 64, 192), mark = u"?";
-      break;
-    case MB_ICONEXCLAMATION:
-      color = RGB(224, 176, 0), mark = u"!";
-      break;
-    case MB_ICONASTERISK:
-      color = RGB(0, 64, 192), mark = u"i";
-      break;
-    default:
-      return;
-  }
+};
+const IconMark kIconMarks[] = {
+    {MB_ICONHAND, RGB(200, 0, 0), u"X"},
+    {MB_ICONQUESTION, RGB(0, 64, 192), u"?"},
+    {MB_ICONEXCLAMATION, RGB(224, 176, 0), u"!"},
+    {MB_ICONASTERISK, RGB(0, 64, 192), u"i"},
+};
+
+void DrawIconMark(HDC dc, const Box& b) {
+  const IconMark* found = nullptr;
+  for (const IconMark& m : kIconMarks)
+    if (m.icon == (b.type & MB_ICONMASK)) found = &m;
+  if (!found) return;
+  const COLORREF color = found->color;
+  const char16_t* mark = found->mark;
   HBRUSH brush = CreateSolidBrush(color);
   HPEN pen = CreatePen(PS_SOLID, 1, color);
   HGDIOBJ oldBrush = SelectObject(dc, brush);

@@ -20,21 +20,6 @@ RECT Intersect(const RECT& a, const RECT& b) {
 
 RECT ClientOf(const Window* w) { return RECT{0, 0, w->frame->width, w->frame->height}; }
 
-void AddUpdateLocked(Window* w, const RECT& r, bool erase) {
-  RECT clipped = Intersect(r, ClientOf(w));
-  if (Empty(clipped)) return;
-  if (!w->updatePending) {
-    w->update = clipped;
-    w->updatePending = true;
-  } else {
-    w->update.left = std::min(w->update.left, clipped.left);
-    w->update.top = std::min(w->update.top, clipped.top);
-    w->update.right = std::max(w->update.right, clipped.right);
-    w->update.bottom = std::max(w->update.bottom, clipped.bottom);
-  }
-  if (erase) w->erase = true;
-}
-
 // The screen as GetDC(NULL) sees it: memory of the device's size, so GetDeviceCaps and
 // CreateCompatibleDC work the same on every backend.
 std::shared_ptr<Frame> ScreenFrame() {
@@ -73,6 +58,21 @@ bool ReleaseDcOf(HWND hwnd, HDC dc) {
 }
 
 }  // namespace
+
+void AddUpdateLocked(Window* w, const RECT& r, bool erase) {
+  RECT clipped = Intersect(r, ClientOf(w));
+  if (Empty(clipped)) return;
+  if (!w->updatePending) {
+    w->update = clipped;
+    w->updatePending = true;
+  } else {
+    w->update.left = std::min(w->update.left, clipped.left);
+    w->update.top = std::min(w->update.top, clipped.top);
+    w->update.right = std::max(w->update.right, clipped.right);
+    w->update.bottom = std::max(w->update.bottom, clipped.bottom);
+  }
+  if (erase) w->erase = true;
+}
 
 void InvalidateAllLocked(Window* w, bool erase) { AddUpdateLocked(w, ClientOf(w), erase); }
 

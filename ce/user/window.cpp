@@ -154,19 +154,18 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     if (Window* w = FindLocked(hwnd)) w->native = true;
   }
 
-  CREATESTRUCTW cs{};
-  cs.lpCreateParams = param;
-  cs.hInstance = instance;
-  cs.hMenu = menu;
-  cs.hwndParent = parent;
-  cs.cx = width;
-  cs.cy = height;
-  cs.x = x;
-  cs.y = y;
-  cs.style = static_cast<LONG>(style);
-  cs.lpszName = windowName;
-  cs.lpszClass = className;
-  cs.dwExStyle = exStyle;
+  CREATESTRUCTW cs{.lpCreateParams = param,
+                   .hInstance = instance,
+                   .hMenu = menu,
+                   .hwndParent = parent,
+                   .cy = height,
+                   .cx = width,
+                   .y = y,
+                   .x = x,
+                   .style = static_cast<LONG>(style),
+                   .lpszName = windowName,
+                   .lpszClass = className,
+                   .dwExStyle = exStyle};
   if (CallProc(hwnd, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
     DestroyWindow(hwnd);
     return nullptr;
@@ -342,21 +341,8 @@ static void ResizeLocked(Window* w, int width, int height, bool repaintAll) {
     InvalidateAllLocked(w, true);
     return;
   }
-  auto add = [w](RECT r) {
-    if (r.right <= r.left || r.bottom <= r.top) return;
-    if (!w->updatePending) {
-      w->update = r;
-      w->updatePending = true;
-    } else {
-      w->update.left = std::min(w->update.left, r.left);
-      w->update.top = std::min(w->update.top, r.top);
-      w->update.right = std::max(w->update.right, r.right);
-      w->update.bottom = std::max(w->update.bottom, r.bottom);
-    }
-    w->erase = true;
-  };
-  add(RECT{old->width, 0, f->width, f->height});
-  add(RECT{0, old->height, f->width, f->height});
+  AddUpdateLocked(w, RECT{old->width, 0, f->width, f->height}, true);
+  AddUpdateLocked(w, RECT{0, old->height, f->width, f->height}, true);
 }
 
 BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint) {
@@ -380,23 +366,18 @@ BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint) {
   return TRUE;
 }
 
-BOOL GetClientRect(HWND hwnd, LPRECT rect) {
+// Copies a rectangle of a window out under the lock: the client area or the window's own.
+static BOOL ReadWindowRect(HWND hwnd, LPRECT rect, bool client) {
   if (!rect) return FALSE;
   std::lock_guard<std::mutex> lock(core().mu);
-  Window* w = FindLocked(hwnd);
+  const Window* w = FindLocked(hwnd);
   if (!w) return FALSE;
-  *rect = RECT{0, 0, w->frame->width, w->frame->height};
+  *rect = client ? RECT{0, 0, w->frame->width, w->frame->height} : w->rect;
   return TRUE;
 }
 
-BOOL GetWindowRect(HWND hwnd, LPRECT rect) {
-  if (!rect) return FALSE;
-  std::lock_guard<std::mutex> lock(core().mu);
-  Window* w = FindLocked(hwnd);
-  if (!w) return FALSE;
-  *rect = w->rect;
-  return TRUE;
-}
+BOOL GetClientRect(HWND hwnd, LPRECT rect) { return ReadWindowRect(hwnd, rect, true); }
+BOOL GetWindowRect(HWND hwnd, LPRECT rect) { return ReadWindowRect(hwnd, rect, false); }
 
 BOOL SetWindowTextW(HWND hwnd, LPCWSTR text) {
   Backend* be = ActiveBackend();

@@ -119,6 +119,12 @@ bool AppTest::Launch() {
   return mainWindow != NULL && IsWindow(mainWindow);
 }
 
+void AppTest::Run() {
+  ASSERT_TRUE(StartNavigator());
+  ASSERT_TRUE(Launch());
+  Pump();
+}
+
 bool AppTest::Pump() {
   MSG message;
   for (int n = 0; !quit_ && PeekMessageW(&message, NULL, 0, 0, PM_REMOVE); ++n) {

@@ -48,6 +48,8 @@ class AppTest : public ::testing::Test {
   bool StartNavigator();
   // InitInstance as WinMain runs it; true when the main window exists.
   bool Launch();
+  // StartNavigator, Launch and the first Pump, as most tests begin; a failure ends the test.
+  void Run();
   // Dispatches until no message is ready. True once WM_QUIT has come (now or before).
   bool Pump();
   bool Ended() const { return quit_; }

@@ -45,12 +45,6 @@ class CaptureTest : public AppTest {
     Put(std::string(kMapDir) + "streets.txt", "");
   }
 
-  // Starts the navigator and the program and runs the first paint.
-  void Run() {
-    ASSERT_TRUE(StartNavigator());
-    ASSERT_TRUE(Launch());
-    Pump();
-  }
   // Taps the places in order; true once the run has ended.
   bool Taps(const std::vector<int>& places) {
     for (int place : places) {

@@ -119,9 +119,7 @@ class DispatchTest : public AppTest {
  protected:
   void SetUp() override {
     AppTest::SetUp();
-    ASSERT_TRUE(StartNavigator());
-    ASSERT_TRUE(Launch());
-    Pump();
+    ASSERT_NO_FATAL_FAILURE(Run());
     first_ = Requests();
     ASSERT_EQ(first_, (Texts{"GetCurrentPositionV01|", "GetDataSetInfoV01|"}));
   }

@@ -17,94 +17,75 @@ namespace {
 
 using apptest::AppTest;
 
+// One touch: the screen and its orientation, the position on the screen and what it hits.
 struct Hit {
+  int width, height, orient;
   int x, y;    // screen position
   int expect;  // 0 nothing, 1..6 place, 7 Cancel
   const char* why;
 };
 
-void ExpectHits(int width, int height, int orient, const std::vector<Hit>& hits) {
-  computeLayout(width, height, orient);
-  orientation = orient;
-  for (const Hit& h : hits) {
+const Hit kHits[] = {
+    // 240 x 320 portrait: title 19, status 38, places 120 x 88, Cancel 80 wide.
+    {240, 320, 0, 0, 0, 0, "title band"},
+    {240, 320, 0, 10, 18, 0, "last title row"},
+    {240, 320, 0, 10, 19, 1, "y on titleHeight is the top row"},
+    {240, 320, 0, 120, 19, 1, "x on buttonWidth is the left column"},
+    {240, 320, 0, 121, 19, 2, "right of the seam"},
+    {240, 320, 0, 10, 108, 1, "y on titleHeight + buttonHeight + 1 is still row one"},
+    {240, 320, 0, 10, 109, 3, "second row"},
+    {240, 320, 0, 239, 196, 4, "last line of row two"},
+    {240, 320, 0, 239, 197, 6, "third row"},
+    {240, 320, 0, 10, 282, 5, "y on H - statusHeight is still the panel"},
+    {240, 320, 0, 10, 283, 0, "status band"},
+    {240, 320, 0, 158, 286, 7, "Cancel's first hit pixel"},
+    {240, 320, 0, 157, 286, 0, "left of Cancel"},
+    {240, 320, 0, 158, 285, 0, "above Cancel's hit area"},
+    {240, 320, 0, 239, 319, 7, "bottom-right corner"},
+    // 480 x 640 (scale 2): title 33, status 75, places 240 x 178, Cancel 120 wide.
+    {480, 640, 0, 240, 33, 1, "x on buttonWidth"},
+    {480, 640, 0, 241, 33, 2, "right of the seam"},
+    {480, 640, 0, 10, 32, 0, "title band"},
+    {480, 640, 0, 10, 212, 1, "row one's last line"},
+    {480, 640, 0, 10, 213, 3, "row two"},
+    {480, 640, 0, 10, 390, 3, "row two's last line"},
+    {480, 640, 0, 10, 391, 5, "row three"},
+    {480, 640, 0, 479, 565, 6, "H - statusHeight"},
+    {480, 640, 0, 479, 566, 0, "status band above Cancel's hit area"},
+    {480, 640, 0, 358, 569, 7, "Cancel"},
+    {480, 640, 0, 357, 569, 0, "left of Cancel"},
+    // Orientation 1 and 3 turn a 240 x 320 screen into a 320 x 240 landscape page: three columns of
+    // 106 and two rows of 91, Cancel 80 wide. Page = (319 - y, x) for 1 and (y, 239 - x) for 3.
+    {240, 320, 1, 0, 319, 0, "page (0, 0): title"},
+    {240, 320, 1, 239, 0, 7, "page (319, 239): Cancel"},
+    {240, 320, 1, 19, 213, 1, "page (106, 19): on the first seam"},
+    {240, 320, 1, 19, 212, 2, "page (107, 19)"},
+    {240, 320, 1, 19, 107, 2, "page (212, 19): on the second seam"},
+    {240, 320, 1, 19, 106, 3, "page (213, 19)"},
+    {240, 320, 1, 111, 309, 1, "page (10, 111): row one's last line"},
+    {240, 320, 1, 112, 309, 4, "page (10, 112)"},
+    {240, 320, 1, 200, 19, 6, "page (300, 200): above Cancel's hit area"},
+    {240, 320, 3, 0, 319, 7, "page (319, 239): Cancel"},
+    {240, 320, 3, 239, 0, 0, "page (0, 0): title"},
+    {240, 320, 3, 220, 10, 1, "page (10, 19)"},
+    {240, 320, 3, 221, 10, 0, "page (10, 18)"},
+    {240, 320, 3, 220, 107, 2, "page (107, 19)"},
+    {240, 320, 3, 128, 10, 1, "page (10, 111): row one's last line"},
+    {240, 320, 3, 127, 10, 4, "page (10, 112): row two"},
+    {240, 320, 2, 0, 0, 7, "page (239, 319): Cancel"},
+    {240, 320, 2, 239, 319, 0, "page (0, 0): title"},
+    {240, 320, 2, 119, 300, 1, "page (120, 19)"},
+    {240, 320, 2, 118, 300, 2, "page (121, 19)"},
+};
+
+TEST(HitTest, LinesSeamsAndTurnedScreens) {
+  for (const Hit& h : kHits) {
+    computeLayout(h.width, h.height, h.orient);
+    orientation = h.orient;
     EXPECT_EQ(hitTest(h.x, h.y), h.expect)
-        << width << "x" << height << " orientation " << orient << " at (" << h.x << ", " << h.y << "): " << h.why;
+        << h.width << "x" << h.height << " orientation " << h.orient << " at (" << h.x << ", " << h.y << "): " << h.why;
   }
   orientation = 0;
-}
-
-// 240 x 320 portrait: title 19, status 38, places 120 x 88, Cancel 80 wide.
-TEST(HitTest, PortraitLinesAndSeams) {
-  ExpectHits(240, 320, 0,
-             {
-                 {0, 0, 0, "title band"},
-                 {10, 18, 0, "last title row"},
-                 {10, 19, 1, "y on titleHeight is the top row"},
-                 {120, 19, 1, "x on buttonWidth is the left column"},
-                 {121, 19, 2, "right of the seam"},
-                 {10, 108, 1, "y on titleHeight + buttonHeight + 1 is still row one"},
-                 {10, 109, 3, "second row"},
-                 {239, 196, 4, "last line of row two"},
-                 {239, 197, 6, "third row"},
-                 {10, 282, 5, "y on H - statusHeight is still the panel"},
-                 {10, 283, 0, "status band"},
-                 {158, 286, 7, "Cancel's first hit pixel"},
-                 {157, 286, 0, "left of Cancel"},
-                 {158, 285, 0, "above Cancel's hit area"},
-                 {239, 319, 7, "bottom-right corner"},
-             });
-}
-
-// 480 x 640 (scale 2): title 33, status 75, places 240 x 178, Cancel 120 wide.
-TEST(HitTest, HighResolutionPortrait) {
-  ExpectHits(480, 640, 0,
-             {
-                 {240, 33, 1, "x on buttonWidth"},
-                 {241, 33, 2, "right of the seam"},
-                 {10, 32, 0, "title band"},
-                 {10, 212, 1, "row one's last line"},
-                 {10, 213, 3, "row two"},
-                 {10, 390, 3, "row two's last line"},
-                 {10, 391, 5, "row three"},
-                 {479, 565, 6, "H - statusHeight"},
-                 {479, 566, 0, "status band above Cancel's hit area"},
-                 {358, 569, 7, "Cancel"},
-                 {357, 569, 0, "left of Cancel"},
-             });
-}
-
-// Orientation 1 and 3 turn a 240 x 320 screen into a 320 x 240 landscape page: three columns of
-// 106 and two rows of 91, Cancel 80 wide. Page = (319 - y, x) for 1 and (y, 239 - x) for 3.
-TEST(HitTest, TurnedScreens) {
-  ExpectHits(240, 320, 1,
-             {
-                 {0, 319, 0, "page (0, 0): title"},
-                 {239, 0, 7, "page (319, 239): Cancel"},
-                 {19, 213, 1, "page (106, 19): on the first seam"},
-                 {19, 212, 2, "page (107, 19)"},
-                 {19, 107, 2, "page (212, 19): on the second seam"},
-                 {19, 106, 3, "page (213, 19)"},
-                 {111, 309, 1, "page (10, 111): row one's last line"},
-                 {112, 309, 4, "page (10, 112)"},
-                 {200, 19, 6, "page (300, 200): above Cancel's hit area"},
-             });
-  ExpectHits(240, 320, 3,
-             {
-                 {0, 319, 7, "page (319, 239): Cancel"},
-                 {239, 0, 0, "page (0, 0): title"},
-                 {220, 10, 1, "page (10, 19)"},
-                 {221, 10, 0, "page (10, 18)"},
-                 {220, 107, 2, "page (107, 19)"},
-                 {128, 10, 1, "page (10, 111): row one's last line"},
-                 {127, 10, 4, "page (10, 112): row two"},
-             });
-  ExpectHits(240, 320, 2,
-             {
-                 {0, 0, 7, "page (239, 319): Cancel"},
-                 {239, 319, 0, "page (0, 0): title"},
-                 {119, 300, 1, "page (120, 19)"},
-                 {118, 300, 2, "page (121, 19)"},
-             });
 }
 
 // Every pixel of the panel hits a place (no dead seams), and the inside of every drawn button
@@ -140,9 +121,7 @@ class StylusTest : public AppTest {
  protected:
   void SetUp() override {
     AppTest::SetUp();
-    ASSERT_TRUE(StartNavigator());
-    ASSERT_TRUE(Launch());
-    Pump();
+    ASSERT_NO_FATAL_FAILURE(Run());
   }
   // A pixel inside place `place` away from its picture and caption: blue when pressed.
   uint16_t PlaceFill(int place) {

@@ -57,6 +57,19 @@ class CameraRoad : public DeviceRun {
     return code;
   }
 
+  // The navigator, then the program (app_) on the first page; a failure ends the test.
+  void StartBoth() {
+    ASSERT_NO_FATAL_FAILURE(Prepare());
+    ASSERT_TRUE(StartNavigator());
+    app_ = StartApp();
+    ASSERT_TRUE(app_);
+  }
+  // The screen position of a place's centre on the upright first screen.
+  Point OnScreen(int place) {
+    const harness::Profile& p = device().profile();
+    return PlaceCentre(p.width, p.height, 0, place);
+  }
+
   // The camera data of the only point of the camera category.
   exporter::CameraData OnlyCamera() {
     const std::vector<StoredPoint> points = StoredPoints(kCameraFile);
@@ -66,6 +79,8 @@ class CameraRoad : public DeviceRun {
     EXPECT_EQ(d.kind, exporter::DescriptionKind::Camera) << points[0].name << ": " << d.error;
     return d.camera;
   }
+
+  harness::Program* app_ = nullptr;
 };
 
 TEST_F(CameraRoad, FirstCameraMakesTheCategoryAndIsStoredWithItsData) {
@@ -182,19 +197,15 @@ TEST_F(CameraRoad, RemoveThenDirectionSavesTypeSevenWithoutSpeed) {
 }
 
 TEST_F(CameraRoad, SlidingFromGatsoToMobileRecordsMobile) {
-  ASSERT_NO_FATAL_FAILURE(Prepare());
-  ASSERT_TRUE(StartNavigator());
-  harness::Program* app = StartApp();
-  ASSERT_TRUE(app);
-  const harness::Profile& p = device().profile();
-  const Point gatso = PlaceCentre(p.width, p.height, 0, kPlace1);
-  const Point mobile = PlaceCentre(p.width, p.height, 0, kPlace2);
+  ASSERT_NO_FATAL_FAILURE(StartBoth());
+  const Point gatso = OnScreen(kPlace1);
+  const Point mobile = OnScreen(kPlace2);
   const std::vector<uint8_t> title = TitleBand();
   ASSERT_TRUE(screen().Drag(gatso.x, gatso.y, mobile.x, mobile.y));
   ASSERT_TRUE(harness::WaitFor([&] { return TitleBand() != title; }, 5000, 20)) << "the release turned no page";
   ASSERT_TRUE(TapToPage(kPlace1));  // 30 mph
   TapPlace(kPlace1);                // This side
-  EXPECT_EQ(ExitCodeWithin(app, 15000), 0) << app->Output();
+  EXPECT_EQ(ExitCodeWithin(app_, 15000), 0) << app_->Output();
   ASSERT_TRUE(WaitForFlash("1500 ms: 'Mobile 30 mph' saved ", 5000)) << navigator_->Output();
   const exporter::CameraData c = OnlyCamera();
   EXPECT_EQ(c.typeCode, 2);
@@ -202,12 +213,8 @@ TEST_F(CameraRoad, SlidingFromGatsoToMobileRecordsMobile) {
 }
 
 TEST_F(CameraRoad, ReleaseOffThePanelDoesNothing) {
-  ASSERT_NO_FATAL_FAILURE(Prepare());
-  ASSERT_TRUE(StartNavigator());
-  harness::Program* app = StartApp();
-  ASSERT_TRUE(app);
-  const harness::Profile& p = device().profile();
-  const Point gatso = PlaceCentre(p.width, p.height, 0, kPlace1);
+  ASSERT_NO_FATAL_FAILURE(StartBoth());
+  const Point gatso = OnScreen(kPlace1);
   harness::Image page;
   ASSERT_TRUE(screen().Capture(&page));
   // Down on "Gatso" (it shows pressed), up in the title band.
@@ -220,7 +227,7 @@ TEST_F(CameraRoad, ReleaseOffThePanelDoesNothing) {
       5000, 20))
       << "pressing Gatso did not highlight it";
   ASSERT_TRUE(screen().MoveTo(gatso.x, 10));
-  ASSERT_TRUE(screen().MoveTo(p.width / 2, 5));
+  ASSERT_TRUE(screen().MoveTo(device().profile().width / 2, 5));
   ASSERT_TRUE(screen().Release());
   // The highlight goes with the slide off; the page stays, nothing is saved, the program runs on.
   EXPECT_TRUE(harness::WaitFor(
@@ -230,7 +237,7 @@ TEST_F(CameraRoad, ReleaseOffThePanelDoesNothing) {
       },
       5000, 20))
       << "the first page did not come back unpressed";
-  EXPECT_FALSE(app->Wait(1000)) << "the program ended: " << app->Output();
+  EXPECT_FALSE(app_->Wait(1000)) << "the program ended: " << app_->Output();
   EXPECT_TRUE(Flashes().empty());
   EXPECT_FALSE(device().Exists(kCameraFile));
   // Still on the type page: a tap on "Gatso" turns to the speeds.

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "tests/harness/shell_quote.h"
 #include "ui/layout.h"
 #include "ui/run_state.h"
 
@@ -42,16 +43,7 @@ int RunCommand(const std::string& command, std::string* output) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::string Quote(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) {
-    if (c == '\'')
-      out += "'\\''";
-    else
-      out += c;
-  }
-  return out + "'";
-}
+std::string Quote(const std::string& s) { return harness::ShellQuote(s); }
 
 // One line of GPSBabel's CSV: fields split at commas outside double quotes, "" inside quotes is ".
 std::vector<std::string> SplitCsv(const std::string& line) {

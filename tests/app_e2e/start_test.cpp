@@ -26,6 +26,17 @@ class Start : public DeviceRun {
     std::sort(ids.begin(), ids.end());
     EXPECT_EQ(ids, buttons);
   }
+
+  // Starts the program with no navigator running and gives its question (start the navigator?)
+  // the answer `button` (6 Yes, 7 No).
+  void AnswerNavigatorQuestion(int button, harness::Program** app) {
+    ASSERT_NO_FATAL_FAILURE(Prepare());
+    *app = device().Start(kAppExe);
+    ASSERT_TRUE(*app);
+    harness::MessageBox box;
+    ASSERT_NO_FATAL_FAILURE(ExpectBox("TomTom Navigator not running - do you want to start it?", {6, 7}, &box));
+    ASSERT_TRUE(screen().TapButton(box, button));
+  }
 };
 
 TEST_F(Start, NoGpsFixIsFlashedAndEndsTheRun) {
@@ -42,12 +53,8 @@ TEST_F(Start, NoGpsFixIsFlashedAndEndsTheRun) {
 }
 
 TEST_F(Start, NavigatorAbsentAnsweredNoEndsWithoutACall) {
-  ASSERT_NO_FATAL_FAILURE(Prepare());
-  harness::Program* app = device().Start(kAppExe);
-  ASSERT_TRUE(app);
-  harness::MessageBox box;
-  ASSERT_NO_FATAL_FAILURE(ExpectBox("TomTom Navigator not running - do you want to start it?", {6, 7}, &box));
-  ASSERT_TRUE(screen().TapButton(box, 7));
+  harness::Program* app = nullptr;
+  ASSERT_NO_FATAL_FAILURE(AnswerNavigatorQuestion(7, &app));
   EXPECT_EQ(ExitCodeWithin(app, 10000), 0) << app->Output();
   EXPECT_EQ(calls_.Requests(), 0);
   EXPECT_TRUE(CallsFolderFiles().empty()) << CallsFolderFiles().front();
@@ -56,12 +63,8 @@ TEST_F(Start, NavigatorAbsentAnsweredNoEndsWithoutACall) {
 }
 
 TEST_F(Start, NavigatorAbsentAnsweredYesStartsIt) {
-  ASSERT_NO_FATAL_FAILURE(Prepare());
-  harness::Program* app = device().Start(kAppExe);
-  ASSERT_TRUE(app);
-  harness::MessageBox box;
-  ASSERT_NO_FATAL_FAILURE(ExpectBox("TomTom Navigator not running - do you want to start it?", {6, 7}, &box));
-  ASSERT_TRUE(screen().TapButton(box, 6));
+  harness::Program* app = nullptr;
+  ASSERT_NO_FATAL_FAILURE(AnswerNavigatorQuestion(6, &app));
   EXPECT_TRUE(screen().WaitForWindow(kNavigatorClass, "", 30000)) << "no navigator window";
   EXPECT_EQ(ExitCodeWithin(app, 30000), 0) << app->Output();
   EXPECT_EQ(WindowOf(kAppClass, kAppTitle), 0u);

@@ -11,6 +11,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "tests/exporter/exporter_fixture.h"
+#include "tests/harness/shell_quote.h"
 #include "tools/exporter/camera.h"
 #include "tools/exporter/export.h"
 #include "tools/exporter/ov2.h"
@@ -32,27 +34,13 @@ std::string ReadText(const fs::path& path) {
   return s.str();
 }
 
-std::string Quote(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) {
-    if (c == '\'')
-      out += "'\\''";
-    else
-      out.push_back(c);
-  }
-  return out + "'";
-}
+std::string Quote(const std::string& s) { return harness::ShellQuote(s); }
 
 class ExportCommand : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/tm-export-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
+    ASSERT_TRUE(temp_.Make("tm-export"));
+    dir_ = temp_.path();
   }
 
   fs::path Write(const std::string& name, const std::vector<std::uint8_t>& bytes) {
@@ -69,19 +57,13 @@ class ExportCommand : public ::testing::Test {
     return CommandResult{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadText(out), ReadText(err)};
   }
 
+  exportertest::TempFolder temp_;
   fs::path dir_;
 };
 
 std::string Camera(const char* street, int heading, int type, int limit, int side) {
-  CameraData d;
-  d.heading = heading;
-  d.speedKmh = 64;
-  d.deviceId = "00A1B2C3";
-  d.captured = "2005-11-21T10:15:02";
-  d.typeCode = type;
-  d.speedCode = limit;
-  d.directionCode = side;
-  return std::string(street) + ", Town !01" + EncodeCameraBase64(FormatCameraDataText(d)) + "!";
+  return exportertest::CameraDescription(street, "Town",
+                                         CameraData{heading, 64, "00A1B2C3", "2005-11-21T10:15:02", type, limit, side});
 }
 
 std::vector<std::uint8_t> TwoCameras() {

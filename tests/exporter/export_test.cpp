@@ -3,6 +3,7 @@
 
 #include <map>
 
+#include "tests/exporter/exporter_fixture.h"
 #include "tools/exporter/export.h"
 
 namespace exporter {
@@ -16,21 +17,10 @@ struct Camera {
   CameraData data;
 };
 
-std::string CameraDescription(const Camera& c) {
-  return c.street + ", " + c.place + " !01" + EncodeCameraBase64(FormatCameraDataText(c.data)) + "!";
-}
+std::string CameraDescription(const Camera& c) { return exportertest::CameraDescription(c.street, c.place, c.data); }
 
-CameraData Data(int heading, int speed, const char* device, const char* captured, int type, int limit, int side) {
-  CameraData d;
-  d.heading = heading;
-  d.speedKmh = speed;
-  d.deviceId = device;
-  d.captured = captured;
-  d.typeCode = type;
-  d.speedCode = limit;
-  d.directionCode = side;
-  return d;
-}
+// Camera data in the order of its members: heading, speed, device, time, type, limit, side.
+using Data = CameraData;
 
 const Camera kCameras[] = {
     {-12345, 5150000, "Main Road", "Town", Data(90, 48, "00A1B2C3", "2005-11-21T10:15:02", 1, 4, 0)},

@@ -9,6 +9,7 @@
 
 #include "ce/device.h"
 #include "navigator/ov2.h"
+#include "tests/exporter/exporter_fixture.h"
 #include "tools/exporter/export.h"
 
 namespace exporter {
@@ -19,10 +20,9 @@ namespace fs = std::filesystem;
 class NavigatorFiles : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/tm-export-nav-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
+    ASSERT_TRUE(temp_.Make("tm-export-nav"));
     // A device whose folder "Map" holds the store.
-    root_ = pattern;
+    root_ = temp_.path();
     folder_ = root_ + "/fs/Map/";
     fs::create_directories(folder_);
     setenv("CE_DEVICE", root_.c_str(), 1);
@@ -36,8 +36,6 @@ class NavigatorFiles : public ::testing::Test {
   void TearDown() override {
     unsetenv("CE_DEVICE");
     ce::ResetDeviceForTests();
-    std::error_code ec;
-    fs::remove_all(root_, ec);
   }
 
   void Add(const std::string& category, std::int32_t x, std::int32_t y, const std::string& text) {
@@ -56,21 +54,15 @@ class NavigatorFiles : public ::testing::Test {
     return points;
   }
 
+  exportertest::TempFolder temp_;
   std::string root_;
   std::string folder_;  // the host folder behind the device folder "Map"
   nav::CategoryStore store_;
 };
 
 std::string CameraText(const char* street, int type, int limit, int side) {
-  CameraData d;
-  d.heading = 135;
-  d.speedKmh = 52;
-  d.deviceId = "No Device ID";
-  d.captured = "2005-11-21T10:15:02";
-  d.typeCode = type;
-  d.speedCode = limit;
-  d.directionCode = side;
-  return std::string(street) + ", Demotown !01" + EncodeCameraBase64(FormatCameraDataText(d)) + "!";
+  return exportertest::CameraDescription(street, "Demotown",
+                                         CameraData{135, 52, "No Device ID", "2005-11-21T10:15:02", type, limit, side});
 }
 
 TEST_F(NavigatorFiles, CamerasAddedByTheNavigatorExportWhole) {

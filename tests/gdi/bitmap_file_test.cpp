@@ -116,12 +116,12 @@ TEST_F(BmpFiles, MissingAndUnreachableFilesGiveNull) {
 }
 
 TEST_F(BmpFiles, EveryTruncationFails) {
-  BmpLayout s;
-  s.width = 22;
-  s.height = 22;
-  s.bpp = 4;
-  s.palette = gditest::Palette16();
-  s.index = [](int x, int y) { return (x ^ y) & 15; };
+  const BmpLayout s{.width = 22,
+                    .height = 22,
+                    .bpp = 4,
+                    .palette = gditest::Palette16(),
+                    .index = [](int x, int y) { return (x ^ y) & 15; },
+                    .color = {}};
   std::vector<uint8_t> whole = MakeBmp(s);
   HBITMAP b = Load("whole.bmp", whole);
   ASSERT_NE(b, nullptr);
@@ -135,12 +135,12 @@ TEST_F(BmpFiles, EveryTruncationFails) {
 }
 
 TEST_F(BmpFiles, MalformedHeadersFail) {
-  BmpLayout s;
-  s.width = 4;
-  s.height = 4;
-  s.bpp = 8;
-  s.palette = gditest::Palette16();
-  s.index = [](int x, int) { return x; };
+  const BmpLayout s{.width = 4,
+                    .height = 4,
+                    .bpp = 8,
+                    .palette = gditest::Palette16(),
+                    .index = [](int x, int) { return x; },
+                    .color = {}};
   const std::vector<uint8_t> good = MakeBmp(s);
   auto put32 = [](std::vector<uint8_t>& v, size_t at, uint32_t x) {
     for (int i = 0; i < 4; ++i) v[at + i] = static_cast<uint8_t>(x >> (8 * i));

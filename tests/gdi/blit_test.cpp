@@ -5,6 +5,7 @@
 #include "tests/gdi/gdi_test.h"
 
 using gditest::Canvas;
+using gditest::ExpectPicture;
 using gditest::To565;
 
 namespace {
@@ -133,12 +134,8 @@ TEST(GdiBlit, TransparentImageLeavesOutTheKeyColourAfterQuantising) {
       "BBRRBBBB"
       "BBBBGGBB"
       "BBBBGGBB";
-  for (int y = 0; y < 4; ++y)
-    for (int x = 0; x < 8; ++x) {
-      char e = expected[y * 8 + x];
-      COLORREF want = e == 'R' ? RGB(255, 0, 0) : (e == 'G' ? RGB(0, 255, 0) : RGB(0, 0, 255));
-      EXPECT_EQ(dst.Pixel(x, y), To565(want)) << "at " << x << "," << y;
-    }
+  ExpectPicture(dst, expected,
+                [](char e) { return e == 'R' ? RGB(255, 0, 0) : (e == 'G' ? RGB(0, 255, 0) : RGB(0, 0, 255)); });
   // The source may be a bitmap instead of a context; TransparentBlt is the same copy.
   Canvas viaBitmap(8, 4, RGB(0, 0, 255)), viaBlt(8, 4, RGB(0, 0, 255));
   HGDIOBJ held = SelectObject(src.dc, src.previous);

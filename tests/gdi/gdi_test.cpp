@@ -1,5 +1,7 @@
 #include "tests/gdi/gdi_test.h"
 
+#include <gtest/gtest.h>
+
 #include <ftw.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -71,6 +73,14 @@ RECT Canvas::InkBox(COLORREF background) const {
   return box;
 }
 
+void ExpectPicture(const Canvas& c, const char* picture, const std::function<COLORREF(char)>& colourOf) {
+  ASSERT_EQ(std::strlen(picture), static_cast<size_t>(c.width * c.height));
+  for (int y = 0; y < c.height; ++y)
+    for (int x = 0; x < c.width; ++x)
+      EXPECT_EQ(c.Pixel(x, y), To565(colourOf(picture[y * c.width + x])))
+          << "at " << x << "," << y << c.Map(colourOf('.'));
+}
+
 std::string Canvas::Map(COLORREF background, int l, int t, int r, int b) const {
   if (r < 0) r = width;
   if (b < 0) b = height;
@@ -92,14 +102,12 @@ const std::vector<COLORREF>& Palette16() {
 
 namespace {
 
-void Put16(std::vector<uint8_t>& v, unsigned x) {
-  v.push_back(static_cast<uint8_t>(x));
-  v.push_back(static_cast<uint8_t>(x >> 8));
+// x as `bytes` little-endian bytes.
+void PutLittleEndian(std::vector<uint8_t>& v, uint32_t x, int bytes) {
+  for (int i = 0; i < bytes; ++i) v.push_back(static_cast<uint8_t>(x >> (8 * i)));
 }
-void Put32(std::vector<uint8_t>& v, uint32_t x) {
-  Put16(v, x & 0xFFFF);
-  Put16(v, x >> 16);
-}
+void Put16(std::vector<uint8_t>& v, unsigned x) { PutLittleEndian(v, x, 2); }
+void Put32(std::vector<uint8_t>& v, uint32_t x) { PutLittleEndian(v, x, 4); }
 
 // BITMAPINFOHEADER, masks or palette, and the pixel rows (bottom-up unless topDown).
 std::vector<uint8_t> Dib(const BmpLayout& s, int heightField) {

@@ -42,6 +42,10 @@ struct Canvas {
 
 uint16_t To565(COLORREF c);
 
+// Checks every pixel of `c` against `picture`, one character per pixel row after row;
+// colourOf(ch) is the colour a character stands for.
+void ExpectPicture(const Canvas& c, const char* picture, const std::function<COLORREF(char)>& colourOf);
+
 // A .bmp file. For 1, 4 and 8 bits `index(x, y)` picks from `palette`; for 16 and 24 bits
 // `color(x, y)` gives the colour (16 bits: 555, or 565 with bit fields when `bitfields565`).
 struct BmpLayout {

@@ -7,6 +7,7 @@
 #include "tests/gdi/gdi_test.h"
 
 using gditest::Canvas;
+using gditest::ExpectPicture;
 using gditest::To565;
 
 namespace {
@@ -76,12 +77,7 @@ TEST(GdiShapes, RectangleOutlinesWithThePenAndFillsWithTheBrush) {
       ".RRRRR.."
       "........"
       "........";
-  for (int y = 0; y < 7; ++y)
-    for (int x = 0; x < 8; ++x) {
-      char e = expected[y * 8 + x];
-      COLORREF want = e == 'R' ? kRed : (e == 'B' ? kBlue : kWhite);
-      EXPECT_EQ(c.Pixel(x, y), To565(want)) << "at " << x << "," << y << c.Map(kWhite);
-    }
+  ExpectPicture(c, expected, [](char e) { return e == 'R' ? kRed : (e == 'B' ? kBlue : kWhite); });
   // Corners given the other way round draw the same rectangle.
   Canvas d(8, 7);
   Tools u(d.dc, CreatePen(PS_SOLID, 0, kRed), CreateSolidBrush(kBlue));

@@ -78,12 +78,7 @@ class ProgramTest : public ::testing::Test {
                  ClientOut(k), device.Root() + "/client" + std::to_string(k) + ".err");
   }
   std::string ClientOut(int k) { return device.Root() + "/client" + std::to_string(k) + ".out"; }
-  std::vector<std::string> CallsFolderFiles() {
-    std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(device.CallsFolder()))
-      names.push_back(e.path().filename());
-    return names;
-  }
+  std::vector<std::string> CallsFolderFiles() const { return device.CallsFolderFiles(); }
 
   navtest::DemoDevice device;
   std::string exe, log;

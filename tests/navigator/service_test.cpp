@@ -50,12 +50,7 @@ class ServiceTest : public ::testing::Test {
     return nav::ParseOv2(navtest::ReadFile(device.MapFolder() + name + ".ov2"));
   }
   // Request files left in the calls folder.
-  std::vector<std::string> Leftovers() {
-    std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(device.CallsFolder()))
-      names.push_back(e.path().filename());
-    return names;
-  }
+  std::vector<std::string> Leftovers() const { return device.CallsFolderFiles(); }
 
   navtest::DemoDevice device;
   std::unique_ptr<nav::Navigator> navigator;

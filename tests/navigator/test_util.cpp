@@ -55,6 +55,12 @@ DemoDevice::~DemoDevice() {
   ce::ResetDeviceForTests();
 }
 
+std::vector<std::string> DemoDevice::CallsFolderFiles() const {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(CallsFolder())) names.push_back(e.path().filename());
+  return names;
+}
+
 std::string RunCommand(const std::string& command, int* status) {
   std::string out;
   FILE* p = popen(command.c_str(), "r");

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace navtest {
 
@@ -29,6 +30,8 @@ class DemoDevice {
   std::string Host(const std::string& relative) const { return dir_.Path() + "/fs/" + relative; }
   std::string MapFolder() const { return Host("TomTom/Maps/Demotown/"); }
   std::string CallsFolder() const { return Host("TomTom/SdkFileCalls/"); }
+  // The names of the files in the calls folder (nothing may be left behind after an exchange).
+  std::vector<std::string> CallsFolderFiles() const;
 
  private:
   TempDir dir_;

@@ -12,38 +12,20 @@
 
 #include "ce/ce.h"
 #include "ce/device.h"
+#include "tests/user/message_names.h"
 
 namespace {
 
 FILE* logFile = nullptr;
 
+// The messages the log records; the others are left out so that the tests see a stable sequence.
+const UINT kLogged[] = {WM_CREATE,    WM_DESTROY,   WM_ACTIVATE, WM_PAINT, WM_CLOSE, WM_LBUTTONDOWN,
+                        WM_MOUSEMOVE, WM_LBUTTONUP, WM_KEYDOWN,  WM_CHAR,  WM_USER};
+
 const char* Name(UINT msg) {
-  switch (msg) {
-    case WM_CREATE:
-      return "WM_CREATE";
-    case WM_DESTROY:
-      return "WM_DESTROY";
-    case WM_ACTIVATE:
-      return "WM_ACTIVATE";
-    case WM_PAINT:
-      return "WM_PAINT";
-    case WM_CLOSE:
-      return "WM_CLOSE";
-    case WM_LBUTTONDOWN:
-      return "WM_LBUTTONDOWN";
-    case WM_MOUSEMOVE:
-      return "WM_MOUSEMOVE";
-    case WM_LBUTTONUP:
-      return "WM_LBUTTONUP";
-    case WM_KEYDOWN:
-      return "WM_KEYDOWN";
-    case WM_CHAR:
-      return "WM_CHAR";
-    case WM_USER:
-      return "WM_USER";
-    default:
-      return nullptr;
-  }
+  for (UINT logged : kLogged)
+    if (logged == msg) return usertest::KnownMessageName(msg);
+  return nullptr;
 }
 
 void PaintBands(HWND hwnd) {

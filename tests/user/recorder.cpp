@@ -49,55 +49,6 @@ LRESULT CALLBACK RecordingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
   return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
-const char* MessageName(UINT msg) {
-  switch (msg) {
-    case WM_CREATE:
-      return "WM_CREATE";
-    case WM_DESTROY:
-      return "WM_DESTROY";
-    case WM_SIZE:
-      return "WM_SIZE";
-    case WM_ACTIVATE:
-      return "WM_ACTIVATE";
-    case WM_PAINT:
-      return "WM_PAINT";
-    case WM_CLOSE:
-      return "WM_CLOSE";
-    case WM_QUIT:
-      return "WM_QUIT";
-    case WM_ERASEBKGND:
-      return "WM_ERASEBKGND";
-    case WM_SHOWWINDOW:
-      return "WM_SHOWWINDOW";
-    case WM_NCDESTROY:
-      return "WM_NCDESTROY";
-    case WM_KEYDOWN:
-      return "WM_KEYDOWN";
-    case WM_KEYUP:
-      return "WM_KEYUP";
-    case WM_CHAR:
-      return "WM_CHAR";
-    case WM_COMMAND:
-      return "WM_COMMAND";
-    case WM_TIMER:
-      return "WM_TIMER";
-    case WM_MOUSEMOVE:
-      return "WM_MOUSEMOVE";
-    case WM_LBUTTONDOWN:
-      return "WM_LBUTTONDOWN";
-    case WM_LBUTTONUP:
-      return "WM_LBUTTONUP";
-    case WM_USER:
-      return "WM_USER";
-    case WM_USER + 1:
-      return "WM_USER+1";
-    case WM_USER + 2:
-      return "WM_USER+2";
-    default:
-      return "(other)";
-  }
-}
-
 void ExpectSequence(const std::vector<Rec>& got, const std::vector<Want>& want, const char* what) {
   const size_t n = std::max(got.size(), want.size());
   for (size_t i = 0; i < n; ++i) {

@@ -11,6 +11,7 @@
 #include "ce/ce.h"
 #include "ce/null/null.h"
 #include "ce/user/backend.h"
+#include "tests/user/message_names.h"
 
 namespace usertest {
 
@@ -37,7 +38,6 @@ extern std::vector<Rec> seen;
 extern std::function<bool(HWND, UINT, WPARAM, LPARAM, LRESULT*)> hook;
 
 LRESULT CALLBACK RecordingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-const char* MessageName(UINT msg);
 void ExpectSequence(const std::vector<Rec>& got, const std::vector<Want>& want, const char* what);
 std::vector<Rec> OnlyFor(HWND hwnd);
 // Retrieves and dispatches until nothing is ready; returns how many messages ran.

@@ -15,50 +15,60 @@ constexpr int kW = 78, kH = 48;
 
 // ---- Glyphs for the speed signs: 10 x 16, three-pixel strokes. ----
 
-struct Glyph {
-  char ch;
-  const char* rows[16];
-};
-
-const Glyph kGlyphs[] = {
-    {'0',
-     {"...####...", ".########.", ".###..###.", "###....###", "###....###", "###....###", "###....###", "###....###",
-      "###....###", "###....###", "###....###", "###....###", "###....###", ".###..###.", ".########.", "...####..."}},
-    {'2',
-     {"..######..", ".########.", "###....###", "##.....###", ".......###", "......###.", ".....####.", "....####..",
-      "...####...", "..####....", ".####.....", "####......", "###.......", "###.......", "##########", "##########"}},
-    {'3',
-     {"..######..", ".########.", "###....###", ".......###", ".......###", ".......###", "...######.", "...#####..",
-      "...######.", ".......###", ".......###", ".......###", "###....###", "###....###", ".########.", "..######.."}},
-    {'4',
-     {"......###.", ".....####.", ".....####.", "....#####.", "....##.##.", "...###.##.", "...##..##.", "..###..##.",
-      "..##...##.", ".###...##.", "##########", "##########", "......###.", "......###.", "......###.", "......###."}},
-    {'5',
-     {"#########.", "#########.", "###.......", "###.......", "###.......", "########..", "#########.", "###...####",
-      ".......###", ".......###", ".......###", ".......###", "###....###", "####..###.", ".########.", "..#####..."}},
-    {'6',
-     {"...######.", ".########.", ".###......", "###.......", "###.......", "###.####..", "#########.", "####..####",
-      "###....###", "###....###", "###....###", "###....###", "###....###", ".###..###.", ".########.", "...####..."}},
-    {'7',
-     {"##########", "##########", ".......###", ".......###", "......###.", "......###.", ".....###..", ".....###..",
-      "....###...", "....###...", "...###....", "...###....", "...###....", "..###.....", "..###.....", "..###....."}},
-    {'?',
-     {"..######..", ".########.", "###....###", "##.....###", ".......###", "......###.", ".....###..", "....###...",
-      "....###...", "....###...", "....###...", "..........", "..........", "....###...", "....###...", "....###..."}},
-    {'*',
-     {"..........", "..........", "..........", "....##....", "....##....", "##..##..##", "###.##.###", ".########.",
-      "...####...", ".########.", "###.##.###", "##..##..##", "....##....", "....##....", "..........", ".........."}},
+// The glyphs side by side, in the order of kGlyphChars: 10 columns each, one blank between.
+constexpr char kGlyphChars[] = "0234567?*";
+constexpr int kGlyphW = 10, kGlyphH = 16;
+const char* const kGlyphSheet[kGlyphH] = {
+    "...####... ..######.. ..######.. ......###. #########. ...######. ########## ..######.. ..........",
+    ".########. .########. .########. .....####. #########. .########. ########## .########. ..........",
+    ".###..###. ###....### ###....### .....####. ###....... .###...... .......### ###....### ..........",
+    "###....### ##.....### .......### ....#####. ###....... ###....... .......### ##.....### ....##....",
+    "###....### .......### .......### ....##.##. ###....... ###....... ......###. .......### ....##....",
+    "###....### ......###. .......### ...###.##. ########.. ###.####.. ......###. ......###. ##..##..##",
+    "###....### .....####. ...######. ...##..##. #########. #########. .....###.. .....###.. ###.##.###",
+    "###....### ....####.. ...#####.. ..###..##. ###...#### ####..#### .....###.. ....###... .########.",
+    "###....### ...####... ...######. ..##...##. .......### ###....### ....###... ....###... ...####...",
+    "###....### ..####.... .......### .###...##. .......### ###....### ....###... ....###... .########.",
+    "###....### .####..... .......### ########## .......### ###....### ...###.... ....###... ###.##.###",
+    "###....### ####...... .......### ########## .......### ###....### ...###.... .......... ##..##..##",
+    "###....### ###....... ###....### ......###. ###....### ###....### ...###.... .......... ....##....",
+    ".###..###. ###....... ###....### ......###. ####..###. .###..###. ..###..... ....###... ....##....",
+    ".########. ########## .########. ......###. .########. .########. ..###..... ....###... ..........",
+    "...####... ########## ..######.. ......###. ..#####... ...####... ..###..... ....###... ..........",
 };
 
 void DrawGlyph(Canvas& c, int left, int top, char ch, uint8_t colour, int zoom = 1) {
-  for (const Glyph& g : kGlyphs) {
-    if (g.ch != ch) continue;
-    for (int r = 0; r < 16; ++r)
-      for (int x = 0; g.rows[r][x] != '\0'; ++x)
-        if (g.rows[r][x] == '#')
-          c.fillRect(left + x * zoom, top + r * zoom, left + (x + 1) * zoom, top + (r + 1) * zoom, colour);
-    return;
-  }
+  const char* found = std::strchr(kGlyphChars, ch);
+  if (ch == '\0' || !found) return;
+  const int column = static_cast<int>(found - kGlyphChars) * (kGlyphW + 1);
+  for (int r = 0; r < kGlyphH; ++r)
+    for (int x = 0; x < kGlyphW; ++x)
+      if (kGlyphSheet[r][column + x] == '#')
+        c.fillRect(left + x * zoom, top + r * zoom, left + (x + 1) * zoom, top + (r + 1) * zoom, colour);
+}
+
+// A filled rectangle with a one-pixel black frame.
+void Box(Canvas& c, int left, int top, int right, int bottom, uint8_t fill) {
+  c.fillRect(left, top, right, bottom, fill);
+  c.frameRect(left, top, right, bottom, Black);
+}
+
+struct Rect {
+  int left, top, right, bottom;
+};
+
+// A box camera seen from the front: a yellow body on a grey pole, under a black rain hood
+// (none when `hood` is empty).
+void FrontCamera(Canvas& c, Rect pole, Rect body, Rect hood = {}) {
+  Box(c, pole.left, pole.top, pole.right, pole.bottom, Grey);
+  Box(c, body.left, body.top, body.right, body.bottom, Yellow);
+  c.fillRect(hood.left, hood.top, hood.right, hood.bottom, Black);
+}
+
+// A grey pole six pixels wide with a light stripe down its left side.
+void Pole(Canvas& c, int left, int top, int bottom) {
+  Box(c, left, top, left + 6, bottom, Grey);
+  c.fillRect(left + 2, top + 1, left + 3, bottom - 1, Silver);
 }
 
 // A round speed-limit sign: red ring, the text in black, centred in the picture.
@@ -78,15 +88,11 @@ void SpeedSign(Canvas& c, const char* text) {
 // under a dark visor, on a grey pole that runs down to `poleBottom` (no pole when 0).
 void SideCamera(Canvas& c, int x, int y, uint8_t body, int poleBottom) {
   if (poleBottom > 0) {
-    c.fillRect(x + 12, y + 17, x + 18, poleBottom, Grey);
-    c.frameRect(x + 12, y + 17, x + 18, poleBottom, Black);
-    c.fillRect(x + 14, y + 18, x + 15, poleBottom - 1, Silver);
-    c.fillRect(x + 8, y + 15, x + 22, y + 19, Grey);
-    c.frameRect(x + 8, y + 15, x + 22, y + 19, Black);
+    Pole(c, x + 12, y + 17, poleBottom);
+    Box(c, x + 8, y + 15, x + 22, y + 19, Grey);
   }
   // Housing and visor.
-  c.fillRect(x, y, x + 30, y + 16, body);
-  c.frameRect(x, y, x + 30, y + 16, Black);
+  Box(c, x, y, x + 30, y + 16, body);
   c.fillRect(x + 2, y + 2, x + 28, y + 3, White);
   c.fillPolygon({{x - 6.0, y - 4.0}, {x + 31.0, y - 4.0}, {x + 31.0, y + 1.0}, {x - 2.0, y + 1.0}}, Black);
   // Lens barrel and glass.
@@ -94,8 +100,7 @@ void SideCamera(Canvas& c, int x, int y, uint8_t body, int poleBottom) {
   c.fillRect(x - 6, y + 5, x - 4, y + 12, Teal);
   c.fillRect(x - 6, y + 6, x - 5, y + 8, Aqua);
   // Flash window beside the lens.
-  c.fillRect(x + 4, y + 6, x + 12, y + 12, Silver);
-  c.frameRect(x + 4, y + 6, x + 12, y + 12, Black);
+  Box(c, x + 4, y + 6, x + 12, y + 12, Silver);
 }
 
 // A block arrow along one axis: tip at (x, tipY), shaft of the given width, head 22 wide.
@@ -130,23 +135,18 @@ void TimerCross(Canvas& c) {
 // The custom point frame: the category icon is drawn into its opening at (11, 1), 44 square.
 void EmptyFrame(Canvas& c) {
   c.fillRect(12, 2, 58, 48, Grey);  // shadow
-  c.fillRect(10, 0, 56, 46, White);
-  c.frameRect(10, 0, 56, 46, Black);
+  Box(c, 10, 0, 56, 46, White);
 }
 
 // Gatso: a yellow box on a pole, seen from the front with its lens and flash windows.
 void Gatso(Canvas& c) {
-  c.fillRect(36, 30, 42, 48, Grey);
-  c.frameRect(36, 30, 42, 48, Black);
-  c.fillRect(38, 31, 39, 47, Silver);
-  c.fillRect(24, 2, 54, 32, Yellow);
-  c.frameRect(24, 2, 54, 32, Black);
+  Pole(c, 36, 30, 48);
+  Box(c, 24, 2, 54, 32, Yellow);
   c.fillRect(22, 0, 56, 4, Black);  // rain hood
   c.fillRect(28, 8, 37, 17, Black);
   c.fillEllipse(32.5, 12.5, 3.5, 3.5, Teal);
   c.fillRect(31, 10, 33, 12, Aqua);
-  c.fillRect(41, 8, 50, 17, Silver);
-  c.frameRect(41, 8, 50, 17, Black);
+  Box(c, 41, 8, 50, 17, Silver);
   c.fillRect(28, 21, 50, 23, Olive);
   c.fillRect(28, 25, 50, 27, Olive);
 }
@@ -222,8 +222,7 @@ void Redlight(Canvas& c) {
   c.fillEllipse(63, 10, 4.5, 4.5, Red);
   c.fillEllipse(63, 21, 4.5, 4.5, Olive);
   c.fillEllipse(63, 32, 4.5, 4.5, Green);
-  c.fillRect(61, 38, 65, 48, Grey);
-  c.frameRect(61, 38, 65, 48, Black);
+  Box(c, 61, 38, 65, 48, Grey);
 }
 
 void Remove(Canvas& c) {
@@ -263,18 +262,14 @@ void RotateScreen(Canvas& c) {
 
 // Average speed cameras: three cameras under a gantry over the road.
 void Specs(Canvas& c) {
-  c.fillRect(2, 4, 8, 48, Grey);
-  c.frameRect(2, 4, 8, 48, Black);
-  c.fillRect(70, 4, 76, 48, Grey);
-  c.frameRect(70, 4, 76, 48, Black);
-  c.fillRect(2, 4, 76, 10, Grey);
-  c.frameRect(2, 4, 76, 10, Black);
+  Box(c, 2, 4, 8, 48, Grey);
+  Box(c, 70, 4, 76, 48, Grey);
+  Box(c, 2, 4, 76, 10, Grey);
   c.fillRect(4, 6, 74, 8, Silver);
   c.outlineRegion(0, 0, kW, kH, Grey, Black);
   for (int x : {14, 33, 52}) {
     c.fillRect(x + 5, 10, x + 8, 15, Black);
-    c.fillRect(x, 14, x + 13, 24, Yellow);
-    c.frameRect(x, 14, x + 13, 24, Black);
+    Box(c, x, 14, x + 13, 24, Yellow);
     c.fillEllipse(x + 6.5, 19, 2.5, 2.5, Black);
   }
 }
@@ -290,10 +285,7 @@ void Temporary(Canvas& c) {
 
 // Truvelo: a yellow box with a large round lens on its front.
 void Truvelo(Canvas& c) {
-  c.fillRect(36, 34, 42, 48, Grey);
-  c.frameRect(36, 34, 42, 48, Black);
-  c.fillRect(22, 2, 56, 36, Yellow);
-  c.frameRect(22, 2, 56, 36, Black);
+  FrontCamera(c, {36, 34, 42, 48}, {22, 2, 56, 36});
   c.fillEllipse(39, 17, 11, 11, Black);
   c.fillEllipse(39, 17, 7.5, 7.5, Teal);
   c.fillEllipse(39, 17, 3, 3, Navy);
@@ -369,24 +361,15 @@ const ButtonPicture kButtons[] = {
 
 // The program icon: a yellow camera box, at 32 and 16 pixels.
 void ProgramIcon32(Canvas& c) {
-  c.fillRect(13, 22, 19, 32, Grey);
-  c.frameRect(13, 22, 19, 32, Black);
-  c.fillRect(5, 4, 27, 24, Yellow);
-  c.frameRect(5, 4, 27, 24, Black);
-  c.fillRect(3, 2, 29, 6, Black);
+  FrontCamera(c, {13, 22, 19, 32}, {5, 4, 27, 24}, {3, 2, 29, 6});
   c.fillRect(8, 9, 15, 16, Black);
   c.fillEllipse(11.5, 12.5, 2.5, 2.5, Teal);
-  c.fillRect(18, 9, 24, 16, Silver);
-  c.frameRect(18, 9, 24, 16, Black);
+  Box(c, 18, 9, 24, 16, Silver);
   c.fillRect(8, 19, 24, 21, Olive);
 }
 
 void ProgramIcon16(Canvas& c) {
-  c.fillRect(6, 11, 10, 16, Grey);
-  c.frameRect(6, 11, 10, 16, Black);
-  c.fillRect(2, 2, 14, 12, Yellow);
-  c.frameRect(2, 2, 14, 12, Black);
-  c.fillRect(1, 1, 15, 3, Black);
+  FrontCamera(c, {6, 11, 10, 16}, {2, 2, 14, 12}, {1, 1, 15, 3});
   c.fillRect(4, 5, 8, 9, Black);
   c.fillRect(5, 6, 7, 8, Teal);
   c.fillRect(9, 5, 12, 9, Silver);
