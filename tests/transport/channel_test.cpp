@@ -436,38 +436,42 @@ TEST_F(Channel, ReplyWrittenJustBeforeThePeerLeftIsTaken) {
 
 // Also when one look at it misses its window.
 TEST_F(Channel, SlowLivingPeerIsWaitedFor) {
-  for (int missedLooks : {0, 1})
-    for (SdkReplyWait mode : {SdkReplyWait::kNotify, SdkReplyWait::kPoll}) {
-      FileChannel* channel = Make();
-      channel->SetReplyWait(mode);
-      AliveState state;
-      state.missesFirst = missedLooks;
-      channel->SetPeerAliveCheck(CheckAlive, &state);
-      ReplyTicket* ticket = Request(channel, {"Echo", "slow"});
-      ASSERT_NE(ticket, nullptr);
+  struct Wait {
+    int missedLooks;
+    SdkReplyWait mode;
+  };
+  for (Wait wait : {Wait{0, SdkReplyWait::kNotify}, Wait{0, SdkReplyWait::kPoll}, Wait{1, SdkReplyWait::kNotify},
+                    Wait{1, SdkReplyWait::kPoll}}) {
+    FileChannel* channel = Make();
+    channel->SetReplyWait(wait.mode);
+    AliveState state;
+    state.missesFirst = wait.missedLooks;
+    channel->SetPeerAliveCheck(CheckAlive, &state);
+    ReplyTicket* ticket = Request(channel, {"Echo", "slow"});
+    ASSERT_NE(ticket, nullptr);
 
-      std::thread peer([&state] {
-        usleep(350 * 1000);
-        RequestInbox inbox(kServer);
-        InboxRequest requests[4];
-        SdkMessage message('|');
-        const bool served = inbox.List(requests, 4) == 1 && inbox.Read(requests[0], &message) == 0;
-        EXPECT_TRUE(served) << "the request was not found";
-        if (!served) {
-          state.alive = false;  // lets the client's wait end instead of hanging the test
-          return;
-        }
-        inbox.Remove(requests[0]);
-        const char* fields[] = {"0", message.Field(1)};
-        EXPECT_EQ(inbox.Answer(requests[0], fields, 2), 0);
-      });
-      channel->ReceiveReply(ticket);
-      peer.join();
-      EXPECT_EQ(Fields(channel), (std::vector<std::string>{"0", "slow"}));
-      EXPECT_GE(state.calls.load(), 1) << "the peer was not asked while waiting";
-      EXPECT_TRUE(CallsFolder().empty());
-      delete channel;
-    }
+    std::thread peer([&state] {
+      usleep(350 * 1000);
+      RequestInbox inbox(kServer);
+      InboxRequest requests[4];
+      SdkMessage message('|');
+      const bool served = inbox.List(requests, 4) == 1 && inbox.Read(requests[0], &message) == 0;
+      EXPECT_TRUE(served) << "the request was not found";
+      if (!served) {
+        state.alive = false;  // lets the client's wait end instead of hanging the test
+        return;
+      }
+      inbox.Remove(requests[0]);
+      const char* fields[] = {"0", message.Field(1)};
+      EXPECT_EQ(inbox.Answer(requests[0], fields, 2), 0);
+    });
+    channel->ReceiveReply(ticket);
+    peer.join();
+    EXPECT_EQ(Fields(channel), (std::vector<std::string>{"0", "slow"}));
+    EXPECT_GE(state.calls.load(), 1) << "the peer was not asked while waiting";
+    EXPECT_TRUE(CallsFolder().empty());
+    delete channel;
+  }
 }
 
 }  // namespace
