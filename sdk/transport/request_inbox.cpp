@@ -112,7 +112,9 @@ bool RequestInbox::Watch() {
     CreateDirectoryW(shared, nullptr);
   }
   CreateDirectoryW(folder, nullptr);
-  iWatch = FindFirstChangeNotificationW(folder, FALSE, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE);
+  // Names only: a request announces itself by its marker's name appearing. A marker still held by
+  // its writer is refused by TryRead, and the server looks again soon without a change.
+  iWatch = FindFirstChangeNotificationW(folder, FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
   return iWatch != INVALID_HANDLE_VALUE;
 }
 
@@ -161,6 +163,12 @@ int RequestInbox::List(InboxRequest* requests, int capacity) {
 }
 
 int RequestInbox::Read(const InboxRequest& request, SdkMessage* message) {
+  return ReadWaiting(request, message, kBusyRetries);
+}
+
+int RequestInbox::TryRead(const InboxRequest& request, SdkMessage* message) { return ReadWaiting(request, message, 0); }
+
+int RequestInbox::ReadWaiting(const InboxRequest& request, SdkMessage* message, int retries) {
   if (!message) return -1;
   message->Clear();
   char name[kSdkNameSize];
@@ -170,10 +178,14 @@ int RequestInbox::Read(const InboxRequest& request, SdkMessage* message) {
                              kSdkFinishedFile)) {
     return -1;
   }
-  for (int retry = 0; retry < kBusyRetries; ++retry) {
+  for (int retry = 0;; ++retry) {
     SdkFile marker;
     if (marker.OpenForReading(name, kSdkCallsFolder) == 0) break;
     if (marker.LastError() != ERROR_SHARING_VIOLATION) break;
+    if (retry >= retries) {
+      if (retries == 0) return kMarkerBusy;
+      break;
+    }
     Sleep(1);
   }
   if (!FormatChannelFileName(name, sizeof(name), request.client, iServer, request.linkId, request.sequence,

@@ -65,6 +65,10 @@ class RequestInbox {
   // (waiting up to a second for that). 0, or -1 when the text cannot be opened or is over
   // kSdkMaxMessageBytes (the message is then empty; Remove the stale marker).
   int Read(const InboxRequest& request, SdkMessage* message);
+  // Read that does not wait for the client to let go of the marker: kMarkerBusy (and an empty
+  // message) while it holds it, so that a server can serve other requests meanwhile.
+  static constexpr int kMarkerBusy = 1;
+  int TryRead(const InboxRequest& request, SdkMessage* message);
   // Removes the request's marker, then its text (waiting, within a second, for a handle that
   // still holds one of them).
   void Remove(const InboxRequest& request);
@@ -75,6 +79,8 @@ class RequestInbox {
   const char* ServerName() const { return iServer; }
 
  private:
+  int ReadWaiting(const InboxRequest& request, SdkMessage* message, int retries);
+
   char iServer[kSdkNameSize];
   HANDLE iWatch;
 };
