@@ -58,7 +58,7 @@ bool Service::ServeOne(const InboxRequest& request) {
     reply = navigator_.Handle(fields);
   }
   // The request goes first: the client's next channel may reuse the same names once answered.
-  inbox_.Remove(request);
+  inbox_.Retire(request);
   std::vector<const char*> texts;
   texts.reserve(reply.size());
   for (const std::string& f : reply) texts.push_back(f.c_str());
