@@ -37,6 +37,8 @@ struct App : nav::NavigatorHost {
   std::atomic<bool> servePosted{false};
   std::atomic<bool> quitting{false};
   std::atomic<bool> serviceBusy{false};
+  // Set by the window when it has served what the watcher last woke it for.
+  HANDLE passDone = nullptr;
 
   void BringToForeground() override {
     ShowWindow(window, SW_SHOW);
@@ -79,6 +81,7 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       app.servePosted = false;
       if (app.service->ServeReady() > 0) InvalidateRect(hwnd, nullptr, FALSE);
       app.serviceBusy = app.service->Busy();
+      SetEvent(app.passDone);
       if (app.navigator->StopRequested()) DestroyWindow(hwnd);
       return 0;
     }
@@ -143,11 +146,18 @@ std::string HardwareId() {
   return {};
 }
 
-// Waits for changes in the calls folder and wakes the window to serve them.
+// Waits for changes in the calls folder and wakes the window to serve them. While the window
+// serves, the watcher waits for it to finish rather than waking on every file the pass itself
+// and its clients touch: the changes stay signalled and the next wait returns at once.
 DWORD WINAPI WatchCallsFolder(LPVOID) {
   while (!app.quitting) {
     app.service->WaitForChange(app.serviceBusy ? kBusyPollMs : kSlowPollMs);
-    if (!app.quitting && !app.servePosted.exchange(true)) PostMessageW(app.window, kServeMessage, 0, 0);
+    if (app.quitting) break;
+    if (!app.servePosted.exchange(true)) {
+      ResetEvent(app.passDone);
+      PostMessageW(app.window, kServeMessage, 0, 0);
+    }
+    WaitForSingleObject(app.passDone, kSlowPollMs);
   }
   return 0;
 }
@@ -192,6 +202,11 @@ int main() {
   }
   SetTimer(app.window, kRepaintTimer, kRepaintMs, nullptr);
 
+  app.passDone = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  if (!app.passDone) {
+    fprintf(stderr, "navigator: cannot create the watcher's event\n");
+    return 1;
+  }
   HANDLE watcher = CreateThread(nullptr, 0, WatchCallsFolder, nullptr, 0, nullptr);
   if (!watcher) {
     fprintf(stderr, "navigator: cannot start the calls folder watcher\n");
@@ -208,6 +223,7 @@ int main() {
   app.quitting = true;
   WaitForSingleObject(watcher, INFINITE);
   CloseHandle(watcher);
+  CloseHandle(app.passDone);
   fprintf(stderr, "navigator: stopped after %llu requests\n", static_cast<unsigned long long>(service.Served()));
   return 0;
 }

@@ -1,7 +1,6 @@
 #include "navigator/service.h"
 
 #include "ce/ce.h"
-#include "sdk/transport/sdk_file.h"
 
 #include <cstdio>
 #include <string>
@@ -30,11 +29,12 @@ int Service::ServeReady() {
     int n = total < kBatch ? total : kBatch;
     int servedNow = 0;
     for (int i = 0; i < n; i++) {
-      if (MarkerBusy(requests[i])) {
+      // A marker its writer still holds cannot be deleted yet; taking the request now would leave
+      // it behind to be served a second time.
+      if (!ServeOne(requests[i])) {
         busy_ = true;
         continue;
       }
-      ServeOne(requests[i]);
       answered++;
       servedNow++;
       if (navigator_.StopRequested()) return answered;
@@ -44,21 +44,11 @@ int Service::ServeReady() {
   return answered;
 }
 
-// The marker appears before its writer has closed it; taking the request then would leave the
-// marker behind (it cannot be deleted while open) to be served a second time.
-bool Service::MarkerBusy(const InboxRequest& request) {
-  char name[kSdkNameSize];
-  if (!FormatChannelFileName(name, sizeof name, request.client, kServerName, request.linkId, request.sequence,
-                             kSdkFinishedFile))
-    return false;
-  SdkFile marker;
-  if (marker.OpenForReading(name, kSdkCallsFolder) == 0) return false;
-  return marker.LastError() == ERROR_SHARING_VIOLATION;
-}
-
-void Service::ServeOne(const InboxRequest& request) {
+bool Service::ServeOne(const InboxRequest& request) {
   std::vector<std::string> reply;
-  if (inbox_.Read(request, &message_) != 0) {
+  const int read = inbox_.TryRead(request, &message_);
+  if (read == RequestInbox::kMarkerBusy) return false;
+  if (read != 0) {
     fprintf(stderr, "navigator: request %s.%u.%u has a marker but no readable text\n", request.client, request.linkId,
             request.sequence);
     reply.push_back(std::to_string(kResultBadRequest));
@@ -68,7 +58,7 @@ void Service::ServeOne(const InboxRequest& request) {
     reply = navigator_.Handle(fields);
   }
   // The request goes first: the client's next channel may reuse the same names once answered.
-  inbox_.Remove(request);
+  inbox_.Retire(request);
   std::vector<const char*> texts;
   texts.reserve(reply.size());
   for (const std::string& f : reply) texts.push_back(f.c_str());
@@ -76,6 +66,7 @@ void Service::ServeOne(const InboxRequest& request) {
     fprintf(stderr, "navigator: cannot write the reply to %s.%u.%u\n", request.client, request.linkId,
             request.sequence);
   served_++;
+  return true;
 }
 
 }  // namespace nav

@@ -32,8 +32,8 @@ class Service {
   uint64_t Served() const { return served_; }
 
  private:
-  void ServeOne(const InboxRequest& request);
-  bool MarkerBusy(const InboxRequest& request);
+  // False, touching nothing, while the request's marker is still held by its writer.
+  bool ServeOne(const InboxRequest& request);
 
   Navigator& navigator_;
   RequestInbox inbox_;

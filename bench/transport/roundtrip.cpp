@@ -41,9 +41,11 @@ int Serve(bool notify) {
     const int found = inbox.List(requests, 8);
     for (int i = 0; i < found && i < 8; ++i) {
       SdkMessage message('|');
-      const bool read = inbox.Read(requests[i], &message) == 0;
-      inbox.Remove(requests[i]);
-      if (!read) continue;
+      if (inbox.Read(requests[i], &message) != 0) {
+        inbox.Remove(requests[i]);
+        continue;
+      }
+      inbox.Retire(requests[i]);
       const char* fields[] = {"0", message.Field(1)};
       inbox.Answer(requests[i], fields, 2);
       if (std::strcmp(message.Field(0), "Quit") == 0) return 0;

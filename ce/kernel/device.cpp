@@ -16,6 +16,7 @@
 #include <mutex>
 
 #include "ce/kernel/internal.h"
+#include "ce/kernel/name_index.h"
 
 namespace ce {
 namespace {
@@ -114,24 +115,6 @@ DeviceProfile ReadProfile(const std::string& iniPath) {
   return profile;
 }
 
-// The existing entry of folder whose name equals name ignoring case; the first in sorted order when
-// several differ only by case, so the answer does not depend on the host's listing order.
-bool FindIgnoringCase(const std::string& folder, const std::string& name, std::string& found) {
-  DIR* dir = opendir(folder.c_str());
-  if (dir == nullptr) return false;
-  bool any = false;
-  while (dirent* entry = readdir(dir)) {
-    std::string candidate = entry->d_name;
-    if (candidate == "." || candidate == "..") continue;
-    if (detail::NamesEqualIgnoringCase(candidate, name) && (!any || candidate < found)) {
-      found = candidate;
-      any = true;
-    }
-  }
-  closedir(dir);
-  return any;
-}
-
 }  // namespace
 
 const std::string& DeviceRoot() {
@@ -154,6 +137,11 @@ void ResetDeviceForTests() {
 }
 
 bool DevicePathToHost(LPCWSTR devicePath, std::string& hostPath) {
+  return DevicePathToHost(devicePath, hostPath, nullptr);
+}
+
+bool DevicePathToHost(LPCWSTR devicePath, std::string& hostPath, detail::PathLookup* lookup) {
+  if (lookup) lookup->state = detail::PathLookup::kUnknown;
   if (devicePath == nullptr || (devicePath[0] != u'\\' && devicePath[0] != u'/')) return false;
   // Split into components, folding "." and ".." lexically so no path climbs above the root.
   std::vector<std::string> parts;
@@ -179,6 +167,10 @@ bool DevicePathToHost(LPCWSTR devicePath, std::string& hostPath) {
   struct stat whole;
   if (lstat(exactPath.c_str(), &whole) == 0) {
     hostPath = std::move(exactPath);
+    if (lookup) {
+      lookup->state = detail::PathLookup::kExists;
+      lookup->st = whole;
+    }
     return true;
   }
   // Next most common: only the last component is missing or differs in case.
@@ -187,7 +179,13 @@ bool DevicePathToHost(LPCWSTR devicePath, std::string& hostPath) {
     struct stat folder;
     if (lstat(parent.c_str(), &folder) == 0 && S_ISDIR(folder.st_mode)) {
       std::string found;
-      hostPath = FindIgnoringCase(parent, parts.back(), found) ? parent + "/" + found : std::move(exactPath);
+      if (detail::FindEntryIgnoringCase(parent, folder, parts.back(), found)) {
+        hostPath = parent + "/" + found;
+      } else {
+        // Not there in any case (as of the look-up): the caller need not look again.
+        hostPath = std::move(exactPath);
+        if (lookup) lookup->state = detail::PathLookup::kMissing;
+      }
       return true;
     }
   }
@@ -197,7 +195,7 @@ bool DevicePathToHost(LPCWSTR devicePath, std::string& hostPath) {
     struct stat st;
     if (exists && lstat(exact.c_str(), &st) != 0) {
       std::string found;
-      if (FindIgnoringCase(path, part, found)) {
+      if (detail::ListEntryIgnoringCase(path, part, found)) {
         path += "/" + found;
         continue;
       }

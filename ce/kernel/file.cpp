@@ -72,12 +72,16 @@ HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
   bool write = (dwDesiredAccess & (GENERIC_WRITE | GENERIC_ALL)) != 0;
   if (dwCreationDisposition == TRUNCATE_EXISTING && !write) return Fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
   std::string host;
-  if (!ce::detail::ResolveDevicePath(lpFileName, host)) return INVALID_HANDLE_VALUE;
+  ce::detail::PathLookup lookup;
+  if (!ce::detail::ResolveDevicePath(lpFileName, host, &lookup)) return INVALID_HANDLE_VALUE;
   if (EndsWithSeparator(lpFileName)) return Fail(ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
 
   bool truncates = dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == TRUNCATE_EXISTING;
   bool creates = dwCreationDisposition == CREATE_NEW || dwCreationDisposition == CREATE_ALWAYS ||
                  dwCreationDisposition == OPEN_ALWAYS;
+  // Resolving found no such entry in its folder: nothing to open, and a new file is made at once.
+  bool missing = lookup.state == ce::detail::PathLookup::kMissing;
+  if (missing && !creates) return Fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
   int mode = (write || truncates) ? O_RDWR : O_RDONLY;
   mode_t newMode = (dwFlagsAndAttributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
 
@@ -85,7 +89,7 @@ HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
   // no extra look-up. O_NONBLOCK: a FIFO put there must not block the open; it is refused below.
   // The flag has no effect on a regular file, so it stays set.
   for (int attempt = 0; attempt < 100; ++attempt) {
-    bool existed = dwCreationDisposition != CREATE_NEW;
+    bool existed = dwCreationDisposition != CREATE_NEW && !(attempt == 0 && missing);
     int fd = existed ? open(host.c_str(), mode | O_CLOEXEC | O_NONBLOCK) : -1;
     if (fd < 0 && (!existed || (errno == ENOENT && creates))) {
       existed = false;
@@ -159,6 +163,8 @@ BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD
     }
     if (n == 0) break;  // end of file: success with fewer bytes
     done += DWORD(n);
+    // A handle holds a regular file only, where a short read means the end was reached.
+    if (done < nNumberOfBytesToRead) break;
   }
   if (lpNumberOfBytesRead) *lpNumberOfBytesRead = done;
   return TRUE;
@@ -319,9 +325,12 @@ BOOL CopyFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, BOOL bFailIfEx
 
 BOOL DeleteFileW(LPCWSTR lpFileName) {
   std::string host;
-  if (!ce::detail::ResolveDevicePath(lpFileName, host)) return FALSE;
-  struct stat st;
-  if (lstat(host.c_str(), &st) != 0) return Fail(ce::detail::MissingError(host), FALSE);
+  ce::detail::PathLookup lookup;
+  if (!ce::detail::ResolveDevicePath(lpFileName, host, &lookup)) return FALSE;
+  if (lookup.state == ce::detail::PathLookup::kMissing) return Fail(ERROR_FILE_NOT_FOUND, FALSE);
+  struct stat st = lookup.st;
+  if (lookup.state != ce::detail::PathLookup::kExists && lstat(host.c_str(), &st) != 0)
+    return Fail(ce::detail::MissingError(host), FALSE);
   if (S_ISDIR(st.st_mode) || ReadOnly(st)) return Fail(ERROR_ACCESS_DENIED, FALSE);
   DWORD error = ce::detail::UnlessOpen(
       host, [&]() -> DWORD { return unlink(host.c_str()) == 0 ? DWORD(ERROR_SUCCESS) : ErrorForPath(errno, host); });
@@ -331,10 +340,14 @@ BOOL DeleteFileW(LPCWSTR lpFileName) {
 
 BOOL MoveFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName) {
   std::string from, to;
-  if (!ce::detail::ResolveDevicePath(lpExistingFileName, from) || !ce::detail::ResolveDevicePath(lpNewFileName, to))
+  ce::detail::PathLookup fromLookup, toLookup;
+  if (!ce::detail::ResolveDevicePath(lpExistingFileName, from, &fromLookup) ||
+      !ce::detail::ResolveDevicePath(lpNewFileName, to, &toLookup))
     return FALSE;
   struct stat st;
-  if (lstat(from.c_str(), &st) != 0) return Fail(ce::detail::MissingError(from), FALSE);
+  if (fromLookup.state == ce::detail::PathLookup::kMissing) return Fail(ERROR_FILE_NOT_FOUND, FALSE);
+  if (fromLookup.state != ce::detail::PathLookup::kExists && lstat(from.c_str(), &st) != 0)
+    return Fail(ce::detail::MissingError(from), FALSE);
   if (from == to) {
     // A change of case only: the new name's last component as given.
     const WCHAR* last = lpNewFileName + wcslen(lpNewFileName);
@@ -343,7 +356,8 @@ BOOL MoveFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName) {
     if (name.empty() || name == "." || name == "..") return Fail(ERROR_ALREADY_EXISTS, FALSE);
     to = to.substr(0, to.rfind('/') + 1) + name;
     if (to == from) return TRUE;
-  } else if (lstat(to.c_str(), &st) == 0) {
+  } else if (toLookup.state == ce::detail::PathLookup::kExists ||
+             (toLookup.state == ce::detail::PathLookup::kUnknown && lstat(to.c_str(), &st) == 0)) {
     return Fail(ERROR_ALREADY_EXISTS, FALSE);
   }
   DWORD error = ce::detail::UnlessOpen(from, [&]() -> DWORD {

@@ -1,6 +1,8 @@
 // Helpers shared by the kernel's sources; not part of the stand-in's interface.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <string>
 
 #include "ce/kernel.h"
@@ -35,6 +37,15 @@ std::string FoldedName(const std::string& name);
 // the device) or ERROR_INVALID_NAME (NULL, empty, wildcards or other characters Windows forbids).
 bool ResolveDevicePath(LPCWSTR devicePath, std::string& hostPath);
 
+// What resolving a path learnt about its last component, so a call need not look again.
+struct PathLookup {
+  enum State { kUnknown, kExists, kMissing } state = kUnknown;
+  struct stat st = {};  // lstat of the path when kExists
+};
+// ResolveDevicePath that also says what it found: kExists (with the entry's lstat), kMissing (its
+// folder exists and holds no entry of that name in any case), or kUnknown.
+bool ResolveDevicePath(LPCWSTR devicePath, std::string& hostPath, PathLookup* lookup);
+
 // Share-mode bookkeeping across handles and processes (share.cpp).
 // True when the host file (dev/ino) is open through any handle of any process on the device.
 bool IsFileOpenAnywhere(const std::string& hostPath);
@@ -43,3 +54,8 @@ bool IsFileOpenAnywhere(const std::string& hostPath);
 FILETIME FileTimeFromUnix(long long seconds, long nanoseconds);
 
 }  // namespace ce::detail
+
+namespace ce {
+// DevicePathToHost that also says what it found (see detail::PathLookup).
+bool DevicePathToHost(LPCWSTR devicePath, std::string& hostPath, detail::PathLookup* lookup);
+}  // namespace ce

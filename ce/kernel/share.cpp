@@ -12,7 +12,25 @@ namespace {
 
 // Far past the end of any file the device holds, so the locks never cover real bytes.
 constexpr off_t kBase = off_t(1) << 62;
-enum Byte : off_t { kHasRead = 0, kHasWrite = 1, kDeniesRead = 2, kDeniesWrite = 3, kIsOpen = 4, kBytes = 5 };
+// Ordered so that the bytes a common open checks, and those it takes, lie side by side: a reader
+// sharing reads takes "has read" + "denies write" and checks "has write" + "denies read".
+enum Byte : off_t { kHasRead = 0, kDeniesWrite = 1, kHasWrite = 2, kDeniesRead = 3, kIsOpen = 4, kBytes = 5 };
+
+// Calls `each(first, length)` once per run of adjacent bytes set in `bytes` (bit i: byte i).
+template <class Each>
+bool ForEachRun(unsigned bytes, Each each) {
+  for (off_t byte = 0; byte < kBytes;) {
+    if (!(bytes & (1u << byte))) {
+      ++byte;
+      continue;
+    }
+    off_t end = byte;
+    while (end < kBytes && (bytes & (1u << end))) ++end;
+    if (each(byte, end - byte)) return true;
+    byte = end;
+  }
+  return false;
+}
 
 bool Lock(int fd, short type, off_t byte, off_t length) {
   struct flock fl = {};
@@ -59,15 +77,19 @@ ShareResult AcquireShare(int fd, const std::string& hostPath, const struct stat&
   bool write = (access & (GENERIC_WRITE | GENERIC_ALL)) != 0;
   bool sharesRead = (share & FILE_SHARE_READ) != 0;
   bool sharesWrite = (share & FILE_SHARE_WRITE) != 0;
-  bool conflict = (read && HeldByOthers(fd, kDeniesRead, 1)) || (write && HeldByOthers(fd, kDeniesWrite, 1)) ||
-                  (!sharesRead && HeldByOthers(fd, kHasRead, 1)) || (!sharesWrite && HeldByOthers(fd, kHasWrite, 1));
+  auto bit = [](Byte byte) { return 1u << byte; };
+  const unsigned checks = (read ? bit(kDeniesRead) : 0) | (write ? bit(kDeniesWrite) : 0) |
+                          (!sharesRead ? bit(kHasRead) : 0) | (!sharesWrite ? bit(kHasWrite) : 0);
+  bool conflict = ForEachRun(checks, [fd](off_t byte, off_t length) { return HeldByOthers(fd, byte, length); });
   if (!conflict) {
-    if (read) Lock(fd, F_RDLCK, kHasRead, 1);
-    if (write) Lock(fd, F_RDLCK, kHasWrite, 1);
-    if (!sharesRead) Lock(fd, F_RDLCK, kDeniesRead, 1);
-    if (!sharesWrite) Lock(fd, F_RDLCK, kDeniesWrite, 1);
+    unsigned takes = (read ? bit(kHasRead) : 0) | (write ? bit(kHasWrite) : 0) | (!sharesRead ? bit(kDeniesRead) : 0) |
+                     (!sharesWrite ? bit(kDeniesWrite) : 0);
     // A handle that neither reads, writes nor denies still counts as open (for DeleteFileW).
-    if (!read && !write && sharesRead && sharesWrite) Lock(fd, F_RDLCK, kIsOpen, 1);
+    if (takes == 0) takes = bit(kIsOpen);
+    ForEachRun(takes, [fd](off_t byte, off_t length) {
+      Lock(fd, F_RDLCK, byte, length);
+      return false;
+    });
   }
   Gate(fd, LOCK_UN);
   return conflict ? ShareResult::kConflict : ShareResult::kOk;

@@ -2,8 +2,9 @@
 //
 // Every file handle's own descriptor holds shared (read) byte-range locks of the open-file-
 // description kind (F_OFD_SETLK) on bytes far past any real file's end, one byte per fact:
-//   kBase+0 "has read access", +1 "has write access", +2 "denies read", +3 "denies write",
+//   kBase+0 "has read access", +1 "denies write", +2 "has write access", +3 "denies read",
 //   +4 "is open" (held by a handle that neither reads, writes nor denies).
+// Adjacent bytes are checked and taken as one range, so a common open costs one of each.
 // A new open asks, with F_OFD_GETLK, whether any other description holds the bytes it conflicts
 // with, then takes its own. flock(LOCK_EX) on the same file is the gate held across that
 // check-and-take, so two opens cannot pass each other (flock and byte-range locks do not meet).

@@ -68,12 +68,17 @@ DWORD MissingError(const std::string& hostPath) {
 }
 
 bool ResolveDevicePath(LPCWSTR devicePath, std::string& hostPath) {
+  return ResolveDevicePath(devicePath, hostPath, nullptr);
+}
+
+bool ResolveDevicePath(LPCWSTR devicePath, std::string& hostPath, PathLookup* lookup) {
+  if (lookup) lookup->state = PathLookup::kUnknown;
   if (devicePath == nullptr || devicePath[0] == 0) return Fail(ERROR_INVALID_NAME, false);
   // Characters Windows never allows in a name; wildcards belong to FindFirstFileW alone.
   for (const WCHAR* p = devicePath; *p; ++p)
     if (*p < 0x20 || *p == u'*' || *p == u'?' || *p == u'<' || *p == u'>' || *p == u'|' || *p == u'"')
       return Fail(ERROR_INVALID_NAME, false);
-  if (!DevicePathToHost(devicePath, hostPath)) return Fail(ERROR_PATH_NOT_FOUND, false);
+  if (!DevicePathToHost(devicePath, hostPath, lookup)) return Fail(ERROR_PATH_NOT_FOUND, false);
   return true;
 }
 

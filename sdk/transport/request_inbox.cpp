@@ -93,6 +93,7 @@ bool ParseRequestMarker(const char* fileName, const char* server, InboxRequest* 
 
 RequestInbox::RequestInbox(const char* serverName) : iWatch(INVALID_HANDLE_VALUE) {
   std::snprintf(iServer, sizeof(iServer), "%s", serverName ? serverName : "");
+  iKeptMarker[0] = '\0';
 }
 
 RequestInbox::~RequestInbox() {
@@ -112,7 +113,9 @@ bool RequestInbox::Watch() {
     CreateDirectoryW(shared, nullptr);
   }
   CreateDirectoryW(folder, nullptr);
-  iWatch = FindFirstChangeNotificationW(folder, FALSE, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE);
+  // Names only: a request announces itself by its marker's name appearing. A marker still held by
+  // its writer is refused by TryRead, and the server looks again soon without a change.
+  iWatch = FindFirstChangeNotificationW(folder, FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
   return iWatch != INVALID_HANDLE_VALUE;
 }
 
@@ -161,6 +164,12 @@ int RequestInbox::List(InboxRequest* requests, int capacity) {
 }
 
 int RequestInbox::Read(const InboxRequest& request, SdkMessage* message) {
+  return ReadWaiting(request, message, kBusyRetries);
+}
+
+int RequestInbox::TryRead(const InboxRequest& request, SdkMessage* message) { return ReadWaiting(request, message, 0); }
+
+int RequestInbox::ReadWaiting(const InboxRequest& request, SdkMessage* message, int retries) {
   if (!message) return -1;
   message->Clear();
   char name[kSdkNameSize];
@@ -170,10 +179,14 @@ int RequestInbox::Read(const InboxRequest& request, SdkMessage* message) {
                              kSdkFinishedFile)) {
     return -1;
   }
-  for (int retry = 0; retry < kBusyRetries; ++retry) {
+  for (int retry = 0;; ++retry) {
     SdkFile marker;
     if (marker.OpenForReading(name, kSdkCallsFolder) == 0) break;
     if (marker.LastError() != ERROR_SHARING_VIOLATION) break;
+    if (retry >= retries) {
+      if (retries == 0) return kMarkerBusy;
+      break;
+    }
     Sleep(1);
   }
   if (!FormatChannelFileName(name, sizeof(name), request.client, iServer, request.linkId, request.sequence,
@@ -204,7 +217,65 @@ void RequestInbox::Remove(const InboxRequest& request) {
   }
 }
 
+namespace {
+
+// The reply marker's name and its passing name (the reply marker's name + ".tmp").
+bool ReplyMarkerNames(const char* server, const InboxRequest& request, char* marker, char* passing) {
+  if (!FormatChannelFileName(marker, kSdkNameSize, server, request.client, request.linkId, request.sequence,
+                             kSdkFinishedFile)) {
+    return false;
+  }
+  const int length = std::snprintf(passing, kSdkNameSize, "%s.tmp", marker);
+  return length > 0 && static_cast<size_t>(length) < kSdkNameSize;
+}
+
+}  // namespace
+
+void RequestInbox::Retire(const InboxRequest& request) {
+  iKeptMarker[0] = '\0';
+  char requestMarker[kSdkNameSize];
+  char replyMarker[kSdkNameSize];
+  char passing[kSdkNameSize];
+  if (!FormatChannelFileName(requestMarker, sizeof(requestMarker), request.client, iServer, request.linkId,
+                             request.sequence, kSdkFinishedFile) ||
+      !ReplyMarkerNames(iServer, request, replyMarker, passing) ||
+      !SdkFile::Move(requestMarker, passing, kSdkCallsFolder)) {
+    Remove(request);
+    return;
+  }
+  std::snprintf(iKeptMarker, sizeof(iKeptMarker), "%s", passing);
+  char text[kSdkNameSize];
+  if (FormatChannelFileName(text, sizeof(text), request.client, iServer, request.linkId, request.sequence,
+                            kSdkMessageFile)) {
+    SdkFile::DeleteWhenFree(text, kSdkCallsFolder);
+  }
+}
+
 int RequestInbox::Answer(const InboxRequest& request, const char* const* fields, int count) {
+  char replyMarker[kSdkNameSize];
+  char passing[kSdkNameSize];
+  const bool kept = iKeptMarker[0] != '\0' && ReplyMarkerNames(iServer, request, replyMarker, passing) &&
+                    std::strcmp(passing, iKeptMarker) == 0;
+  if (iKeptMarker[0] != '\0' && !kept) SdkFile::Delete(iKeptMarker, kSdkCallsFolder);  // kept for another request
+  iKeptMarker[0] = '\0';
+  if (kept) {
+    SdkMessage text('|');
+    for (int i = 0; i < count && fields; ++i) text.AddField(fields[i]);
+    char textName[kSdkNameSize];
+    SdkFile file;
+    if (!text.HasFailed() &&
+        FormatChannelFileName(textName, sizeof(textName), iServer, request.client, request.linkId, request.sequence,
+                              kSdkMessageFile) &&
+        file.OpenForWriting(textName, kSdkCallsFolder, false) == 0) {
+      const char* bytes = text.Buffer();
+      const size_t length = strnlen(bytes, static_cast<size_t>(text.BufferSize() - 1));
+      const int wrote = file.Write(bytes, static_cast<uint32_t>(length + 1));
+      file.Close();
+      // The text is closed before the marker gets its name, as a channel's Send does.
+      if (wrote == 0 && SdkFile::Move(passing, replyMarker, kSdkCallsFolder)) return 0;
+    }
+    SdkFile::Delete(passing, kSdkCallsFolder);  // a fresh marker is written below
+  }
   SdkMessage* message = new (std::nothrow) SdkMessage('|');
   if (!message) return -1;
   FileChannel reply(iServer, request.client, static_cast<int32_t>(request.linkId), message);

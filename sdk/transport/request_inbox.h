@@ -65,16 +65,28 @@ class RequestInbox {
   // (waiting up to a second for that). 0, or -1 when the text cannot be opened or is over
   // kSdkMaxMessageBytes (the message is then empty; Remove the stale marker).
   int Read(const InboxRequest& request, SdkMessage* message);
+  // Read that does not wait for the client to let go of the marker: kMarkerBusy (and an empty
+  // message) while it holds it, so that a server can serve other requests meanwhile.
+  static constexpr int kMarkerBusy = 1;
+  int TryRead(const InboxRequest& request, SdkMessage* message);
   // Removes the request's marker, then its text (waiting, within a second, for a handle that
   // still holds one of them).
   void Remove(const InboxRequest& request);
+  // Remove for a request about to be answered: the marker is renamed aside rather than deleted,
+  // and the Answer that follows renames it into place as the reply's marker, so an exchange makes
+  // and removes one file fewer (and the folder changes once less). Falls back to Remove.
+  void Retire(const InboxRequest& request);
   // Writes the reply of `count` fields under the mirrored names: the text, closed, then the
-  // marker. 0 when both files were written, else -1.
+  // marker (the retired request's file when there is one). 0 when both files were written, else -1.
   int Answer(const InboxRequest& request, const char* const* fields, int count);
 
   const char* ServerName() const { return iServer; }
 
  private:
+  int ReadWaiting(const InboxRequest& request, SdkMessage* message, int retries);
+
   char iServer[kSdkNameSize];
   HANDLE iWatch;
+  // The passing name of the marker Retire kept aside, empty when none.
+  char iKeptMarker[kSdkNameSize];
 };

@@ -154,4 +154,56 @@ TEST(RequestInbox, WaitSeesOnlyChangesMadeAfterTheLastWait) {
   EXPECT_FALSE(inbox.WaitForChange(10)) << "the change was reported twice";
 }
 
+// A retired request's marker becomes the reply's marker; whatever stands in the way, the answer
+// ends with exactly the reply's two files and the client reads it.
+TEST(RequestInbox, RetiredRequestsAreAnsweredWithTheirMarkerKeptAside) {
+  struct Case {
+    const char* what;
+    const char* leftover;  // a file in the calls folder before the answer, or nullptr
+    bool answerOther;      // another request is answered after this one was retired
+  } cases[] = {
+      {"plain", nullptr, false},
+      {"a stale reply marker of the same name", "Srv.c.3.1.finished", false},
+      {"a stale passing name", "Srv.c.3.1.finished.tmp", false},
+      {"answered out of turn", nullptr, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TestDevice device;
+    RequestInbox inbox("Srv");
+    FileChannel client("c", "Srv", 3, new SdkMessage('|'));
+    client.BeginRequest();
+    client.AddField("Echo");
+    ReplyTicket* ticket = client.Send();
+    ASSERT_NE(ticket, nullptr);
+    InboxRequest requests[2];
+    ASSERT_EQ(inbox.List(requests, 2), 1);
+    SdkMessage message('|');
+    HANDLE writer = CreateFileW(u"\\TomTom\\SdkFileCalls\\c.Srv.3.1.finished", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(inbox.TryRead(requests[0], &message), RequestInbox::kMarkerBusy) << "the marker is still held";
+    CloseHandle(writer);
+    ASSERT_EQ(inbox.TryRead(requests[0], &message), 0);
+    EXPECT_STREQ(message.Field(0), "Echo");
+    if (c.leftover) TestDevice::WriteFile(device.Calls(c.leftover), "old");
+    inbox.Retire(requests[0]);
+    EXPECT_FALSE(TestDevice::Exists(device.Calls("c.Srv.3.1.finished")));
+    EXPECT_FALSE(TestDevice::Exists(device.Calls("c.Srv.3.1.message")));
+    const char* fields[] = {"0", "done"};
+    if (c.answerOther) {
+      InboxRequest other = requests[0];
+      other.sequence = 9;
+      EXPECT_EQ(inbox.Answer(other, fields, 2), 0);
+      for (const char* name : {"Srv.c.3.9.finished", "Srv.c.3.9.message"}) unlink(device.Calls(name).c_str());
+    }
+    EXPECT_EQ(inbox.Answer(requests[0], fields, 2), 0);
+    EXPECT_EQ(TestDevice::List(device.Calls()), (std::vector<std::string>{"Srv.c.3.1.finished", "Srv.c.3.1.message"}));
+    client.ReceiveReply(ticket);
+    ASSERT_EQ(client.iArguments->NrReceiveFields(), 2);
+    EXPECT_STREQ(client.iArguments->Field(1), "done");
+    EXPECT_TRUE(TestDevice::List(device.Calls()).empty());
+  }
+}
+
 }  // namespace

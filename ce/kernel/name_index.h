@@ -1,0 +1,26 @@
+// Case-insensitive look-up of one name in a host folder without listing the folder each time.
+//
+// The device's file system ignores case, so a name that is not there with the exact case means a
+// look through the folder for another spelling. A folder asked about this way is listed once and
+// then kept up to date from inotify: every look-up first reads the changes queued since the last
+// one (the kernel queues a change before the call that made it returns, in any process), so the
+// answer is the one a fresh listing would give. A few folders are kept, the least recently used
+// let go; a lost change (queue overflow), a folder deleted, or a fork forgets what was kept.
+// Without inotify every look-up lists the folder.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <string>
+
+namespace ce::detail {
+
+// The entry of the folder at hostFolder (`folder` is its lstat) whose name equals `name` ignoring
+// case, the first in sorted order when several do. False when there is none.
+bool FindEntryIgnoringCase(const std::string& hostFolder, const struct stat& folder, const std::string& name,
+                           std::string& found);
+
+// Lists the folder for the same answer, without any index (the reference the index must match).
+bool ListEntryIgnoringCase(const std::string& hostFolder, const std::string& name, std::string& found);
+
+}  // namespace ce::detail
