@@ -229,6 +229,24 @@ HANDLE FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileData);
 BOOL FindNextFileW(HANDLE hFindFile, LPWIN32_FIND_DATAW lpFindFileData);  // ERROR_NO_MORE_FILES at the end
 BOOL FindClose(HANDLE hFindFile);
 
+typedef enum _FINDEX_INFO_LEVELS { FindExInfoStandard, FindExInfoBasic, FindExInfoMaxInfoLevel } FINDEX_INFO_LEVELS;
+typedef enum _FINDEX_SEARCH_OPS {
+  FindExSearchNameMatch,
+  FindExSearchLimitToDirectories,
+  FindExSearchLimitToDevices,
+  FindExSearchMaxSearchOp
+} FINDEX_SEARCH_OPS;
+#define FIND_FIRST_EX_CASE_SENSITIVE 0x00000001u
+#define FIND_FIRST_EX_LARGE_FETCH 0x00000002u
+#define FIND_FIRST_EX_ON_DISK_ENTRIES_ONLY 0x00000004u
+// FindFirstFileW with a choice of what is listed. Both info levels fill WIN32_FIND_DATAW whole.
+// FindExSearchLimitToDirectories lists folders only (Win32 makes this a hint that a file system
+// may ignore; here it always holds), and it spares a look at every file of the folder. Other search
+// operations, a search filter or unknown flags fail with ERROR_INVALID_PARAMETER; the known flags
+// change nothing (names are matched ignoring case whatever they say).
+HANDLE FindFirstFileExW(LPCWSTR lpFileName, FINDEX_INFO_LEVELS fInfoLevelId, LPVOID lpFindFileData,
+                        FINDEX_SEARCH_OPS fSearchOp, LPVOID lpSearchFilter, DWORD dwAdditionalFlags);
+
 // FILETIME <-> SYSTEMTIME (UTC, 100 ns since 1601).
 BOOL FileTimeToSystemTime(const FILETIME* lpFileTime, LPSYSTEMTIME lpSystemTime);
 BOOL SystemTimeToFileTime(const SYSTEMTIME* lpSystemTime, LPFILETIME lpFileTime);

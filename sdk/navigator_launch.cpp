@@ -19,7 +19,13 @@ const WCHAR* const kNavigatorNames[] = {
 const DWORD kStartPollMs = 5;
 const int kStartRetries = 5000;
 
-const FolderListing kPlatformListing = {FindFirstFileW, FindNextFileW, FindClose};
+// Subfolders are listed with a hint that only folders are wanted: a file system that can tell
+// folders from the listing itself then skips looking at every file.
+HANDLE WINAPI FindFirstFolder(LPCWSTR pattern, LPWIN32_FIND_DATAW entry) {
+  return FindFirstFileExW(pattern, FindExInfoStandard, entry, FindExSearchLimitToDirectories, nullptr, 0);
+}
+
+const FolderListing kPlatformListing = {FindFirstFileW, FindNextFileW, FindClose, FindFirstFolder};
 const FolderListing* folderListing = &kPlatformListing;
 
 size_t TextLength(LPCWSTR text) {
@@ -105,7 +111,8 @@ INT SearchFiles(LPCWSTR folder, LPCWSTR pattern, bool recurse, SearchVisitor vis
   if (*stop || !recurse) return count;
 
   if (!JoinPath(path, MAX_PATH, folder, TEXT("*.*"))) return count;
-  HANDLE find = folderListing->findFirst(path, &entry);
+  HANDLE find = (folderListing->findFirstFolders != nullptr ? folderListing->findFirstFolders
+                                                            : folderListing->findFirst)(path, &entry);
   if (find == INVALID_HANDLE_VALUE) return count;
   WCHAR subfolder[MAX_PATH];
   do {

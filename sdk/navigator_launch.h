@@ -41,11 +41,13 @@ typedef int (*SearchVisitor)(LPCWSTR folder, LPCWSTR name, void* argument);
 INT SearchFiles(LPCWSTR folder, LPCWSTR pattern, bool recurse, SearchVisitor visitor, void* argument, bool* stop);
 
 // How SearchFiles lists a folder: the platform's FindFirstFileW family, unless replaced (tests
-// use this to list "." and ".." the way desktop Windows does).
+// use this to list "." and ".." the way desktop Windows does). findFirstFolders starts the listing
+// of subfolders; it may leave out files but need not (a null one means findFirst).
 struct FolderListing {
   HANDLE(WINAPI* findFirst)(LPCWSTR pattern, LPWIN32_FIND_DATAW entry);
   BOOL(WINAPI* findNext)(HANDLE find, LPWIN32_FIND_DATAW entry);
   BOOL(WINAPI* findClose)(HANDLE find);
+  HANDLE(WINAPI* findFirstFolders)(LPCWSTR pattern, LPWIN32_FIND_DATAW entry);
 };
 // Null restores the platform's listing.
 void SetFolderListing(const FolderListing* listing);

@@ -84,8 +84,16 @@ bool FillEntry(int folderFd, const std::string& name, WIN32_FIND_DATAW& data) {
 
 }  // namespace
 
-HANDLE FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileData) {
-  if (lpFindFileData == nullptr) return Fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
+HANDLE FindFirstFileExW(LPCWSTR lpFileName, FINDEX_INFO_LEVELS fInfoLevelId, LPVOID lpFindFileData,
+                        FINDEX_SEARCH_OPS fSearchOp, LPVOID lpSearchFilter, DWORD dwAdditionalFlags) {
+  const DWORD knownFlags =
+      FIND_FIRST_EX_CASE_SENSITIVE | FIND_FIRST_EX_LARGE_FETCH | FIND_FIRST_EX_ON_DISK_ENTRIES_ONLY;
+  if (lpFindFileData == nullptr || (fInfoLevelId != FindExInfoStandard && fInfoLevelId != FindExInfoBasic) ||
+      (fSearchOp != FindExSearchNameMatch && fSearchOp != FindExSearchLimitToDirectories) ||
+      lpSearchFilter != nullptr || (dwAdditionalFlags & ~knownFlags) != 0)
+    return Fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
+  auto* result = static_cast<LPWIN32_FIND_DATAW>(lpFindFileData);
+  const bool foldersOnly = fSearchOp == FindExSearchLimitToDirectories;
   if (lpFileName == nullptr || lpFileName[0] == 0) return Fail(ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
   std::u16string path(lpFileName);
   size_t cut = path.find_last_of(u"\\/");
@@ -107,6 +115,9 @@ HANDLE FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileData) {
   while (dirent* entry = readdir(dir)) {
     if (entry->d_name[0] == '.' && (entry->d_name[1] == 0 || (entry->d_name[1] == '.' && entry->d_name[2] == 0)))
       continue;  // Windows CE lists neither "." nor ".."
+    // The folder says what most entries are: a listing of folders looks at no file. A link, or a
+    // file system that does not say, is looked at below.
+    if (foldersOnly && entry->d_type != DT_DIR && entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN) continue;
     std::string name = entry->d_name;
     std::u32string folded = Folded(name);
     if (MatchesPattern(pattern, folded)) names.push_back({std::move(folded), std::move(name)});
@@ -117,16 +128,22 @@ HANDLE FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileData) {
   find->entries.reserve(names.size());
   for (const Name& name : names) {
     WIN32_FIND_DATAW data;
-    if (FillEntry(dirfd(dir), name.name, data)) find->entries.push_back(data);
+    if (!FillEntry(dirfd(dir), name.name, data)) continue;
+    if (foldersOnly && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) continue;
+    find->entries.push_back(data);
   }
   closedir(dir);
   if (find->entries.empty()) return Fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
-  *lpFindFileData = find->entries[0];
+  *result = find->entries[0];
   find->next = 1;
   HANDLE handle = ce::InsertObject(find);
   if (handle == nullptr) return INVALID_HANDLE_VALUE;
   SetLastError(ERROR_SUCCESS);
   return handle;
+}
+
+HANDLE FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileData) {
+  return FindFirstFileExW(lpFileName, FindExInfoStandard, lpFindFileData, FindExSearchNameMatch, nullptr, 0);
 }
 
 BOOL FindNextFileW(HANDLE hFindFile, LPWIN32_FIND_DATAW lpFindFileData) {

@@ -128,8 +128,14 @@ struct DotListing {
     std::memcpy(entry->cFileName, name, (std::char_traits<char16_t>::length(name) + 1) * sizeof(char16_t));
   }
   static HANDLE First(LPCWSTR pattern, LPWIN32_FIND_DATAW entry) {
+    return Start(pattern, entry, FindExSearchNameMatch);
+  }
+  static HANDLE FirstFolder(LPCWSTR pattern, LPWIN32_FIND_DATAW entry) {
+    return Start(pattern, entry, FindExSearchLimitToDirectories);
+  }
+  static HANDLE Start(LPCWSTR pattern, LPWIN32_FIND_DATAW entry, FINDEX_SEARCH_OPS op) {
     if (++listings > 100) return INVALID_HANDLE_VALUE;
-    HANDLE handle = FindFirstFileW(pattern, entry);
+    HANDLE handle = FindFirstFileExW(pattern, FindExInfoStandard, entry, op, nullptr, 0);
     if (handle == INVALID_HANDLE_VALUE) return handle;
     open.push_back({handle, 1, *entry});
     Dot(entry, u".");
@@ -166,16 +172,21 @@ TEST_F(SearchTest, DotEntriesAreNeverDescendedInto) {
   Visit plain;
   INT plainCount = SearchFiles(u"\\", u"*.exe", true, RecordVisit, &plain, nullptr);
 
-  const FolderListing withDots = {DotListing::First, DotListing::Next, DotListing::Close};
-  SetFolderListing(&withDots);
-  Visit dotted;
-  INT dottedCount = SearchFiles(u"\\", u"*.exe", true, RecordVisit, &dotted, nullptr);
-  SetFolderListing(nullptr);
-
   EXPECT_EQ(plainCount, 3);
-  EXPECT_EQ(dottedCount, plainCount);
-  EXPECT_EQ(dotted.seen, plain.seen);
-  EXPECT_TRUE(DotListing::open.empty()) << "a listing was left open";
+  // Subfolders listed by a start that ignores the folders-only hint (files come along, as a file
+  // system may give them), and by one that keeps it.
+  const FolderListing listings[] = {{DotListing::First, DotListing::Next, DotListing::Close, nullptr},
+                                    {DotListing::First, DotListing::Next, DotListing::Close, DotListing::FirstFolder}};
+  for (const FolderListing& withDots : listings) {
+    DotListing::listings = 0;
+    SetFolderListing(&withDots);
+    Visit dotted;
+    INT dottedCount = SearchFiles(u"\\", u"*.exe", true, RecordVisit, &dotted, nullptr);
+    SetFolderListing(nullptr);
+    EXPECT_EQ(dottedCount, plainCount);
+    EXPECT_EQ(dotted.seen, plain.seen);
+    EXPECT_TRUE(DotListing::open.empty()) << "a listing was left open";
+  }
 }
 
 TEST_F(SearchTest, FindsTheFirstCandidateInSearchOrder) {
