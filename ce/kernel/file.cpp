@@ -411,9 +411,14 @@ BOOL MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD dwFlag
 
 DWORD GetFileAttributesW(LPCWSTR lpFileName) {
   std::string host;
-  if (!ce::detail::ResolveDevicePath(lpFileName, host)) return INVALID_FILE_ATTRIBUTES;
-  struct stat st;
-  if (stat(host.c_str(), &st) != 0) return Fail(ErrorForPath(errno, host), INVALID_FILE_ATTRIBUTES);
+  ce::detail::PathLookup lookup;
+  if (!ce::detail::ResolveDevicePath(lpFileName, host, &lookup)) return INVALID_FILE_ATTRIBUTES;
+  // What resolving found answers, unless it is a link (whose target is what counts).
+  struct stat st = lookup.st;
+  const bool known = lookup.state == ce::detail::PathLookup::kExists && !S_ISLNK(st.st_mode);
+  // Missing with its folder there.
+  if (lookup.state == ce::detail::PathLookup::kMissing) return Fail(ERROR_FILE_NOT_FOUND, INVALID_FILE_ATTRIBUTES);
+  if (!known && stat(host.c_str(), &st) != 0) return Fail(ErrorForPath(errno, host), INVALID_FILE_ATTRIBUTES);
   if (!S_ISDIR(st.st_mode) && EndsWithSeparator(lpFileName)) return Fail(ERROR_PATH_NOT_FOUND, INVALID_FILE_ATTRIBUTES);
   DWORD attributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
   if (ReadOnly(st)) attributes |= FILE_ATTRIBUTE_READONLY;

@@ -1,6 +1,7 @@
 // Folder listing: FindFirstFileW / FindNextFileW / FindClose. A find takes a sorted snapshot of the
 // matching entries when it starts.
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 
 #include "ce/device.h"
 #include "ce/kernel/internal.h"
+#include "ce/kernel/name_index.h"
 #include "ce/kernel/object.h"
 
 using ce::detail::Fail;
@@ -60,10 +62,11 @@ bool MatchesPattern(const std::u32string& pattern, const std::u32string& name) {
          Matches(pattern.substr(0, n - 2), name);
 }
 
-// Looks the entry up relative to the open folder, which spares the walk down the whole path.
-bool FillEntry(int folderFd, const std::string& name, WIN32_FIND_DATAW& data) {
+// Looks the entry up at `where`: its name relative to the open folder folderFd (which spares the
+// walk down the whole path), or its whole path with AT_FDCWD.
+bool FillEntry(int folderFd, const char* where, const std::string& name, WIN32_FIND_DATAW& data) {
   struct stat st;
-  if (fstatat(folderFd, name.c_str(), &st, 0) != 0) return false;  // a dangling link is not listed
+  if (fstatat(folderFd, where, &st, 0) != 0) return false;  // a dangling link is not listed
   std::u16string wide = ce::FromUtf8(name);
   if (wide.size() >= MAX_PATH) return false;  // cannot be handed out whole
   memset(&data, 0, sizeof data);
@@ -101,38 +104,57 @@ HANDLE FindFirstFileExW(LPCWSTR lpFileName, FINDEX_INFO_LEVELS fInfoLevelId, LPV
   std::u16string folderPath = path.substr(0, cut + 1);
   std::u32string pattern = Folded(ce::ToUtf8(path.substr(cut + 1)));
   std::string folder;
-  if (!ce::detail::ResolveDevicePath(folderPath.c_str(), folder)) return INVALID_HANDLE_VALUE;
+  ce::detail::PathLookup lookup;
+  if (!ce::detail::ResolveDevicePath(folderPath.c_str(), folder, &lookup)) return INVALID_HANDLE_VALUE;
   if (pattern.empty()) return Fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
 
-  DIR* dir = opendir(folder.c_str());
-  if (dir == nullptr) return Fail(ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
   // Each name is folded once, for the match and as its sort key.
   struct Name {
     std::u32string folded;
     std::string name;
   };
   std::vector<Name> names;
-  while (dirent* entry = readdir(dir)) {
-    if (entry->d_name[0] == '.' && (entry->d_name[1] == 0 || (entry->d_name[1] == '.' && entry->d_name[2] == 0)))
-      continue;  // Windows CE lists neither "." nor ".."
-    // The folder says what most entries are: a listing of folders looks at no file. A link, or a
-    // file system that does not say, is looked at below.
-    if (foldersOnly && entry->d_type != DT_DIR && entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN) continue;
-    std::string name = entry->d_name;
-    std::u32string folded = Folded(name);
-    if (MatchesPattern(pattern, folded)) names.push_back({std::move(folded), std::move(name)});
-  }
-  std::sort(names.begin(), names.end(),
-            [](const Name& a, const Name& b) { return a.folded != b.folded ? a.folded < b.folded : a.name < b.name; });
   auto find = std::make_shared<FindObject>();
-  find->entries.reserve(names.size());
-  for (const Name& name : names) {
-    WIN32_FIND_DATAW data;
-    if (!FillEntry(dirfd(dir), name.name, data)) continue;
-    if (foldersOnly && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) continue;
-    find->entries.push_back(data);
+  auto fillEntries = [&](int folderFd, bool byPath) {
+    std::sort(names.begin(), names.end(),
+              [](const Name& a, const Name& b) { return a.folded != b.folded ? a.folded < b.folded : a.name < b.name; });
+    find->entries.reserve(names.size());
+    for (const Name& name : names) {
+      WIN32_FIND_DATAW data;
+      const std::string path = byPath ? folder + "/" + name.name : std::string();
+      if (!FillEntry(folderFd, byPath ? path.c_str() : name.name.c_str(), name.name, data)) continue;
+      if (foldersOnly && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) continue;
+      find->entries.push_back(data);
+    }
+  };
+
+  // A folder whose names are kept from its change queue (the calls folder, listed on every change)
+  // is answered from them; only the entries that match are looked at. Folders-only listings go to
+  // the folder itself, whose entries say which are folders.
+  std::vector<std::string> indexed;
+  if (!foldersOnly && lookup.state == ce::detail::PathLookup::kExists && S_ISDIR(lookup.st.st_mode) &&
+      ce::detail::IndexedFolderNames(lookup.st, indexed)) {
+    for (std::string& name : indexed) {
+      std::u32string folded = Folded(name);
+      if (MatchesPattern(pattern, folded)) names.push_back({std::move(folded), std::move(name)});
+    }
+    fillEntries(AT_FDCWD, true);
+  } else {
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) return Fail(ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
+    while (dirent* entry = readdir(dir)) {
+      if (entry->d_name[0] == '.' && (entry->d_name[1] == 0 || (entry->d_name[1] == '.' && entry->d_name[2] == 0)))
+        continue;  // Windows CE lists neither "." nor ".."
+      // The folder says what most entries are: a listing of folders looks at no file. A link, or a
+      // file system that does not say, is looked at below.
+      if (foldersOnly && entry->d_type != DT_DIR && entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN) continue;
+      std::string name = entry->d_name;
+      std::u32string folded = Folded(name);
+      if (MatchesPattern(pattern, folded)) names.push_back({std::move(folded), std::move(name)});
+    }
+    fillEntries(dirfd(dir), false);
+    closedir(dir);
   }
-  closedir(dir);
   if (find->entries.empty()) return Fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
   *result = find->entries[0];
   find->next = 1;

@@ -3,6 +3,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <pthread.h>
 #include <sys/inotify.h>
 #include <unistd.h>
@@ -81,18 +82,36 @@ class Index {
     }
     if (!Drain()) return -1;
     ++clock_;
-    for (auto& [wd, folder] : folders_) {
-      if (folder.dev == st.st_dev && folder.ino == st.st_ino) {
-        folder.lastUse = clock_;
-        return Lookup(folder, name, found) ? 1 : 0;
-      }
-    }
+    if (Folder* folder = Kept(st)) return Lookup(*folder, name, found) ? 1 : 0;
     Folder* folder = Start(hostFolder, st);
     if (folder == nullptr) return -1;
     return Lookup(*folder, name, found) ? 1 : 0;
   }
 
+  // Every name of a folder kept already; false when it is not kept (a folder is never started
+  // for this: a listing walked once would only cost a watch).
+  bool Names(const struct stat& st, std::vector<std::string>& names) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (fd_ < 0 || !Drain()) return false;
+    Folder* folder = Kept(st);
+    if (folder == nullptr) return false;
+    folder->lastUse = ++clock_;
+    names.clear();
+    for (const auto& [folded, spellings] : folder->names) names.insert(names.end(), spellings.begin(), spellings.end());
+    return true;
+  }
+
  private:
+  Folder* Kept(const struct stat& st) {
+    for (auto& [wd, folder] : folders_) {
+      if (folder.dev == st.st_dev && folder.ino == st.st_ino) {
+        folder.lastUse = clock_;
+        return &folder;
+      }
+    }
+    return nullptr;
+  }
+
   // Watches the folder, then lists it: a change after the watch is applied on top of the listing
   // (adding a name listed already, or removing one not listed, changes nothing).
   Folder* Start(const std::string& hostFolder, const struct stat& st) {
@@ -128,6 +147,9 @@ class Index {
   // Applies the queued changes. False when the index cannot be trusted and was dropped.
   bool Drain() {
     alignas(inotify_event) char buffer[16384];
+    // A read hands out every queued event that fits: one that left room for the largest event
+    // emptied the queue, and asking again would only be told so.
+    constexpr ssize_t kRoomForAnother = ssize_t(sizeof buffer - sizeof(inotify_event) - NAME_MAX - 1);
     for (;;) {
       const ssize_t n = read(fd_, buffer, sizeof buffer);
       if (n < 0) {
@@ -157,6 +179,7 @@ class Index {
         if (event.mask & (IN_CREATE | IN_MOVED_TO)) Add(folder->second, entry);
         if (event.mask & (IN_DELETE | IN_MOVED_FROM)) Remove(folder->second, entry);
       }
+      if (n <= kRoomForAnother) return true;
     }
   }
 
@@ -206,6 +229,10 @@ bool ListEntryIgnoringCase(const std::string& hostFolder, const std::string& nam
   }
   closedir(dir);
   return any;
+}
+
+bool IndexedFolderNames(const struct stat& folder, std::vector<std::string>& names) {
+  return Index::The().Names(folder, names);
 }
 
 bool FindEntryIgnoringCase(const std::string& hostFolder, const struct stat& folder, const std::string& name,

@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 
 #include <string>
+#include <vector>
 
 namespace ce::detail {
 
@@ -19,6 +20,10 @@ namespace ce::detail {
 // case, the first in sorted order when several do. False when there is none.
 bool FindEntryIgnoringCase(const std::string& hostFolder, const struct stat& folder, const std::string& name,
                            std::string& found);
+
+// Every entry name of the folder whose lstat is `folder`, from the index, when the index keeps that
+// folder already (one read of its change queue instead of a listing). False when it does not.
+bool IndexedFolderNames(const struct stat& folder, std::vector<std::string>& names);
 
 // Lists the folder for the same answer, without any index (the reference the index must match).
 bool ListEntryIgnoringCase(const std::string& hostFolder, const std::string& name, std::string& found);

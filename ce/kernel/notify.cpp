@@ -1,6 +1,7 @@
 // Change notification on inotify. A change handle stays signalled from the first matching change
 // until FindNextChangeNotification; changes read from inotify after that signal the next wait.
 #include <dirent.h>
+#include <limits.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -90,6 +91,8 @@ class ChangeObject : public ce::KernelObject {
  private:
   void Drain() {
     alignas(struct inotify_event) char buffer[8192];
+    // A read that left room for the largest event emptied the queue: no need to be told so.
+    constexpr ssize_t kRoomForAnother = ssize_t(sizeof buffer - sizeof(inotify_event) - NAME_MAX - 1);
     for (;;) {
       ssize_t n = read(fd_, buffer, sizeof buffer);
       if (n <= 0) return;  // EAGAIN: nothing more for now
@@ -114,6 +117,7 @@ class ChangeObject : public ce::KernelObject {
           if (folder != watches_.end()) Watch(folder->second + "/" + std::string(name, nameLength), true);
         }
       }
+      if (n <= kRoomForAnother) return;
     }
   }
 

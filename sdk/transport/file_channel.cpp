@@ -190,24 +190,18 @@ bool FileChannel::WriteMarker(const char* markerName) {
   return false;
 }
 
-int FileChannel::IsReplyReady(const ReplyTicket* ticket) { return ProbeReply(ticket, nullptr); }
-
-int FileChannel::ProbeReply(const ReplyTicket* ticket, bool* busy) {
-  if (busy) *busy = false;
+int FileChannel::IsReplyReady(const ReplyTicket* ticket) {
   if (!ticket) return 0;
   char markerName[kSdkNameSize];
   if (!FormatChannelFileName(markerName, sizeof(markerName), iPeerName, iOwnName, iLinkId, ticket->iSequence,
                              kSdkFinishedFile)) {
     return 0;
   }
-  SdkFile marker;
-  if (marker.OpenForReading(markerName, kSdkCallsFolder) == 0) return 1;
-  // A marker that is there but refused (a FIFO or other non-regular file, or one we may not
-  // read) will never become readable; its bytes never matter, so the reply counts as come and
-  // ReceiveReply reads what text there is and removes both names instead of waiting for good.
-  if (marker.LastError() == ERROR_ACCESS_DENIED) return 1;
-  if (busy) *busy = marker.LastError() == ERROR_SHARING_VIOLATION;
-  return 0;
+  // The peer closes its reply text before the marker appears, so the marker being there is the
+  // answer, whatever it holds: one its writer still has open, or one that is not a regular file
+  // and never becomes readable, counts too. ReceiveReply reads the text and removes both names
+  // (the marker once its writer lets go).
+  return SdkFile::Exists(markerName, kSdkCallsFolder) ? 1 : 0;
 }
 
 namespace {
@@ -296,20 +290,12 @@ bool FileChannel::WaitForReplyMarker(const ReplyTicket* ticket) {
   using Clock = std::chrono::steady_clock;
   Clock::time_point lastAliveCheck = Clock::now();
   bool replied = false;
-  int busyRetries = 0;
   int emptyWakes = 0;
   int missedLooks = 0;
   for (;;) {
-    bool busy = false;
-    if (ProbeReply(ticket, &busy)) {
+    if (IsReplyReady(ticket)) {
       replied = true;
       break;
-    }
-    if (busy && busyRetries < kBusyRetries) {
-      // The marker exists and the peer is still closing it: no change will announce that.
-      ++busyRetries;
-      Sleep(1);
-      continue;
     }
     if (iIsPeerAlive && Clock::now() - lastAliveCheck >= std::chrono::milliseconds(kPollMilliseconds)) {
       lastAliveCheck = Clock::now();

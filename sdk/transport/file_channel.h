@@ -136,8 +136,6 @@ class FileChannel : public MessageChannel {
   const char* PeerName() const { return iPeerName; }
 
  private:
-  // IsReplyReady that also tells whether the marker exists but is still held by its writer.
-  int ProbeReply(const ReplyTicket* ticket, bool* busy);
   bool WaitForReplyMarker(const ReplyTicket* ticket);
   bool WriteMarker(const char* markerName);
   void RemoveExchange(const char* sender, const char* receiver, uint32_t sequence);

@@ -135,6 +135,11 @@ int RequestInbox::List(InboxRequest* requests, int capacity) {
   if (!CallsFolder(pattern, kSdkPathSize, true) || FAILED(StringCchCatW(pattern, kSdkPathSize, TEXT("*.finished")))) {
     return 0;
   }
+  // The listing sees every change made so far: only a change after it should end the next wait
+  // (the server's own replies and its clients' removals would otherwise each wake it once more).
+  if (iWatch != INVALID_HANDLE_VALUE && WaitForSingleObject(iWatch, 0) == WAIT_OBJECT_0) {
+    FindNextChangeNotification(iWatch);
+  }
   WIN32_FIND_DATAW entry;
   HANDLE find = FindFirstFileW(pattern, &entry);
   if (find == INVALID_HANDLE_VALUE) return 0;

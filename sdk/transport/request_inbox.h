@@ -59,7 +59,8 @@ class RequestInbox {
   bool WaitForChange(uint32_t timeoutMs);
 
   // Requests whose marker exists, ordered by client, link id and sequence number. Fills up to
-  // `capacity` entries and returns how many there are in all.
+  // `capacity` entries and returns how many there are in all. Changes made before the listing no
+  // longer end the next WaitForChange: the listing has seen them.
   int List(InboxRequest* requests, int capacity);
   // Reads the request text into `message` and splits it, once the client has closed the marker
   // (waiting up to a second for that). 0, or -1 when the text cannot be opened or is over

@@ -271,6 +271,11 @@ bool SdkFile::Delete(const char* name, int location) {
   return false;
 }
 
+bool SdkFile::Exists(const char* name, int location) {
+  WCHAR path[kSdkPathSize];
+  return ResolvePath(name, location, false, path, kSdkPathSize) && GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
+}
+
 bool SdkFile::DeleteWhenFree(const char* name, int location) {
   constexpr int kRetries = 1000;
   for (int retry = 0;; ++retry) {

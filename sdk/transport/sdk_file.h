@@ -59,6 +59,8 @@ class SdkFile {
   static bool Delete(const char* name, int location);
   // Delete, retrying every millisecond (up to a second) while another handle has the file open.
   static bool DeleteWhenFree(const char* name, int location);
+  // Whether an entry of that name is in the location (whatever it is, and whoever holds it).
+  static bool Exists(const char* name, int location);
   // Renames a file within the location; fails when `to` exists. True when it was renamed.
   static bool Move(const char* from, const char* to, int location);
 

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 
@@ -98,10 +99,37 @@ TEST_F(NameIndexTest, AnswersAsAListingAfterEveryKindOfChange) {
        },
        "after.churn", nullptr},
   };
+  // The whole folder as the host lists it, as the kept names say, and as FindFirstFileW lists it.
+  auto hostNames = [&] {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(calls)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  auto foundNames = [] {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(u"\\calls\\*", &data);
+    for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &data)) {
+      names.push_back(ce::ToUtf8(data.cFileName));
+    }
+    if (find != INVALID_HANDLE_VALUE) FindClose(find);
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  int keptAnswers = 0;
   for (const Step& step : steps) {
     SCOPED_TRACE(step.what);
     step.change();
     const Answer indexed = Indexed(calls, step.probe);
+    std::vector<std::string> kept;
+    struct stat st;
+    if (lstat(calls.c_str(), &st) == 0 && ce::detail::IndexedFolderNames(st, kept)) {
+      ++keptAnswers;
+      std::sort(kept.begin(), kept.end());
+      EXPECT_EQ(kept, hostNames());
+    }
+    EXPECT_EQ(foundNames(), hostNames());
     const Answer listed = Listed(calls, step.probe);
     EXPECT_EQ(indexed.found, step.expected != nullptr);
     EXPECT_EQ(listed.found, indexed.found);
@@ -110,6 +138,8 @@ TEST_F(NameIndexTest, AnswersAsAListingAfterEveryKindOfChange) {
       EXPECT_EQ(listed.name, indexed.name);
     }
   }
+  // Kept names answer after every step but the one that had more folders than are kept.
+  EXPECT_GE(keptAnswers, 10);
 }
 
 // A file call on a name the index has seen missing must notice it appear in another spelling.

@@ -144,7 +144,7 @@ TEST(RequestInbox, ReadsLargeRequestsAndReportsMissingText) {
   delete ticket;
 }
 
-TEST(RequestInbox, WaitSeesOnlyChangesMadeAfterTheLastWait) {
+TEST(RequestInbox, WaitSeesOnlyChangesMadeAfterTheLastWaitOrListing) {
   TestDevice device;
   RequestInbox inbox("Srv");
   ASSERT_TRUE(inbox.Watch());
@@ -152,6 +152,15 @@ TEST(RequestInbox, WaitSeesOnlyChangesMadeAfterTheLastWait) {
   TestDevice::WriteFile(device.Calls("x"), "1");
   EXPECT_TRUE(inbox.WaitForChange(1000));
   EXPECT_FALSE(inbox.WaitForChange(10)) << "the change was reported twice";
+
+  // A listing has seen what changed before it; a change after it still ends the wait.
+  TestDevice::WriteFile(device.Calls("c.Srv.1.1.message"), std::string("Echo|\0", 6));
+  TestDevice::WriteFile(device.Calls("c.Srv.1.1.finished"), "finish");
+  InboxRequest requests[2];
+  EXPECT_EQ(inbox.List(requests, 2), 1);
+  EXPECT_FALSE(inbox.WaitForChange(10)) << "changes the listing saw ended the wait";
+  TestDevice::WriteFile(device.Calls("y"), "2");
+  EXPECT_TRUE(inbox.WaitForChange(1000));
 }
 
 // A retired request's marker becomes the reply's marker; whatever stands in the way, the answer
