@@ -2,6 +2,7 @@
 // change notification on both sides, once with the plain 100 ms poll on both sides, and once as
 // the floor: the same file operations done directly (text and marker written aside and renamed,
 // the peer woken by inotify, both files removed, no share modes), with the channel's ratio to it.
+// The channel and the floor take turns in blocks of round trips, so both see the same load.
 //   transport_roundtrip [notify-iterations] [poll-iterations]     (default 1000 and 20; 0 skips)
 // Runs on a throw-away device folder of its own; prints median and 99th percentile per mode.
 #include <fcntl.h>
@@ -160,74 +161,103 @@ bool FloorExchange(const std::string& folder, int watch, int sequence, const std
   return reply.compare(0, 2 + token.size(), "0|" + token) == 0;
 }
 
-// Median of the floor in milliseconds, or a negative value when an exchange failed.
-double MeasureFloor(const char* self, const std::string& folder, int iterations) {
-  std::filesystem::create_directories(folder);
-  const int watch = WatchFolder(folder);
-  if (watch < 0) return -1;
-  char* argv[] = {const_cast<char*>(self), const_cast<char*>("serve"), const_cast<char*>("floor"),
-                  const_cast<char*>(folder.c_str()), nullptr};
+// Round trips are timed in blocks, the channel's and the floor's taking turns, so both see the
+// same load even when it changes during the run.
+constexpr int kBlock = 50;
+
+pid_t StartServer(const char* self, const char* mode, const char* folder) {
+  char* argv[] = {const_cast<char*>(self), const_cast<char*>("serve"), const_cast<char*>(mode),
+                  const_cast<char*>(folder), nullptr};
+  if (folder == nullptr) argv[3] = nullptr;
   pid_t server = -1;
-  if (posix_spawn(&server, self, nullptr, nullptr, argv, environ) != 0) {
-    close(watch);
-    return -1;
-  }
-  std::vector<double> milliseconds;
-  int sequence = 1;
-  bool ok = FloorExchange(folder, watch, sequence++, "warm-up");
-  for (int i = 0; ok && i < iterations; ++i) {
-    const auto start = std::chrono::steady_clock::now();
-    ok = FloorExchange(folder, watch, sequence++, std::to_string(i));
-    const auto end = std::chrono::steady_clock::now();
-    milliseconds.push_back(std::chrono::duration<double, std::milli>(end - start).count());
-  }
-  if (!FloorExchange(folder, watch, sequence, "bye")) kill(server, SIGTERM);
-  waitpid(server, nullptr, 0);
-  close(watch);
-  if (!ok || milliseconds.empty()) {
-    std::fprintf(stderr, "floor: an exchange failed\n");
-    return -1;
-  }
-  Report("floor", milliseconds);
-  return Percentile(milliseconds, 0.5);
+  return posix_spawn(&server, self, nullptr, nullptr, argv, environ) == 0 ? server : -1;
 }
 
-// ---- The channel.
+template <class Exchange>
+bool TimeOne(std::vector<double>& milliseconds, Exchange exchange) {
+  const auto start = std::chrono::steady_clock::now();
+  const bool ok = exchange();
+  const auto end = std::chrono::steady_clock::now();
+  milliseconds.push_back(std::chrono::duration<double, std::milli>(end - start).count());
+  return ok;
+}
 
-// Median in milliseconds, 0 when skipped, negative when an exchange failed.
-double Measure(const char* self, bool notify, int iterations) {
-  const char* mode = notify ? "notify" : "poll";
+// The channel with change notification against the floor, turn about. False when an exchange
+// failed; the medians otherwise.
+bool MeasureNotifyAndFloor(const char* self, const std::string& floorFolder, int iterations, double* channelMedian,
+                           double* floorMedian) {
+  std::filesystem::create_directories(floorFolder);
+  const int watch = WatchFolder(floorFolder);
+  const pid_t server = StartServer(self, "notify", nullptr);
+  const pid_t floorServer = StartServer(self, "floor", floorFolder.c_str());
+  if (watch < 0 || server < 0 || floorServer < 0) {
+    std::fprintf(stderr, "cannot start the answering processes\n");
+    if (server > 0) kill(server, SIGTERM);
+    if (floorServer > 0) kill(floorServer, SIGTERM);
+    return false;
+  }
+  FileChannel channel("client", kServer, -1, new SdkMessage('|'));
+  channel.SetReplyWait(SdkReplyWait::kNotify);
+
+  std::vector<double> channelMs;
+  std::vector<double> floorMs;
+  int sequence = 1;
+  bool ok = Exchange(channel, "Echo", "warm-up") && FloorExchange(floorFolder, watch, sequence++, "warm-up");
+  for (int done = 0; ok && done < iterations; done += kBlock) {
+    const int block = std::min(kBlock, iterations - done);
+    for (int i = 0; ok && i < block; ++i) {
+      char token[kIntFieldSize];
+      IntToField(done + i, token);
+      ok = TimeOne(channelMs, [&] { return Exchange(channel, "Echo", token); });
+    }
+    for (int i = 0; ok && i < block; ++i) {
+      ok = TimeOne(floorMs, [&] { return FloorExchange(floorFolder, watch, sequence++, std::to_string(done + i)); });
+    }
+  }
+  Exchange(channel, "Quit", "bye");
+  if (!FloorExchange(floorFolder, watch, sequence, "bye")) kill(floorServer, SIGTERM);
+  waitpid(server, nullptr, 0);
+  waitpid(floorServer, nullptr, 0);
+  close(watch);
+  if (!ok || channelMs.empty() || floorMs.empty()) {
+    std::fprintf(stderr, "notify or floor: an exchange failed\n");
+    return false;
+  }
+  Report("notify", channelMs);
+  Report("floor", floorMs);
+  *channelMedian = Percentile(channelMs, 0.5);
+  *floorMedian = Percentile(floorMs, 0.5);
+  return true;
+}
+
+// The channel with the plain poll. Median in milliseconds, 0 when skipped, negative when an
+// exchange failed.
+double MeasurePoll(const char* self, int iterations) {
   if (iterations <= 0) {
-    std::printf("%-7s skipped (0 round trips asked for)\n", mode);
+    std::printf("%-7s skipped (0 round trips asked for)\n", "poll");
     return 0;
   }
-  char* argv[] = {const_cast<char*>(self), const_cast<char*>("serve"), const_cast<char*>(mode), nullptr};
-  pid_t server = -1;
-  if (posix_spawn(&server, self, nullptr, nullptr, argv, environ) != 0) {
+  const pid_t server = StartServer(self, "poll", nullptr);
+  if (server < 0) {
     std::fprintf(stderr, "cannot start the answering process\n");
     return -1;
   }
   FileChannel channel("client", kServer, -1, new SdkMessage('|'));
-  channel.SetReplyWait(notify ? SdkReplyWait::kNotify : SdkReplyWait::kPoll);
-
+  channel.SetReplyWait(SdkReplyWait::kPoll);
   std::vector<double> milliseconds;
   bool ok = Exchange(channel, "Echo", "warm-up");
   for (int i = 0; ok && i < iterations; ++i) {
     char token[kIntFieldSize];
     IntToField(i, token);
-    const auto start = std::chrono::steady_clock::now();
-    ok = Exchange(channel, "Echo", token);
-    const auto end = std::chrono::steady_clock::now();
-    milliseconds.push_back(std::chrono::duration<double, std::milli>(end - start).count());
+    ok = TimeOne(milliseconds, [&] { return Exchange(channel, "Echo", token); });
   }
   Exchange(channel, "Quit", "bye");
-  int status = 0;
-  waitpid(server, &status, 0);
+  waitpid(server, nullptr, 0);
   if (!ok || milliseconds.empty()) {
-    std::fprintf(stderr, "%s: an exchange failed\n", mode);
+    std::fprintf(stderr, "poll: an exchange failed\n");
     return -1;
   }
-  Report(mode, milliseconds);
+  Report("poll", milliseconds);
   return Percentile(milliseconds, 0.5);
 }
 
@@ -251,17 +281,16 @@ int main(int argc, char** argv) {
   self[length] = '\0';
   int result = 0;
   if (notifyIterations > 0) {
-    // Channel and floor take turns in the same run, so both see the same load.
-    const double channel = Measure(self, true, notifyIterations);
-    const double floor = MeasureFloor(self, std::string(root) + "/floor", notifyIterations);
-    if (channel < 0 || floor < 0)
+    double channel = 0;
+    double floor = 0;
+    if (!MeasureNotifyAndFloor(self, std::string(root) + "/floor", notifyIterations, &channel, &floor))
       result = 1;
     else if (floor > 0)
       std::printf("ratio   channel / floor (medians) %.2f\n", channel / floor);
   } else {
-    Measure(self, true, 0);
+    std::printf("%-7s skipped (0 round trips asked for)\n", "notify");
   }
-  if (result == 0 && Measure(self, false, pollIterations) < 0) result = 1;
+  if (result == 0 && MeasurePoll(self, pollIterations) < 0) result = 1;
   std::error_code ignored;
   std::filesystem::remove_all(root, ignored);
   return result;

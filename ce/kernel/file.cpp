@@ -113,13 +113,17 @@ HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
         return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
       return Fail(ErrorForPath(err, host), INVALID_HANDLE_VALUE);
     }
-    struct stat opened;
-    // Checked here as well as by the host, so a read-only file stays read-only for root too.
-    if (fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || (existed && ReadOnly(opened) && (write || truncates))) {
+    // A file this open made is a new regular file: only one found there is looked at. Checked
+    // here as well as by the host, so a read-only file stays read-only for root too.
+    struct stat opened = {};
+    if (existed &&
+        (fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || (ReadOnly(opened) && (write || truncates)))) {
       close(fd);
       return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
     }
-    ce::detail::ShareResult result = ce::detail::AcquireShare(fd, host, opened, dwDesiredAccess, dwShareMode);
+    ce::detail::ShareResult result =
+        existed ? ce::detail::AcquireShare(fd, host, opened, dwDesiredAccess, dwShareMode)
+                : ce::detail::AcquireShareOfNewFile(fd, dwDesiredAccess, dwShareMode);
     if (result == ce::detail::ShareResult::kFileReplaced) {
       close(fd);
       continue;

@@ -64,6 +64,39 @@ bool Gate(int fd, int operation) {
 
 bool SameFile(const struct stat& a, const struct stat& b) { return a.st_ino == b.st_ino && a.st_dev == b.st_dev; }
 
+// The bytes an open with this access and share mode conflicts with, and those it holds.
+struct ShareBytes {
+  unsigned checks;
+  unsigned takes;
+};
+
+ShareBytes BytesFor(DWORD access, DWORD share) {
+  const bool read = (access & (GENERIC_READ | GENERIC_ALL)) != 0;
+  const bool write = (access & (GENERIC_WRITE | GENERIC_ALL)) != 0;
+  const bool sharesRead = (share & FILE_SHARE_READ) != 0;
+  const bool sharesWrite = (share & FILE_SHARE_WRITE) != 0;
+  auto bit = [](Byte byte) { return 1u << byte; };
+  ShareBytes bytes;
+  bytes.checks = (read ? bit(kDeniesRead) : 0) | (write ? bit(kDeniesWrite) : 0) | (!sharesRead ? bit(kHasRead) : 0) |
+                 (!sharesWrite ? bit(kHasWrite) : 0);
+  bytes.takes = (read ? bit(kHasRead) : 0) | (write ? bit(kHasWrite) : 0) | (!sharesRead ? bit(kDeniesRead) : 0) |
+                (!sharesWrite ? bit(kDeniesWrite) : 0);
+  // A handle that neither reads, writes nor denies still counts as open (for DeleteFileW).
+  if (bytes.takes == 0) bytes.takes = bit(kIsOpen);
+  return bytes;
+}
+
+bool HeldByOthersAny(int fd, unsigned bytes) {
+  return ForEachRun(bytes, [fd](off_t byte, off_t length) { return HeldByOthers(fd, byte, length); });
+}
+
+void Take(int fd, unsigned bytes, short type) {
+  ForEachRun(bytes, [fd, type](off_t byte, off_t length) {
+    Lock(fd, type, byte, length);
+    return false;
+  });
+}
+
 }  // namespace
 
 ShareResult AcquireShare(int fd, const std::string& hostPath, const struct stat& opened, DWORD access, DWORD share) {
@@ -73,26 +106,24 @@ ShareResult AcquireShare(int fd, const std::string& hostPath, const struct stat&
     Gate(fd, LOCK_UN);
     return ShareResult::kFileReplaced;
   }
-  bool read = (access & (GENERIC_READ | GENERIC_ALL)) != 0;
-  bool write = (access & (GENERIC_WRITE | GENERIC_ALL)) != 0;
-  bool sharesRead = (share & FILE_SHARE_READ) != 0;
-  bool sharesWrite = (share & FILE_SHARE_WRITE) != 0;
-  auto bit = [](Byte byte) { return 1u << byte; };
-  const unsigned checks = (read ? bit(kDeniesRead) : 0) | (write ? bit(kDeniesWrite) : 0) |
-                          (!sharesRead ? bit(kHasRead) : 0) | (!sharesWrite ? bit(kHasWrite) : 0);
-  bool conflict = ForEachRun(checks, [fd](off_t byte, off_t length) { return HeldByOthers(fd, byte, length); });
-  if (!conflict) {
-    unsigned takes = (read ? bit(kHasRead) : 0) | (write ? bit(kHasWrite) : 0) | (!sharesRead ? bit(kDeniesRead) : 0) |
-                     (!sharesWrite ? bit(kDeniesWrite) : 0);
-    // A handle that neither reads, writes nor denies still counts as open (for DeleteFileW).
-    if (takes == 0) takes = bit(kIsOpen);
-    ForEachRun(takes, [fd](off_t byte, off_t length) {
-      Lock(fd, F_RDLCK, byte, length);
-      return false;
-    });
-  }
+  const ShareBytes bytes = BytesFor(access, share);
+  const bool conflict = HeldByOthersAny(fd, bytes.checks);
+  if (!conflict) Take(fd, bytes.takes, F_RDLCK);
   Gate(fd, LOCK_UN);
   return conflict ? ShareResult::kConflict : ShareResult::kOk;
+}
+
+ShareResult AcquireShareOfNewFile(int fd, DWORD access, DWORD share) {
+  const ShareBytes bytes = BytesFor(access, share);
+  Take(fd, bytes.takes, F_RDLCK);
+  if (HeldByOthersAny(fd, bytes.checks)) {
+    Take(fd, bytes.takes, F_UNLCK);
+    return ShareResult::kConflict;
+  }
+  // Deleted (or replaced) before the locks were there, by someone who found it not open.
+  struct stat now;
+  if (fstat(fd, &now) != 0 || now.st_nlink == 0) return ShareResult::kFileReplaced;
+  return ShareResult::kOk;
 }
 
 int GateForExclusiveUse(const std::string& hostPath, bool& open) {

@@ -8,6 +8,7 @@
 // A new open asks, with F_OFD_GETLK, whether any other description holds the bytes it conflicts
 // with, then takes its own. flock(LOCK_EX) on the same file is the gate held across that
 // check-and-take, so two opens cannot pass each other (flock and byte-range locks do not meet).
+// A file the open has just created needs no gate: its locks go first and the check after.
 // Locks vanish with their descriptor, also when a process dies; nothing is created or removed
 // beside the file, so a handle nobody else holds costs a few system calls. An open that waited on
 // the gate while the file was deleted or replaced notices (its inode is no longer at the path)
@@ -30,6 +31,11 @@ enum class ShareResult { kOk, kConflict, kFileReplaced };
 // replaced since it was opened): open it again. When the file cannot be locked, share modes are
 // not enforced and the result is kOk.
 ShareResult AcquireShare(int fd, const std::string& hostPath, const struct stat& opened, DWORD access, DWORD share);
+
+// AcquireShare for a file this open has just made (O_CREAT | O_EXCL): no open can have checked
+// against it before, so its locks are taken first and the conflicts checked after, without the
+// gate; a concurrent open then sees them, or is seen. kFileReplaced: it was deleted meanwhile.
+ShareResult AcquireShareOfNewFile(int fd, DWORD access, DWORD share);
 
 // Runs action (which returns a Win32 error, 0 for success) unless the file at hostPath is open
 // through any handle; ERROR_SHARING_VIOLATION then. No handle can open the file while action runs.
