@@ -68,10 +68,12 @@
 #define ERROR_BUSY 170L
 #define ERROR_ALREADY_EXISTS 183L
 #define ERROR_BAD_EXE_FORMAT 193L
+#define ERROR_MORE_DATA 234L
 #define ERROR_FILENAME_EXCED_RANGE 206L
 #define ERROR_DIRECTORY 267L
 #define ERROR_NO_UNICODE_TRANSLATION 1113L
 #define ERROR_INVALID_FLAGS 1004L
+#define ERROR_NOTIFY_ENUM_DIR 1022L
 #define ERROR_TIMEOUT 1460L
 
 DWORD GetLastError();
@@ -263,11 +265,37 @@ BOOL SystemTimeToFileTime(const SYSTEMTIME* lpSystemTime, LPFILETIME lpFileTime)
 #define FILE_NOTIFY_CHANGE_CREATION 0x00000040u
 #define FILE_NOTIFY_CHANGE_SECURITY 0x00000100u
 
+// With this flag the handle also keeps what changed, for CeGetFileNotificationInfo.
+#define FILE_NOTIFY_CHANGE_CEGETINFO 0x80000000u
+
+#define FILE_ACTION_ADDED 1u
+#define FILE_ACTION_REMOVED 2u
+#define FILE_ACTION_MODIFIED 3u
+#define FILE_ACTION_RENAMED_OLD_NAME 4u
+#define FILE_ACTION_RENAMED_NEW_NAME 5u
+
+typedef struct _FILE_NOTIFY_INFORMATION {
+  DWORD NextEntryOffset;  // bytes to the next record; 0 in the last
+  DWORD Action;           // FILE_ACTION_*
+  DWORD FileNameLength;   // in bytes, without a terminating NUL (there is none)
+  WCHAR FileName[1];      // relative to the watched folder
+} FILE_NOTIFY_INFORMATION, *PFILE_NOTIFY_INFORMATION;
+
 // Watches a folder (and its subfolders with bWatchSubtree); the handle is signalled by
 // WaitForSingleObject once a change of a kind in dwNotifyFilter happened inside it.
 HANDLE FindFirstChangeNotificationW(LPCWSTR lpPathName, BOOL bWatchSubtree, DWORD dwNotifyFilter);
-BOOL FindNextChangeNotification(HANDLE hChangeHandle);  // re-arms: clears the changes reported so far
+// Re-arms: clears the changes reported so far, and the records CeGetFileNotificationInfo did not
+// hand out.
+BOOL FindNextChangeNotification(HANDLE hChangeHandle);
 BOOL FindCloseChangeNotification(HANDLE hChangeHandle);
+// The changes kept since the last call (or re-arm) as FILE_NOTIFY_INFORMATION records, as many
+// whole records as fit; those handed out are forgotten. ERROR_MORE_DATA (with success) when more
+// remain, ERROR_INSUFFICIENT_BUFFER (failure) when not even the first fits; with a NULL buffer of
+// size 0, *lpBytesAvailable says how many bytes are kept. A handle made without
+// FILE_NOTIFY_CHANGE_CEGETINFO keeps none. When more changed than can be kept, the call fails once
+// with ERROR_NOTIFY_ENUM_DIR: look at the folder itself.
+BOOL CeGetFileNotificationInfo(HANDLE h, DWORD dwFlags, LPVOID lpBuffer, DWORD nBufferLength, LPDWORD lpBytesReturned,
+                               LPDWORD lpBytesAvailable);
 
 // ---------------------------------------------------------------------------------------------
 // Processes and threads

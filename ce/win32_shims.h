@@ -54,6 +54,16 @@ inline BOOL KernelIoControl(DWORD, LPVOID, DWORD, LPVOID, DWORD, LPDWORD) {
 
 #define SPI_GETPLATFORMTYPE 257
 
+// A desktop's change notification handle keeps no names (ReadDirectoryChangesW reports them, on a
+// folder handle of its own): the caller is told nothing is known and looks for itself.
+#define FILE_NOTIFY_CHANGE_CEGETINFO 0
+inline BOOL CeGetFileNotificationInfo(HANDLE, DWORD, LPVOID, DWORD, LPDWORD returned, LPDWORD available) {
+  if (returned) *returned = 0;
+  if (available) *available = 0;
+  SetLastError(ERROR_NOT_SUPPORTED);
+  return FALSE;
+}
+
 // A CE device context starts with CE's system font, a plain Tahoma of 11 pixels; a desktop's
 // starts with the larger, bold "System" font. Memory contexts get the CE one, so text drawn
 // without choosing a font looks as it does on the device.

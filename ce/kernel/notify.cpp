@@ -1,13 +1,18 @@
 // Change notification on inotify. A change handle stays signalled from the first matching change
 // until FindNextChangeNotification; changes read from inotify after that signal the next wait.
 #include <dirent.h>
+#include <poll.h>
 #include <limits.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cstddef>
 #include <cstring>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <string>
@@ -22,7 +27,24 @@ namespace {
 
 const DWORD kKnownFilters = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME | FILE_NOTIFY_CHANGE_ATTRIBUTES |
                             FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_LAST_ACCESS |
-                            FILE_NOTIFY_CHANGE_CREATION | FILE_NOTIFY_CHANGE_SECURITY;
+                            FILE_NOTIFY_CHANGE_CREATION | FILE_NOTIFY_CHANGE_SECURITY | FILE_NOTIFY_CHANGE_CEGETINFO;
+
+// Records kept for CeGetFileNotificationInfo before the handle gives up and says so.
+constexpr size_t kKeptRecords = 1024;
+
+DWORD ActionOf(uint32_t mask) {
+  if (mask & IN_CREATE) return FILE_ACTION_ADDED;
+  if (mask & IN_DELETE) return FILE_ACTION_REMOVED;
+  if (mask & IN_MOVED_FROM) return FILE_ACTION_RENAMED_OLD_NAME;
+  if (mask & IN_MOVED_TO) return FILE_ACTION_RENAMED_NEW_NAME;
+  return FILE_ACTION_MODIFIED;
+}
+
+// Bytes of one record: the fixed fields, the name, padded to the next DWORD.
+size_t RecordSize(const std::u16string& name) {
+  const size_t bytes = offsetof(FILE_NOTIFY_INFORMATION, FileName) + name.size() * sizeof(WCHAR);
+  return (bytes + sizeof(DWORD) - 1) / sizeof(DWORD) * sizeof(DWORD);
+}
 
 uint32_t MaskFor(DWORD filter, bool subtree) {
   uint32_t mask = 0;
@@ -51,7 +73,8 @@ bool EventMatches(uint32_t mask, DWORD filter) {
 
 class ChangeObject : public ce::KernelObject {
  public:
-  ChangeObject(int fd, DWORD filter, bool subtree) : fd_(fd), filter_(filter), subtree_(subtree) {}
+  ChangeObject(int fd, DWORD filter, bool subtree, const std::string& root)
+      : fd_(fd), filter_(filter), subtree_(subtree), root_(root) {}
   ~ChangeObject() override { close(fd_); }
 
   int WaitFd() const override { return fd_; }
@@ -62,9 +85,79 @@ class ChangeObject : public ce::KernelObject {
     return pending_ > 0;
   }
 
+  // Queued changes make the queue readable: a wait that may block asks poll first and reads the
+  // queue only once there is something in it.
+  DWORD Wait(DWORD timeoutMs) override {
+    if (timeoutMs == 0) return TryAcquire() ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (pending_ > 0) return WAIT_OBJECT_0;
+    }
+    using Clock = std::chrono::steady_clock;
+    const bool infinite = timeoutMs == INFINITE;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(infinite ? 0 : timeoutMs);
+    for (;;) {
+      int timeout = -1;
+      if (!infinite) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        timeout = left > 0 ? int(std::min<long long>(left, INT32_MAX)) : 0;
+      }
+      pollfd p{fd_, POLLIN, 0};
+      const int ready = poll(&p, 1, timeout);
+      if (ready < 0 && errno != EINTR) return Fail(ERROR_INVALID_HANDLE, WAIT_FAILED);
+      if (ready > 0 && TryAcquire()) return WAIT_OBJECT_0;
+      if (timeout == 0) return TryAcquire() ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
+    }
+  }
+
   void Rearm() {
     std::lock_guard<std::mutex> lock(mutex_);
     pending_ = 0;
+    records_.clear();
+    lost_ = false;
+  }
+
+  BOOL Info(LPVOID buffer, DWORD length, LPDWORD returned, LPDWORD available) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Drain();
+    if (returned) *returned = 0;
+    if (available) *available = 0;
+    if (lost_) {
+      lost_ = false;
+      records_.clear();
+      return Fail(ERROR_NOTIFY_ENUM_DIR, FALSE);
+    }
+    size_t kept = 0;
+    for (const Record& record : records_) kept += RecordSize(record.name);
+    if (available) *available = DWORD(std::min<size_t>(kept, UINT32_MAX));
+    if (buffer == nullptr || length == 0) {
+      SetLastError(ERROR_SUCCESS);
+      return TRUE;
+    }
+    if (!records_.empty() && RecordSize(records_.front().name) > length) return Fail(ERROR_INSUFFICIENT_BUFFER, FALSE);
+    auto* bytes = static_cast<unsigned char*>(buffer);
+    size_t used = 0;
+    FILE_NOTIFY_INFORMATION* last = nullptr;
+    while (!records_.empty() && used + RecordSize(records_.front().name) <= length) {
+      const Record& record = records_.front();
+      const size_t size = RecordSize(record.name);
+      FILE_NOTIFY_INFORMATION head = {};
+      head.Action = record.action;
+      head.FileNameLength = DWORD(record.name.size() * sizeof(WCHAR));
+      std::memset(bytes + used, 0, size);
+      std::memcpy(bytes + used, &head, offsetof(FILE_NOTIFY_INFORMATION, FileName));
+      std::memcpy(bytes + used + offsetof(FILE_NOTIFY_INFORMATION, FileName), record.name.data(),
+                  record.name.size() * sizeof(WCHAR));
+      if (last) last->NextEntryOffset = DWORD(reinterpret_cast<unsigned char*>(bytes + used) -
+                                              reinterpret_cast<unsigned char*>(last));
+      last = reinterpret_cast<FILE_NOTIFY_INFORMATION*>(bytes + used);
+      used += size;
+      records_.pop_front();
+    }
+    if (returned) *returned = DWORD(used);
+    if (available) *available = DWORD(std::min<size_t>(kept - used, UINT32_MAX));
+    SetLastError(records_.empty() ? ERROR_SUCCESS : ERROR_MORE_DATA);
+    return TRUE;
   }
 
   // Watches folder (and, for a subtree, every folder below it). Returns false only when the
@@ -108,10 +201,14 @@ class ChangeObject : public ce::KernelObject {
         }
         if (event.mask & IN_Q_OVERFLOW) {
           ++pending_;
+          lost_ = true;
           continue;
         }
         if (nameLength == 0) continue;  // about the watched folder itself, not its contents
-        if (EventMatches(event.mask, filter_)) ++pending_;
+        if (EventMatches(event.mask, filter_)) {
+          ++pending_;
+          if (filter_ & FILE_NOTIFY_CHANGE_CEGETINFO) Keep(event, std::string(name, nameLength));
+        }
         if (subtree_ && (event.mask & IN_ISDIR) && (event.mask & (IN_CREATE | IN_MOVED_TO))) {
           auto folder = watches_.find(event.wd);
           if (folder != watches_.end()) Watch(folder->second + "/" + std::string(name, nameLength), true);
@@ -121,12 +218,36 @@ class ChangeObject : public ce::KernelObject {
     }
   }
 
+  // Keeps one change for CeGetFileNotificationInfo, named relative to the watched folder.
+  void Keep(const inotify_event& event, const std::string& name) {
+    if (lost_) return;
+    if (records_.size() >= kKeptRecords) {
+      lost_ = true;
+      records_.clear();
+      return;
+    }
+    auto folder = watches_.find(event.wd);
+    if (folder == watches_.end()) return;
+    std::string relative = folder->second.size() > root_.size() ? folder->second.substr(root_.size() + 1) + "/" : "";
+    relative += name;
+    std::replace(relative.begin(), relative.end(), '/', '\\');
+    records_.push_back({ActionOf(event.mask), ce::FromUtf8(relative)});
+  }
+
+  struct Record {
+    DWORD action;
+    std::u16string name;
+  };
+
   int fd_;
   DWORD filter_;
   bool subtree_;
+  std::string root_;
   std::mutex mutex_;
   std::map<int, std::string> watches_;
   unsigned pending_ = 0;
+  std::deque<Record> records_;
+  bool lost_ = false;  // more changed than was kept
 };
 
 }  // namespace
@@ -141,7 +262,7 @@ HANDLE FindFirstChangeNotificationW(LPCWSTR lpPathName, BOOL bWatchSubtree, DWOR
   if (!S_ISDIR(st.st_mode)) return Fail(ERROR_DIRECTORY, INVALID_HANDLE_VALUE);
   int fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   if (fd < 0) return Fail(ce::detail::ErrorFromErrno(errno), INVALID_HANDLE_VALUE);
-  auto change = std::make_shared<ChangeObject>(fd, dwNotifyFilter, bWatchSubtree != FALSE);
+  auto change = std::make_shared<ChangeObject>(fd, dwNotifyFilter, bWatchSubtree != FALSE, host);
   if (!change->Watch(host, false)) return Fail(ce::detail::ErrorFromErrno(errno), INVALID_HANDLE_VALUE);
   HANDLE handle = ce::InsertObject(change);
   return handle ? handle : INVALID_HANDLE_VALUE;
@@ -152,6 +273,14 @@ BOOL FindNextChangeNotification(HANDLE hChangeHandle) {
   if (!change) return FALSE;
   change->Rearm();
   return TRUE;
+}
+
+BOOL CeGetFileNotificationInfo(HANDLE h, DWORD, LPVOID lpBuffer, DWORD nBufferLength, LPDWORD lpBytesReturned,
+                               LPDWORD lpBytesAvailable) {
+  std::shared_ptr<ChangeObject> change = ce::LookupObjectAs<ChangeObject>(h);
+  if (!change) return FALSE;
+  if (lpBuffer == nullptr && nBufferLength != 0) return Fail(ERROR_INVALID_PARAMETER, FALSE);
+  return change->Info(lpBuffer, nBufferLength, lpBytesReturned, lpBytesAvailable);
 }
 
 BOOL FindCloseChangeNotification(HANDLE hChangeHandle) {

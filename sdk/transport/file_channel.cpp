@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 
+#include "sdk/transport/changed_names.h"
 #include "sdk/transport/platform.h"
 #include "sdk/transport/sdk_file.h"
 #include "sdk/transport/shared_folder.h"
@@ -243,8 +244,10 @@ HANDLE WatchCallsFolder() {
   }
   CreateDirectoryW(calls, nullptr);
   // Names only: a reply marker announces itself by appearing, and waking on every write of the
-  // peer's reply text would only cost a look that finds nothing.
-  HANDLE handle = FindFirstChangeNotificationW(calls, FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
+  // peer's reply text would only cost a look that finds nothing. The names themselves are kept
+  // where the system can, so a wake for another client's files costs no look either.
+  HANDLE handle =
+      FindFirstChangeNotificationW(calls, FALSE, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_CEGETINFO);
   if (handle == INVALID_HANDLE_VALUE) return handle;
   tCallsWatch.handle = handle;
   StringCchCopyW(tCallsWatch.folder, kSdkPathSize, calls);
@@ -279,7 +282,20 @@ bool ReadMessageText(SdkFile& file, SdkMessage* message) {
   return withinLimit;
 }
 
+namespace {
+
+bool IsReplyMarkerName(const WCHAR* name, size_t length, void* markerName) {
+  return ChangedNameIs(name, length, static_cast<const char*>(markerName));
+}
+
+}  // namespace
+
 bool FileChannel::WaitForReplyMarker(const ReplyTicket* ticket) {
+  char markerName[kSdkNameSize];
+  if (!FormatChannelFileName(markerName, sizeof(markerName), iPeerName, iOwnName, iLinkId, ticket->iSequence,
+                             kSdkFinishedFile)) {
+    markerName[0] = '\0';
+  }
   // Watch before looking, so a marker created between the look and the wait still wakes us.
   HANDLE watch = iReplyWait == SdkReplyWait::kNotify ? WatchCallsFolder() : INVALID_HANDLE_VALUE;
   // Our own request files have just changed the folder: take those changes now, before the first
@@ -292,8 +308,9 @@ bool FileChannel::WaitForReplyMarker(const ReplyTicket* ticket) {
   bool replied = false;
   int emptyWakes = 0;
   int missedLooks = 0;
+  bool look = true;  // false after a wake whose changes named other files only
   for (;;) {
-    if (IsReplyReady(ticket)) {
+    if (look && IsReplyReady(ticket)) {
       replied = true;
       break;
     }
@@ -314,7 +331,8 @@ bool FileChannel::WaitForReplyMarker(const ReplyTicket* ticket) {
       // After a few wakes that brought nothing, let the changes gather for a moment, so that many
       // clients waiting together leave the navigator the processor.
       if (++emptyWakes > kEagerWakes) Sleep(1);
-      WaitForSingleObject(watch, kPollMilliseconds);
+      const bool changed = WaitForSingleObject(watch, kPollMilliseconds) == WAIT_OBJECT_0;
+      look = !changed || markerName[0] == '\0' || NameMayHaveAppeared(watch, IsReplyMarkerName, markerName);
       FindNextChangeNotification(watch);
     } else {
       Sleep(kPollMilliseconds);

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "sdk/transport/changed_names.h"
 #include "sdk/transport/platform.h"
 #include "sdk/transport/sdk_file.h"
 #include "sdk/transport/shared_folder.h"
@@ -114,19 +115,49 @@ bool RequestInbox::Watch() {
   }
   CreateDirectoryW(folder, nullptr);
   // Names only: a request announces itself by its marker's name appearing. A marker still held by
-  // its writer is refused by TryRead, and the server looks again soon without a change.
-  iWatch = FindFirstChangeNotificationW(folder, FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
+  // its writer is refused by TryRead, and the server looks again soon without a change. The names
+  // are kept where the system can, so the server sleeps through its clients' other files.
+  iWatch = FindFirstChangeNotificationW(folder, FALSE, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_CEGETINFO);
   return iWatch != INVALID_HANDLE_VALUE;
 }
+
+namespace {
+
+struct MarkerMatch {
+  const char* server;
+};
+
+bool IsRequestMarkerName(const WCHAR* name, size_t length, void* context) {
+  char narrow[kSdkNameSize];
+  if (length >= kSdkNameSize) return false;
+  for (size_t i = 0; i < length; ++i) {
+    // Channel names are ASCII; any other character makes a name no client writes.
+    if (name[i] == 0 || name[i] > 0x7F) return false;
+    narrow[i] = static_cast<char>(name[i]);
+  }
+  narrow[length] = '\0';
+  InboxRequest request;
+  return ParseRequestMarker(narrow, static_cast<const MarkerMatch*>(context)->server, &request);
+}
+
+}  // namespace
 
 bool RequestInbox::WaitForChange(uint32_t timeoutMs) {
   if (iWatch == INVALID_HANDLE_VALUE) {
     Sleep(timeoutMs);
     return false;
   }
-  const DWORD result = WaitForSingleObject(iWatch, timeoutMs);
-  FindNextChangeNotification(iWatch);
-  return result == WAIT_OBJECT_0;
+  const DWORD start = GetTickCount();
+  MarkerMatch match = {iServer};
+  for (;;) {
+    const DWORD waited = GetTickCount() - start;
+    const DWORD left = waited < timeoutMs ? timeoutMs - waited : 0;
+    const DWORD result = WaitForSingleObject(iWatch, left);
+    const bool request = result == WAIT_OBJECT_0 && NameMayHaveAppeared(iWatch, IsRequestMarkerName, &match);
+    FindNextChangeNotification(iWatch);
+    if (request) return true;
+    if (result != WAIT_OBJECT_0 || left == 0) return false;
+  }
 }
 
 int RequestInbox::List(InboxRequest* requests, int capacity) {

@@ -54,8 +54,9 @@ class RequestInbox {
   // Creates the calls folder if needed and starts watching it. False when it cannot be
   // watched; WaitForChange then just sleeps its timeout.
   bool Watch();
-  // Waits until the calls folder changes or `timeoutMs` passes; true on a change. Re-arms the
-  // watch, so a change after this returns is seen by the next wait.
+  // Waits until the calls folder changes or `timeoutMs` passes; true on a change. Where the
+  // system names the changes, only a request marker's appearing counts. Re-arms the watch, so a
+  // change after this returns is seen by the next wait.
   bool WaitForChange(uint32_t timeoutMs);
 
   // Requests whose marker exists, ordered by client, link id and sequence number. Fills up to

@@ -1,5 +1,11 @@
-// Change notification: waking on changes made by another thread, and timing out otherwise.
+// Change notification: waking on changes made by another thread, and timing out otherwise; the
+// names of the changes when the handle keeps them.
+#include <cstddef>
+#include <cstring>
+#include <functional>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "tests/kernel/kernel_fixture.h"
 
@@ -115,3 +121,94 @@ TEST_F(NotifyTest, BadArgumentsFail) {
 }
 
 }  // namespace
+
+// What CeGetFileNotificationInfo hands out after each step: "<action> <name>" per record.
+std::vector<std::string> Records(HANDLE change, DWORD bufferSize, DWORD* error) {
+  std::vector<std::string> out;
+  alignas(DWORD) unsigned char buffer[512];
+  DWORD returned = 0;
+  DWORD available = 0;
+  SetLastError(0);
+  const BOOL ok = CeGetFileNotificationInfo(change, 0, buffer, bufferSize, &returned, &available);
+  *error = ok ? GetLastError() : GetLastError() | 0x80000000u;
+  for (DWORD offset = 0; ok && offset < returned;) {
+    FILE_NOTIFY_INFORMATION head;
+    std::memcpy(&head, buffer + offset, offsetof(FILE_NOTIFY_INFORMATION, FileName));
+    std::u16string name(head.FileNameLength / sizeof(WCHAR), u'\0');
+    std::memcpy(name.data(), buffer + offset + offsetof(FILE_NOTIFY_INFORMATION, FileName), head.FileNameLength);
+    out.push_back(std::to_string(head.Action) + " " + ce::ToUtf8(name));
+    if (head.NextEntryOffset == 0) break;
+    offset += head.NextEntryOffset;
+  }
+  return out;
+}
+
+TEST_F(NotifyTest, NamesOfTheChangesAreKeptWhenAskedFor) {
+  MakeHostFolder("fs/n");
+  MakeHostFolder("fs/n/sub");
+  HANDLE change =
+      FindFirstChangeNotificationW(u"\\n", TRUE, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_CEGETINFO);
+  HANDLE plain = FindFirstChangeNotificationW(u"\\n", TRUE, FILE_NOTIFY_CHANGE_FILE_NAME);
+  ASSERT_NE(change, INVALID_HANDLE_VALUE);
+  ASSERT_NE(plain, INVALID_HANDLE_VALUE);
+  const DWORD kMoreData = ERROR_MORE_DATA;
+  const DWORD kTooSmall = ERROR_INSUFFICIENT_BUFFER | 0x80000000u;
+  const DWORD kLost = ERROR_NOTIFY_ENUM_DIR | 0x80000000u;
+  struct Step {
+    const char* what;
+    std::function<void()> change;
+    DWORD bufferSize;
+    std::vector<std::string> records;
+    DWORD error;
+  };
+  const Step steps[] = {
+      {"nothing yet", [] {}, 512, {}, 0},
+      {"made", [] { MakeFile(u"\\n\\A.txt", "a"); }, 512, {"1 A.txt"}, 0},
+      {"renamed", [] { MoveFileW(u"\\n\\a.txt", u"\\n\\b.txt"); }, 512, {"4 A.txt", "5 b.txt"}, 0},
+      {"removed in a subfolder",
+       [] {
+         MakeFile(u"\\n\\sub\\c", "c");
+         DeleteFileW(u"\\n\\sub\\c");
+       },
+       512, {"1 sub\\c", "2 sub\\c"}, 0},
+      {"one record fits", [] { DeleteFileW(u"\\n\\b.txt"); }, 24, {"2 b.txt"}, 0},
+      {"no record fits", [] { MakeFile(u"\\n\\a-longer-name.txt", "x"); }, 24, {}, kTooSmall},
+      {"then it is handed out", [] {}, 512, {"1 a-longer-name.txt"}, 0},
+      {"two records, room for one", [] {
+         MakeFile(u"\\n\\d", "d");
+         MakeFile(u"\\n\\e", "e");
+       },
+       24, {"1 d"}, kMoreData},
+      {"the second", [] {}, 512, {"1 e"}, 0},
+      {"more than is kept",
+       [] {
+         for (int i = 0; i < 700; ++i) {
+           MakeFile(u"\\n\\churn", "x");
+           DeleteFileW(u"\\n\\churn");
+         }
+       },
+       512, {}, kLost},
+      {"said once, then kept again", [] { MakeFile(u"\\n\\f", "f"); }, 512, {"1 f"}, 0},
+      {"re-arming forgets what was not asked for",
+       [&] {
+         FindNextChangeNotification(change);
+         MakeFile(u"\\n\\g", "g");
+         WaitForSingleObject(change, 1000);
+         FindNextChangeNotification(change);
+       },
+       512, {}, 0},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    step.change();
+    DWORD error = 0;
+    EXPECT_EQ(Records(change, step.bufferSize, &error), step.records);
+    EXPECT_EQ(error, step.error);
+  }
+  DWORD error = 0;
+  EXPECT_EQ(WaitForSingleObject(plain, 0), WAIT_OBJECT_0);
+  EXPECT_TRUE(Records(plain, 512, &error).empty()) << "a handle made without the flag keeps no names";
+  EXPECT_EQ(error, 0u);
+  FindCloseChangeNotification(change);
+  FindCloseChangeNotification(plain);
+}

@@ -208,6 +208,8 @@ TEST_F(NavigatorLaunchTest, FirstExchangeThatCannotBeWrittenGivesMinusOne) {
   EXPECT_EQ(FlashMessageV01(&link, &status, "x", 1500), -1);
   EXPECT_EQ(status, -1);
   EXPECT_TRUE(IsNavigatorRunning()) << "the navigator was not started";
+  // The navigator takes the foreground just after its window appears, so it may not have yet.
+  for (int wait = 0; wait < 200 && GetForegroundWindow() == client; ++wait) Sleep(10);
   EXPECT_NE(GetForegroundWindow(), client) << "the foreground is only given back after an answer";
 
   // Clear the way so the navigator can be stopped.

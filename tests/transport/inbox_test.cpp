@@ -149,17 +149,22 @@ TEST(RequestInbox, WaitSeesOnlyChangesMadeAfterTheLastWaitOrListing) {
   RequestInbox inbox("Srv");
   ASSERT_TRUE(inbox.Watch());
   EXPECT_FALSE(inbox.WaitForChange(10)) << "nothing changed yet";
-  TestDevice::WriteFile(device.Calls("x"), "1");
+  // Only a request marker for this server ends the wait: other files, and other servers'
+  // requests, do not.
+  TestDevice::WriteFile(device.Calls("c.Srv.1.1.message"), std::string("Echo|\0", 6));
+  TestDevice::WriteFile(device.Calls("c.Other.1.1.finished"), "finish");
+  EXPECT_FALSE(inbox.WaitForChange(50)) << "no request for this server came";
+  TestDevice::WriteFile(device.Calls("c.Srv.1.1.finished"), "finish");
   EXPECT_TRUE(inbox.WaitForChange(1000));
   EXPECT_FALSE(inbox.WaitForChange(10)) << "the change was reported twice";
 
   // A listing has seen what changed before it; a change after it still ends the wait.
-  TestDevice::WriteFile(device.Calls("c.Srv.1.1.message"), std::string("Echo|\0", 6));
-  TestDevice::WriteFile(device.Calls("c.Srv.1.1.finished"), "finish");
+  TestDevice::WriteFile(device.Calls("c.Srv.1.2.message"), std::string("Echo|\0", 6));
+  TestDevice::WriteFile(device.Calls("c.Srv.1.2.finished"), "finish");
   InboxRequest requests[2];
-  EXPECT_EQ(inbox.List(requests, 2), 1);
+  EXPECT_EQ(inbox.List(requests, 2), 2);
   EXPECT_FALSE(inbox.WaitForChange(10)) << "changes the listing saw ended the wait";
-  TestDevice::WriteFile(device.Calls("y"), "2");
+  TestDevice::WriteFile(device.Calls("c.Srv.1.3.finished"), "finish");
   EXPECT_TRUE(inbox.WaitForChange(1000));
 }
 
