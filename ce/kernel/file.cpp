@@ -121,9 +121,8 @@ HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
       close(fd);
       return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
     }
-    ce::detail::ShareResult result =
-        existed ? ce::detail::AcquireShare(fd, host, opened, dwDesiredAccess, dwShareMode)
-                : ce::detail::AcquireShareOfNewFile(fd, dwDesiredAccess, dwShareMode);
+    ce::detail::ShareResult result = existed ? ce::detail::AcquireShare(fd, host, opened, dwDesiredAccess, dwShareMode)
+                                             : ce::detail::AcquireShareOfNewFile(fd, dwDesiredAccess, dwShareMode);
     if (result == ce::detail::ShareResult::kFileReplaced) {
       close(fd);
       continue;

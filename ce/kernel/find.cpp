@@ -116,8 +116,9 @@ HANDLE FindFirstFileExW(LPCWSTR lpFileName, FINDEX_INFO_LEVELS fInfoLevelId, LPV
   std::vector<Name> names;
   auto find = std::make_shared<FindObject>();
   auto fillEntries = [&](int folderFd, bool byPath) {
-    std::sort(names.begin(), names.end(),
-              [](const Name& a, const Name& b) { return a.folded != b.folded ? a.folded < b.folded : a.name < b.name; });
+    std::sort(names.begin(), names.end(), [](const Name& a, const Name& b) {
+      return a.folded != b.folded ? a.folded < b.folded : a.name < b.name;
+    });
     find->entries.reserve(names.size());
     for (const Name& name : names) {
       WIN32_FIND_DATAW data;

@@ -148,8 +148,7 @@ class ChangeObject : public ce::KernelObject {
       std::memcpy(bytes + used, &head, offsetof(FILE_NOTIFY_INFORMATION, FileName));
       std::memcpy(bytes + used + offsetof(FILE_NOTIFY_INFORMATION, FileName), record.name.data(),
                   record.name.size() * sizeof(WCHAR));
-      if (last) last->NextEntryOffset = DWORD(reinterpret_cast<unsigned char*>(bytes + used) -
-                                              reinterpret_cast<unsigned char*>(last));
+      if (last) last->NextEntryOffset = DWORD(bytes + used - reinterpret_cast<unsigned char*>(last));
       last = reinterpret_cast<FILE_NOTIFY_INFORMATION*>(bytes + used);
       used += size;
       records_.pop_front();

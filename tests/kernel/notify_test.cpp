@@ -170,15 +170,20 @@ TEST_F(NotifyTest, NamesOfTheChangesAreKeptWhenAskedFor) {
          MakeFile(u"\\n\\sub\\c", "c");
          DeleteFileW(u"\\n\\sub\\c");
        },
-       512, {"1 sub\\c", "2 sub\\c"}, 0},
+       512,
+       {"1 sub\\c", "2 sub\\c"},
+       0},
       {"one record fits", [] { DeleteFileW(u"\\n\\b.txt"); }, 24, {"2 b.txt"}, 0},
       {"no record fits", [] { MakeFile(u"\\n\\a-longer-name.txt", "x"); }, 24, {}, kTooSmall},
       {"then it is handed out", [] {}, 512, {"1 a-longer-name.txt"}, 0},
-      {"two records, room for one", [] {
+      {"two records, room for one",
+       [] {
          MakeFile(u"\\n\\d", "d");
          MakeFile(u"\\n\\e", "e");
        },
-       24, {"1 d"}, kMoreData},
+       24,
+       {"1 d"},
+       kMoreData},
       {"the second", [] {}, 512, {"1 e"}, 0},
       {"more than is kept",
        [] {
@@ -187,7 +192,9 @@ TEST_F(NotifyTest, NamesOfTheChangesAreKeptWhenAskedFor) {
            DeleteFileW(u"\\n\\churn");
          }
        },
-       512, {}, kLost},
+       512,
+       {},
+       kLost},
       {"said once, then kept again", [] { MakeFile(u"\\n\\f", "f"); }, 512, {"1 f"}, 0},
       {"re-arming forgets what was not asked for",
        [&] {
@@ -196,7 +203,9 @@ TEST_F(NotifyTest, NamesOfTheChangesAreKeptWhenAskedFor) {
          WaitForSingleObject(change, 1000);
          FindNextChangeNotification(change);
        },
-       512, {}, 0},
+       512,
+       {},
+       0},
   };
   for (const Step& step : steps) {
     SCOPED_TRACE(step.what);
