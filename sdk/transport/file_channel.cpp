@@ -19,6 +19,8 @@ constexpr int kBusyRetries = 100;
 
 // Wakes of a reply wait answered at once; a lone call takes about this many before its reply.
 constexpr int kEagerWakes = 6;
+// Wakes answered at once that only other exchanges' files caused, where the changes are named.
+constexpr int kEagerForeignWakes = 0;
 // Looks at the peer in a row that must all miss it before the wait gives it up.
 constexpr int kMissedLooksForGone = 2;
 
@@ -284,18 +286,43 @@ bool ReadMessageText(SdkFile& file, SdkMessage* message) {
 
 namespace {
 
-bool IsReplyMarkerName(const WCHAR* name, size_t length, void* markerName) {
-  return ChangedNameIs(name, length, static_cast<const char*>(markerName));
+// What the changes of one wake were to a waiting exchange: its reply marker appearing, or any
+// change of its own files (both directions share "<a>.<b>.<link>.<sequence>.").
+struct WakeNames {
+  char replyMarker[kSdkNameSize];
+  char requestPrefix[kSdkNameSize];
+  char replyPrefix[kSdkNameSize];
+  bool replyAppeared;
+  bool ours;
+};
+
+void SortWakeName(DWORD action, const WCHAR* name, size_t length, void* context) {
+  WakeNames* names = static_cast<WakeNames*>(context);
+  if ((action == FILE_ACTION_ADDED || action == FILE_ACTION_RENAMED_NEW_NAME) &&
+      ChangedNameIs(name, length, names->replyMarker)) {
+    names->replyAppeared = true;
+  }
+  if (ChangedNameIs(name, length, names->requestPrefix, true) || ChangedNameIs(name, length, names->replyPrefix, true)) {
+    names->ours = true;
+  }
+}
+
+// The exchange's file names minus their ".message" / ".finished" endings, each ending in a dot.
+bool ExchangePrefix(char* prefix, const char* sender, const char* receiver, uint32_t linkId, uint32_t sequence) {
+  const int length = std::snprintf(prefix, kSdkNameSize, "%s.%s.%u.%u.", sender, receiver,
+                                   static_cast<unsigned>(linkId), static_cast<unsigned>(sequence));
+  return length > 0 && static_cast<size_t>(length) < kSdkNameSize;
 }
 
 }  // namespace
 
 bool FileChannel::WaitForReplyMarker(const ReplyTicket* ticket) {
-  char markerName[kSdkNameSize];
-  if (!FormatChannelFileName(markerName, sizeof(markerName), iPeerName, iOwnName, iLinkId, ticket->iSequence,
-                             kSdkFinishedFile)) {
-    markerName[0] = '\0';
-  }
+  WakeNames names;
+  const bool named =
+      FormatChannelFileName(names.replyMarker, sizeof(names.replyMarker), iPeerName, iOwnName, iLinkId,
+                            ticket->iSequence, kSdkFinishedFile) &&
+      ExchangePrefix(names.requestPrefix, iOwnName, iPeerName, iLinkId, ticket->iSequence) &&
+      ExchangePrefix(names.replyPrefix, iPeerName, iOwnName, iLinkId, ticket->iSequence);
   // Watch before looking, so a marker created between the look and the wait still wakes us.
   HANDLE watch = iReplyWait == SdkReplyWait::kNotify ? WatchCallsFolder() : INVALID_HANDLE_VALUE;
   // Our own request files have just changed the folder: take those changes now, before the first
@@ -306,7 +333,8 @@ bool FileChannel::WaitForReplyMarker(const ReplyTicket* ticket) {
   using Clock = std::chrono::steady_clock;
   Clock::time_point lastAliveCheck = Clock::now();
   bool replied = false;
-  int emptyWakes = 0;
+  int idleWakes = 0;
+  bool namesKnown = false;
   int missedLooks = 0;
   bool look = true;  // false after a wake whose changes named other files only
   for (;;) {
@@ -328,12 +356,17 @@ bool FileChannel::WaitForReplyMarker(const ReplyTicket* ticket) {
     }
     if (watch != INVALID_HANDLE_VALUE) {
       // Every change in the folder wakes every waiting client, mostly for other clients' files.
-      // After a few wakes that brought nothing, let the changes gather for a moment, so that many
-      // clients waiting together leave the navigator the processor.
-      if (++emptyWakes > kEagerWakes) Sleep(1);
+      // After a few wakes that brought nothing of this exchange, let the changes gather for a
+      // moment, so that many clients waiting together leave the navigator the processor. Where the
+      // changes are not named, every wake counts, and a few more are let through.
+      if (idleWakes > (namesKnown ? kEagerForeignWakes : kEagerWakes)) Sleep(1);
       const bool changed = WaitForSingleObject(watch, kPollMilliseconds) == WAIT_OBJECT_0;
-      look = !changed || markerName[0] == '\0' || NameMayHaveAppeared(watch, IsReplyMarkerName, markerName);
+      names.replyAppeared = false;
+      names.ours = false;
+      namesKnown = changed && named && VisitChangedNames(watch, SortWakeName, &names);
       FindNextChangeNotification(watch);
+      look = !namesKnown || names.replyAppeared;
+      if (!namesKnown || !names.ours) ++idleWakes;
     } else {
       Sleep(kPollMilliseconds);
     }
