@@ -474,4 +474,53 @@ TEST_F(Channel, SlowLivingPeerIsWaitedFor) {
   }
 }
 
+// Other exchanges keep the calls folder busy, so a wait never times out: a reply is found only by
+// noticing its own marker among their changes, however the marker is put in place.
+TEST_F(Channel, ReplyIsNoticedAmongOtherExchangesChanges) {
+  enum class Put { kRenamedIn, kWrittenInPlace, kOtherCase };
+  for (Put put : {Put::kRenamedIn, Put::kWrittenInPlace, Put::kOtherCase}) {
+    SCOPED_TRACE(static_cast<int>(put));
+    FileChannel* channel = Make();
+    ReplyTicket* ticket = Request(channel, {"Echo", "busy"});
+    ASSERT_NE(ticket, nullptr);
+    std::atomic<bool> received{false};
+    // Enough changes to outlast any wait that does not notice the reply (each pair is a wake).
+    constexpr int kMostChanges = 20000;
+    int changes = 0;
+    std::thread peer([&] {
+      const std::string other = device.Calls("client.TomTomNavigationServer.99.1.message");
+      auto churn = [&](int count) {
+        for (int i = 0; i < count && !received && changes < kMostChanges; ++i, ++changes) {
+          TestDevice::WriteFile(other, "x");
+          std::remove(other.c_str());
+        }
+      };
+      churn(50);
+      const std::string base =
+          put == Put::kOtherCase ? "TOMTOMNAVIGATIONSERVER.CLIENT.77.1" : std::string(kServer) + ".client.77.1";
+      if (put == Put::kRenamedIn) {
+        RequestInbox inbox(kServer);
+        InboxRequest requests[2];
+        SdkMessage message('|');
+        ASSERT_EQ(inbox.List(requests, 2), 1);
+        ASSERT_EQ(inbox.Read(requests[0], &message), 0);
+        inbox.Retire(requests[0]);
+        const char* fields[] = {"0", message.Field(1)};
+        EXPECT_EQ(inbox.Answer(requests[0], fields, 2), 0);
+      } else {
+        TestDevice::WriteFile(device.Calls(base + ".message"), std::string("0|busy|\0", 8));
+        TestDevice::WriteFile(device.Calls(base + ".finished"), std::string("finish\n\0", 8));
+      }
+      churn(kMostChanges);
+    });
+    channel->ReceiveReply(ticket);
+    received = true;
+    peer.join();
+    EXPECT_EQ(Fields(channel), (std::vector<std::string>{"0", "busy"}));
+    EXPECT_LT(changes, kMostChanges) << "the reply was found only once the folder went quiet";
+    delete channel;
+    for (const std::string& name : CallsFolder()) std::remove(device.Calls(name).c_str());
+  }
+}
+
 }  // namespace
