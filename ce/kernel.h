@@ -289,7 +289,8 @@ HANDLE FindFirstChangeNotificationW(LPCWSTR lpPathName, BOOL bWatchSubtree, DWOR
 BOOL FindNextChangeNotification(HANDLE hChangeHandle);
 BOOL FindCloseChangeNotification(HANDLE hChangeHandle);
 // The changes kept since the last call (or re-arm) as FILE_NOTIFY_INFORMATION records, as many
-// whole records as fit; those handed out are forgotten. ERROR_MORE_DATA (with success) when more
+// whole records as fit; those handed out are forgotten. A signalled handle hands out the changes
+// that signalled it; changes after those are kept once it is re-armed. ERROR_MORE_DATA (with success) when more
 // remain, ERROR_INSUFFICIENT_BUFFER (failure) when not even the first fits; with a NULL buffer of
 // size 0, *lpBytesAvailable says how many bytes are kept. A handle made without
 // FILE_NOTIFY_CHANGE_CEGETINFO keeps none. When more changed than can be kept, the call fails once

@@ -119,7 +119,8 @@ class ChangeObject : public ce::KernelObject {
 
   BOOL Info(LPVOID buffer, DWORD length, LPDWORD returned, LPDWORD available) {
     std::lock_guard<std::mutex> lock(mutex_);
-    Drain();
+    // A signalled handle hands out the changes its wait read; later ones signal it once re-armed.
+    if (pending_ == 0) Drain();
     if (returned) *returned = 0;
     if (available) *available = 0;
     if (lost_) {
