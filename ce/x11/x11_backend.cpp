@@ -37,16 +37,24 @@ int RecordXError(Display*, XErrorEvent* e) {
   return 0;
 }
 
+// Waits until the server has handled every request sent so far, so that their errors have been
+// recorded. When the last request was one with a reply and nothing has been sent since, the wait
+// has already happened (errors come back in order, before any later reply), and the round trip
+// is left out.
+void SyncIfPending(Display* dpy) {
+  if (XNextRequest(dpy) - 1 != XLastKnownRequestProcessed(dpy)) XSync(dpy, False);
+}
+
 // Brackets requests that may fail on a window that went away: Failed() waits for the server's
 // answers and says whether any of them was an error.
 class ErrorTrap {
  public:
   explicit ErrorTrap(Display* dpy) : dpy_(dpy) {
-    XSync(dpy_, False);
+    SyncIfPending(dpy_);
     lastXError = 0;
   }
   bool Failed() {
-    XSync(dpy_, False);
+    SyncIfPending(dpy_);
     return lastXError != 0;
   }
 
@@ -72,6 +80,8 @@ Channel FromMask(unsigned long mask) {
   }
   return c;
 }
+
+constexpr bool kLittleEndianHost = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;  // the image is LSBFirst
 
 unsigned long Place(unsigned v8, const Channel& c) {
   unsigned long v = c.bits >= 8 ? static_cast<unsigned long>(v8) << (c.bits - 8) : v8 >> (8 - c.bits);
@@ -236,7 +246,13 @@ class X11Backend final : public Backend, public BackendTestHooks {
     buf.assign(static_cast<size_t>(img->bytes_per_line) * height, 0);
     img->data = buf.data();
     const int bytes = img->bits_per_pixel / 8;
-    for (int y = 0; y < height; ++y) {
+    // A 565 screen takes the surface's pixels as they are: the widening below would give them back.
+    const bool same565 = bytes == 2 && red_.shift == 11 && red_.bits == 5 && green_.shift == 5 && green_.bits == 6 &&
+                         blue_.shift == 0 && blue_.bits == 5 && kLittleEndianHost;
+    for (int y = 0; same565 && y < height; ++y)
+      std::memcpy(buf.data() + static_cast<size_t>(y) * img->bytes_per_line, pixels + static_cast<size_t>(y) * width,
+                  static_cast<size_t>(width) * 2);
+    for (int y = 0; !same565 && y < height; ++y) {
       const uint16_t* src = pixels + static_cast<size_t>(y) * width;
       unsigned char* dst = reinterpret_cast<unsigned char*>(buf.data()) + static_cast<size_t>(y) * img->bytes_per_line;
       for (int x = 0; x < width; ++x) {
