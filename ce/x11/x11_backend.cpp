@@ -320,12 +320,17 @@ class X11Backend final : public Backend, public BackendTestHooks {
     std::vector<::Window> tops = Children(root_);
     HWND found = nullptr;
     for (size_t i = tops.size(); i-- > 0 && !found;) {  // topmost first
-      ::Window client = HasClass(tops[i]) ? tops[i] : ClientBelow(tops[i]);
-      if (!client || byXid_.count(client)) continue;
-      if (className) {
-        std::u16string name, cls;
-        if (!ClassOf(client, &name, &cls) || !(NamesEqual(cls, className) || NamesEqual(name, className))) continue;
+      if (byXid_.count(tops[i])) continue;
+      // One look at WM_CLASS says both whether this is the client and what its class is.
+      std::u16string name, cls;
+      ::Window client = tops[i];
+      bool classKnown = ClassOf(client, &name, &cls);
+      if (!classKnown) {
+        client = ClientBelow(tops[i]);
+        if (!client || byXid_.count(client)) continue;
+        classKnown = className && ClassOf(client, &name, &cls);
       }
+      if (className && (!classKnown || !(NamesEqual(cls, className) || NamesEqual(name, className)))) continue;
       if (title && !NamesEqual(TitleOf(client), title)) continue;
       found = MakeForeignHandle(static_cast<uint32_t>(client));
     }
