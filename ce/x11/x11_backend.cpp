@@ -29,11 +29,12 @@ namespace ce::user {
 
 namespace {
 
-// Xlib reports errors asynchronously through one process-wide handler; it only records.
-int lastXError = 0;
+// Xlib reports errors asynchronously through one process-wide handler; it only records which
+// request the latest error answers. Serials only grow and errors arrive in request order.
+unsigned long lastErrorSerial = 0;
 
 int RecordXError(Display*, XErrorEvent* e) {
-  lastXError = e->error_code;
+  lastErrorSerial = e->serial;
   return 0;
 }
 
@@ -46,20 +47,19 @@ void SyncIfPending(Display* dpy) {
 }
 
 // Brackets requests that may fail on a window that went away: Failed() waits for the server's
-// answers and says whether any of them was an error.
+// answers and says whether any of them was an error. Errors of requests sent before the trap
+// are told apart by their serial rather than waited for when the trap begins.
 class ErrorTrap {
  public:
-  explicit ErrorTrap(Display* dpy) : dpy_(dpy) {
-    SyncIfPending(dpy_);
-    lastXError = 0;
-  }
+  explicit ErrorTrap(Display* dpy) : dpy_(dpy), first_(XNextRequest(dpy)) {}
   bool Failed() {
     SyncIfPending(dpy_);
-    return lastXError != 0;
+    return lastErrorSerial >= first_;
   }
 
  private:
   Display* dpy_;
+  unsigned long first_;  // the serial of the trap's first request
 };
 
 struct Channel {
