@@ -1,7 +1,9 @@
 // Fonts: logical fonts found through fontconfig, drawn by FreeType as one-bit glyphs (the look
 // of a handheld's screen, and exact pixels for tests). Wine's Tahoma lives where fontconfig does
-// not look, so its folder is added first. Regular Tahoma at 8 to 16 pixels uses the font's own
-// bitmaps; bold text always uses outlines, because the bold bitmaps are not bold.
+// not look, so its folder is added first. fontconfig's answers are kept between runs
+// (font_cache.h), so a start whose answers still hold does not start fontconfig at all.
+// Regular Tahoma at 8 to 16 pixels uses the font's own bitmaps; bold text always uses outlines,
+// because the bold bitmaps are not bold.
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_OUTLINE_H
