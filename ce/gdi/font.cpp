@@ -1,7 +1,9 @@
 // Fonts: logical fonts found through fontconfig, drawn by FreeType as one-bit glyphs (the look
 // of a handheld's screen, and exact pixels for tests). Wine's Tahoma lives where fontconfig does
-// not look, so its folder is added first. Regular Tahoma at 8 to 16 pixels uses the font's own
-// bitmaps; bold text always uses outlines, because the bold bitmaps are not bold.
+// not look, so its folder is added first. fontconfig's answers are kept between runs
+// (font_cache.h), so a start whose answers still hold does not start fontconfig at all.
+// Regular Tahoma at 8 to 16 pixels uses the font's own bitmaps; bold text always uses outlines,
+// because the bold bitmaps are not bold.
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_OUTLINE_H
@@ -19,7 +21,10 @@
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <string>
+#include <vector>
 
+#include "ce/gdi/font_cache.h"
 #include "ce/gdi/internal.h"
 #include "ce/kernel/utf.h"
 
@@ -40,6 +45,7 @@ struct FaceEntry {
   char path[512];
   int index;
   FT_Face face;
+  long long averageUnits;  // AverageWidthUnits of the face, -1 until measured
 };
 FaceEntry faces[kMaxFaces];
 int faceCount = 0;
@@ -90,12 +96,71 @@ void InitEngine() {
   if (FT_Init_FreeType(&library) != 0) {
     library = nullptr;
     std::fprintf(stderr, "ce/gdi: FreeType did not start; text is not drawn\n");
-    return;
   }
+}
+
+// fontconfig starts only when a face has to be looked for: parsing its configuration is the
+// slowest part of a first text, and a cached answer makes it unnecessary.
+bool fontconfigReady = false;
+
+void InitFontconfig() {
+  if (fontconfigReady) return;
+  fontconfigReady = true;
   if (!FcInit()) std::fprintf(stderr, "ce/gdi: fontconfig did not start\n");
   struct stat st {};
   if (::stat(kWineFonts, &st) == 0 && S_ISDIR(st.st_mode))
     FcConfigAppFontAddDir(nullptr, reinterpret_cast<const FcChar8*>(kWineFonts));
+}
+
+FontAnswerCache& AnswerCache() {
+  static FontAnswerCache cache(FontCacheFile());
+  return cache;
+}
+
+void AddFolderOf(const std::string& path, std::vector<std::string>* out) {
+  size_t slash = path.rfind('/');
+  if (slash != std::string::npos && slash > 0) out->push_back(path.substr(0, slash));
+}
+
+void AddStrList(FcStrList* list, bool withFolders, std::vector<std::string>* out) {
+  if (!list) return;
+  while (FcChar8* item = FcStrListNext(list)) {
+    std::string path(reinterpret_cast<const char*>(item));
+    if (withFolders) AddFolderOf(path, out);
+    out->push_back(std::move(path));
+  }
+  FcStrListDone(list);
+}
+
+// What fontconfig's answers depend on: every configuration file it read and the folders that
+// hold them, every font folder, and the places where a user's own configuration or fonts would
+// appear (recorded absent while they are).
+const std::vector<std::string>& WatchedByFontconfig() {
+  static std::vector<std::string> watched;
+  static bool made = false;
+  if (made) return watched;
+  made = true;
+  AddStrList(FcConfigGetConfigFiles(nullptr), true, &watched);
+  AddStrList(FcConfigGetConfigDirs(nullptr), false, &watched);
+  AddStrList(FcConfigGetFontDirs(nullptr), false, &watched);
+  watched.push_back(kWineFonts);
+  const char* home = std::getenv("HOME");
+  const char* configHome = std::getenv("XDG_CONFIG_HOME");
+  const char* dataHome = std::getenv("XDG_DATA_HOME");
+  std::string config = configHome && *configHome ? configHome : (home ? std::string(home) + "/.config" : "");
+  std::string data = dataHome && *dataHome ? dataHome : (home ? std::string(home) + "/.local/share" : "");
+  if (!config.empty()) {
+    watched.push_back(config + "/fontconfig");
+    watched.push_back(config + "/fontconfig/fonts.conf");
+    watched.push_back(config + "/fontconfig/conf.d");
+  }
+  if (!data.empty()) watched.push_back(data + "/fonts");
+  if (home) {
+    watched.push_back(std::string(home) + "/.fonts");
+    watched.push_back(std::string(home) + "/.fonts.conf");
+    watched.push_back(std::string(home) + "/.fonts.conf.d");
+  }
+  return watched;
 }
 
 FT_Face OpenFace(const char* path, int index) {
@@ -108,6 +173,7 @@ FT_Face OpenFace(const char* path, int index) {
   std::snprintf(e.path, sizeof e.path, "%s", path);
   e.index = index;
   e.face = face;
+  e.averageUnits = -1;
   return face;
 }
 
@@ -127,52 +193,76 @@ void FaceNameUtf8(const LOGFONTW& lf, char* out, size_t size) {
   if (size > 0) out[n] = 0;
 }
 
-// Finds the font file for a family, weight and slant; false when fontconfig has nothing usable.
-bool MatchFile(const char* family, int weight, bool italic, char* path, size_t pathSize, int* index, bool* boldFace,
-               bool* italicFace, char16_t* familyOut) {
+// Asks fontconfig for the font file of a family, weight and slant; answer->found is false when
+// it has nothing usable.
+void FontconfigMatch(const FontQuery& query, FontAnswer* answer) {
+  *answer = FontAnswer{};
   FcPattern* pattern = FcPatternCreate();
-  if (!pattern) return false;
-  FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family));
-  FcPatternAddInteger(pattern, FC_WEIGHT, FcWeightFromOpenType(weight));
-  FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+  if (!pattern) return;
+  FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(query.family.c_str()));
+  FcPatternAddInteger(pattern, FC_WEIGHT, FcWeightFromOpenType(query.weight));
+  FcPatternAddInteger(pattern, FC_SLANT, query.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
   FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
   FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
   FcDefaultSubstitute(pattern);
   FcResult result = FcResultNoMatch;
   FcPattern* match = FcFontMatch(nullptr, pattern, &result);
   FcPatternDestroy(pattern);
-  if (!match) return false;
+  if (!match) return;
   FcChar8* file = nullptr;
   FcBool scalable = FcFalse;
-  bool ok = FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch &&
-            FcPatternGetBool(match, FC_SCALABLE, 0, &scalable) == FcResultMatch && scalable &&
-            std::strlen(reinterpret_cast<const char*>(file)) < pathSize;
-  if (ok) {
-    std::snprintf(path, pathSize, "%s", reinterpret_cast<const char*>(file));
-    int i = 0, w = FC_WEIGHT_REGULAR, s = FC_SLANT_ROMAN;
+  if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch &&
+      FcPatternGetBool(match, FC_SCALABLE, 0, &scalable) == FcResultMatch && scalable && file[0] != 0) {
+    answer->found = true;
+    answer->path = reinterpret_cast<const char*>(file);
+    int i = 0, w = FC_WEIGHT_REGULAR, sl = FC_SLANT_ROMAN;
     FcPatternGetInteger(match, FC_INDEX, 0, &i);
     FcPatternGetInteger(match, FC_WEIGHT, 0, &w);
-    FcPatternGetInteger(match, FC_SLANT, 0, &s);
-    *index = i;
-    *boldFace = w >= FC_WEIGHT_DEMIBOLD;
-    *italicFace = s != FC_SLANT_ROMAN;
+    FcPatternGetInteger(match, FC_SLANT, 0, &sl);
+    answer->index = std::max(i, 0);
+    answer->boldFace = w >= FC_WEIGHT_DEMIBOLD;
+    answer->italicFace = sl != FC_SLANT_ROMAN;
     FcChar8* name = nullptr;
-    familyOut[0] = 0;
     if (FcPatternGetString(match, FC_FAMILY, 0, &name) == FcResultMatch) {
-      // fontconfig's UTF-8 family name, cut on a character boundary to the face name's room.
-      const char* utf8 = reinterpret_cast<const char*>(name);
-      size_t length = std::strlen(utf8), n = 0;
-      for (size_t i = 0; i < length;) {
-        char16_t units[2];
-        size_t count = ce::detail::EncodeUtf16(ce::detail::DecodeUtf8(utf8, length, i, nullptr), units);
-        if (n + count > LF_FACESIZE - 1) break;
-        for (size_t u = 0; u < count; ++u) familyOut[n++] = units[u];
-      }
-      familyOut[n] = 0;
+      answer->familyUtf8 = reinterpret_cast<const char*>(name);
+      if (answer->familyUtf8.size() > 127) answer->familyUtf8.resize(127);  // more than a face name holds
     }
   }
   FcPatternDestroy(match);
-  return ok;
+}
+
+// The font file for a family, weight and slant: the cached answer while it holds, else
+// fontconfig's (which is then kept for the next start).
+bool MatchFile(const char* family, int weight, bool italic, char* path, size_t pathSize, int* index, bool* boldFace,
+               bool* italicFace, char16_t* familyOut) {
+  FontQuery query;
+  query.family = family;
+  query.weight = weight;
+  query.italic = italic;
+  FontAnswer answer;
+  if (!AnswerCache().Find(query, &answer)) {
+    InitFontconfig();
+    FontconfigMatch(query, &answer);
+    std::vector<std::string> watched = WatchedByFontconfig();
+    if (answer.found) watched.push_back(answer.path);
+    AnswerCache().Store(query, answer, watched);
+  }
+  if (!answer.found || answer.path.size() >= pathSize) return false;
+  std::snprintf(path, pathSize, "%s", answer.path.c_str());
+  *index = answer.index;
+  *boldFace = answer.boldFace;
+  *italicFace = answer.italicFace;
+  // fontconfig's UTF-8 family name, cut on a character boundary to the face name's room.
+  const char* utf8 = answer.familyUtf8.c_str();
+  size_t length = answer.familyUtf8.size(), n = 0;
+  for (size_t i = 0; i < length;) {
+    char16_t units[2];
+    size_t count = ce::detail::EncodeUtf16(ce::detail::DecodeUtf8(utf8, length, i, nullptr), units);
+    if (n + count > LF_FACESIZE - 1) break;
+    for (size_t u = 0; u < count; ++u) familyOut[n++] = units[u];
+  }
+  familyOut[n] = 0;
+  return true;
 }
 
 long RoundDiv(long long a, long long b) { return static_cast<long>((a + b / 2) / b); }
@@ -194,6 +284,16 @@ long long AverageWidthUnits(FT_Face face) {
   return sum / 1000;
 }
 
+// The same, measured once per opened face (every size and weight of a face asks for it).
+long long FaceAverageWidthUnits(FT_Face face) {
+  for (int i = 0; i < faceCount; ++i) {
+    if (faces[i].face != face) continue;
+    if (faces[i].averageUnits < 0) faces[i].averageUnits = AverageWidthUnits(face);
+    return faces[i].averageUnits;
+  }
+  return AverageWidthUnits(face);
+}
+
 void ComputeMetrics(FontInstance* fi, const LOGFONTW& lf) {
   FontMetrics& m = fi->metrics;
   FT_Face face = fi->face;
@@ -207,7 +307,7 @@ void ComputeMetrics(FontInstance* fi, const LOGFONTW& lf) {
     }
     if (os2->xAvgCharWidth > 0) avg = os2->xAvgCharWidth;
   }
-  if (long long classic = AverageWidthUnits(face); classic > 0) avg = classic;
+  if (long long classic = FaceAverageWidthUnits(face); classic > 0) avg = classic;
   if (auto* hhea = static_cast<TT_HoriHeader*>(FT_Get_Sfnt_Table(face, FT_SFNT_HHEA)))
     lineGapExtra = hhea->Ascender - hhea->Descender + hhea->Line_Gap - (asc + desc);
   if (asc + desc <= 0) {
@@ -271,7 +371,7 @@ FontInstance* CreateInstance(const LOGFONTW& lf) {
       if (os2->usWinAscent + os2->usWinDescent > 0) cellUnits = os2->usWinAscent + os2->usWinDescent;
       if (os2->xAvgCharWidth > 0) avgUnits = os2->xAvgCharWidth;
     }
-    if (long long classic = AverageWidthUnits(face); classic > 0) avgUnits = classic;
+    if (long long classic = FaceAverageWidthUnits(face); classic > 0) avgUnits = classic;
     if (cellUnits <= 0) cellUnits = upem;
   }
   long long height = std::min<long long>(std::llabs(static_cast<long long>(lf.lfHeight)), 1000);

@@ -29,29 +29,37 @@ namespace ce::user {
 
 namespace {
 
-// Xlib reports errors asynchronously through one process-wide handler; it only records.
-int lastXError = 0;
+// Xlib reports errors asynchronously through one process-wide handler; it only records which
+// request the latest error answers. Serials only grow and errors arrive in request order.
+unsigned long lastErrorSerial = 0;
 
 int RecordXError(Display*, XErrorEvent* e) {
-  lastXError = e->error_code;
+  lastErrorSerial = e->serial;
   return 0;
 }
 
+// Waits until the server has handled every request sent so far, so that their errors have been
+// recorded. When the last request was one with a reply and nothing has been sent since, the wait
+// has already happened (errors come back in order, before any later reply), and the round trip
+// is left out.
+void SyncIfPending(Display* dpy) {
+  if (XNextRequest(dpy) - 1 != XLastKnownRequestProcessed(dpy)) XSync(dpy, False);
+}
+
 // Brackets requests that may fail on a window that went away: Failed() waits for the server's
-// answers and says whether any of them was an error.
+// answers and says whether any of them was an error. Errors of requests sent before the trap
+// are told apart by their serial rather than waited for when the trap begins.
 class ErrorTrap {
  public:
-  explicit ErrorTrap(Display* dpy) : dpy_(dpy) {
-    XSync(dpy_, False);
-    lastXError = 0;
-  }
+  explicit ErrorTrap(Display* dpy) : dpy_(dpy), first_(XNextRequest(dpy)) {}
   bool Failed() {
-    XSync(dpy_, False);
-    return lastXError != 0;
+    SyncIfPending(dpy_);
+    return lastErrorSerial >= first_;
   }
 
  private:
   Display* dpy_;
+  unsigned long first_;  // the serial of the trap's first request
 };
 
 struct Channel {
@@ -72,6 +80,8 @@ Channel FromMask(unsigned long mask) {
   }
   return c;
 }
+
+constexpr bool kLittleEndianHost = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;  // the image is LSBFirst
 
 unsigned long Place(unsigned v8, const Channel& c) {
   unsigned long v = c.bits >= 8 ? static_cast<unsigned long>(v8) << (c.bits - 8) : v8 >> (8 - c.bits);
@@ -236,7 +246,13 @@ class X11Backend final : public Backend, public BackendTestHooks {
     buf.assign(static_cast<size_t>(img->bytes_per_line) * height, 0);
     img->data = buf.data();
     const int bytes = img->bits_per_pixel / 8;
-    for (int y = 0; y < height; ++y) {
+    // A 565 screen takes the surface's pixels as they are: the widening below would give them back.
+    const bool same565 = bytes == 2 && red_.shift == 11 && red_.bits == 5 && green_.shift == 5 && green_.bits == 6 &&
+                         blue_.shift == 0 && blue_.bits == 5 && kLittleEndianHost;
+    for (int y = 0; same565 && y < height; ++y)
+      std::memcpy(buf.data() + static_cast<size_t>(y) * img->bytes_per_line, pixels + static_cast<size_t>(y) * width,
+                  static_cast<size_t>(width) * 2);
+    for (int y = 0; !same565 && y < height; ++y) {
       const uint16_t* src = pixels + static_cast<size_t>(y) * width;
       unsigned char* dst = reinterpret_cast<unsigned char*>(buf.data()) + static_cast<size_t>(y) * img->bytes_per_line;
       for (int x = 0; x < width; ++x) {
@@ -304,12 +320,17 @@ class X11Backend final : public Backend, public BackendTestHooks {
     std::vector<::Window> tops = Children(root_);
     HWND found = nullptr;
     for (size_t i = tops.size(); i-- > 0 && !found;) {  // topmost first
-      ::Window client = HasClass(tops[i]) ? tops[i] : ClientBelow(tops[i]);
-      if (!client || byXid_.count(client)) continue;
-      if (className) {
-        std::u16string name, cls;
-        if (!ClassOf(client, &name, &cls) || !(NamesEqual(cls, className) || NamesEqual(name, className))) continue;
+      if (byXid_.count(tops[i])) continue;
+      // One look at WM_CLASS says both whether this is the client and what its class is.
+      std::u16string name, cls;
+      ::Window client = tops[i];
+      bool classKnown = ClassOf(client, &name, &cls);
+      if (!classKnown) {
+        client = ClientBelow(tops[i]);
+        if (!client || byXid_.count(client)) continue;
+        classKnown = className && ClassOf(client, &name, &cls);
       }
+      if (className && (!classKnown || !(NamesEqual(cls, className) || NamesEqual(name, className)))) continue;
       if (title && !NamesEqual(TitleOf(client), title)) continue;
       found = MakeForeignHandle(static_cast<uint32_t>(client));
     }
