@@ -20,6 +20,10 @@ namespace {
 constexpr UINT kServeMessage = WM_APP + 1;
 constexpr UINT_PTR kRepaintTimer = 1;
 constexpr UINT kRepaintMs = 250;
+// Calls that change the screen repaint it at most this often (a frame draws the map and looks at
+// every category file): a busy service would otherwise spend its time painting.
+constexpr UINT_PTR kServedRepaintTimer = 2;
+constexpr DWORD kServedRepaintMs = 40;
 constexpr uint32_t kSlowPollMs = 500;
 constexpr uint32_t kBusyPollMs = 2;  // a marker was still being written: look again soon
 const WCHAR kClassName[] = TEXT("MunichWinClass");
@@ -39,6 +43,8 @@ struct App : nav::NavigatorHost {
   std::atomic<bool> serviceBusy{false};
   // Set by the window when it has served what the watcher last woke it for.
   HANDLE passDone = nullptr;
+  DWORD lastPaint = 0;            // GetTickCount of the last frame
+  bool servedRepaintDue = false;  // a frame for served calls waits on kServedRepaintTimer
 
   void BringToForeground() override {
     ShowWindow(window, SW_SHOW);
@@ -50,7 +56,19 @@ App app;
 
 double Seconds() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
 
+// A frame for calls just served: now, or when kServedRepaintMs have passed since the last one.
+void RepaintForServedCalls(HWND hwnd) {
+  const DWORD since = GetTickCount() - app.lastPaint;
+  if (since >= kServedRepaintMs) {
+    InvalidateRect(hwnd, nullptr, FALSE);
+  } else if (!app.servedRepaintDue) {
+    app.servedRepaintDue = true;
+    SetTimer(hwnd, kServedRepaintTimer, kServedRepaintMs - since, nullptr);
+  }
+}
+
 void Paint(HWND hwnd) {
+  app.lastPaint = GetTickCount();
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(hwnd, &ps);
   RECT client;
@@ -79,14 +97,18 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case kServeMessage: {
       app.servePosted = false;
-      if (app.service->ServeReady() > 0) InvalidateRect(hwnd, nullptr, FALSE);
+      if (app.service->ServeReady() > 0) RepaintForServedCalls(hwnd);
       app.serviceBusy = app.service->Busy();
       SetEvent(app.passDone);
       if (app.navigator->StopRequested()) DestroyWindow(hwnd);
       return 0;
     }
     case WM_TIMER:
-      if (wParam == kRepaintTimer) InvalidateRect(hwnd, nullptr, FALSE);
+      if (wParam == kServedRepaintTimer) {
+        KillTimer(hwnd, kServedRepaintTimer);
+        app.servedRepaintDue = false;
+      }
+      if (wParam == kRepaintTimer || wParam == kServedRepaintTimer) InvalidateRect(hwnd, nullptr, FALSE);
       return 0;
     case WM_PAINT:
       Paint(hwnd);
@@ -95,6 +117,7 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       return 1;
     case WM_DESTROY:
       KillTimer(hwnd, kRepaintTimer);
+      KillTimer(hwnd, kServedRepaintTimer);
       if (app.memory) {
         SelectObject(app.memory, app.oldFrame);
         DeleteObject(app.frame);
