@@ -102,8 +102,15 @@ bool SameQuery(const FontQuery& a, const FontQuery& b) {
 }
 
 bool ReadAll(const std::string& path, std::string* text) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // O_NONBLOCK: a FIFO put in the cache's place must not hold up the start; only a regular file
+  // is read.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return false;
+  }
   text->clear();
   char buf[8192];
   bool ok = true;

@@ -272,6 +272,16 @@ TEST_F(FontCacheTest, DamagedFilesAreMissesAndAreReplaced) {
   FontAnswerCache cache(file_);
   FontAnswer got;
   EXPECT_TRUE(cache.Find(Query("Tahoma", 850, false), &got));
+
+  // A FIFO in the cache's place is no cache: it is not waited on (the start would hang), and a
+  // store puts a file in its place.
+  std::remove(file_.c_str());
+  ASSERT_EQ(mkfifo(file_.c_str(), 0644), 0);
+  FontAnswerCache fifo(file_);
+  EXPECT_FALSE(fifo.Find(Query("Tahoma", 850, false), &got));
+  EXPECT_TRUE(fifo.Store(Query("Tahoma", 850, false), Found(), Watched()));
+  FontAnswerCache replaced(file_);
+  EXPECT_TRUE(replaced.Find(Query("Tahoma", 850, false), &got));
 }
 
 TEST_F(FontCacheTest, EveryCutOfAGoodFileIsAMissOrTheStoredAnswer) {
