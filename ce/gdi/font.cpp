@@ -167,6 +167,9 @@ FT_Face OpenFace(const char* path, int index) {
   for (int i = 0; i < faceCount; ++i)
     if (faces[i].index == index && std::strcmp(faces[i].path, path) == 0) return faces[i].face;
   if (faceCount == kMaxFaces || std::strlen(path) >= sizeof faces[0].path) return nullptr;
+  // Only a regular file is handed to FreeType: a FIFO named by a font answer would block it.
+  struct stat st;
+  if (stat(path, &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
   FT_Face face = nullptr;
   if (FT_New_Face(library, path, index, &face) != 0) return nullptr;
   FaceEntry& e = faces[faceCount++];
