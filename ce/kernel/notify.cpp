@@ -1,7 +1,6 @@
 // Change notification on inotify. A change handle stays signalled from the first matching change
 // until FindNextChangeNotification; changes read from inotify after that signal the next wait.
 #include <dirent.h>
-#include <poll.h>
 #include <limits.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
@@ -9,7 +8,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstddef>
 #include <cstring>
 #include <deque>
@@ -85,29 +83,10 @@ class ChangeObject : public ce::KernelObject {
     return pending_ > 0;
   }
 
-  // Queued changes make the queue readable: a wait that may block asks poll first and reads the
-  // queue only once there is something in it.
-  DWORD Wait(DWORD timeoutMs) override {
-    if (timeoutMs == 0) return TryAcquire() ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      if (pending_ > 0) return WAIT_OBJECT_0;
-    }
-    using Clock = std::chrono::steady_clock;
-    const bool infinite = timeoutMs == INFINITE;
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(infinite ? 0 : timeoutMs);
-    for (;;) {
-      int timeout = -1;
-      if (!infinite) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        timeout = left > 0 ? int(std::min<long long>(left, INT32_MAX)) : 0;
-      }
-      pollfd p{fd_, POLLIN, 0};
-      const int ready = poll(&p, 1, timeout);
-      if (ready < 0 && errno != EINTR) return Fail(ERROR_INVALID_HANDLE, WAIT_FAILED);
-      if (ready > 0 && TryAcquire()) return WAIT_OBJECT_0;
-      if (timeout == 0) return TryAcquire() ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
-    }
+  // Queued changes make the queue readable: a wait that may block polls before reading it.
+  bool LookFirst() override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return pending_ > 0;
   }
 
   void Rearm() {

@@ -98,8 +98,8 @@ KernelObject::~KernelObject() = default;
 DWORD KernelObject::Wait(DWORD timeoutMs) {
   bool infinite = timeoutMs == INFINITE;
   uint64_t deadline = NowMs() + (infinite ? 0 : timeoutMs);
-  for (;;) {
-    if (TryAcquire()) return WAIT_OBJECT_0;
+  for (bool first = true;; first = false) {
+    if ((!first || timeoutMs == 0 || LookFirst()) && TryAcquire()) return WAIT_OBJECT_0;
     int timeout = PollTimeout(infinite, deadline);
     if (timeout == 0) return WAIT_TIMEOUT;
     int fd = WaitFd();

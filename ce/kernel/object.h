@@ -26,6 +26,11 @@ class KernelObject {
   // auto-reset event is reset). Never blocks. The default: always signalled (files, finds).
   virtual bool TryAcquire() { return true; }
 
+  // Whether a wait that may block asks TryAcquire before polling WaitFd. An object whose descriptor
+  // turns readable whenever there is something to look at says no unless it is signalled already,
+  // so such a wait reads nothing until there is something to read.
+  virtual bool LookFirst() { return true; }
+
   // Waits up to timeoutMs (INFINITE: no limit): WAIT_OBJECT_0 or WAIT_TIMEOUT. The default polls
   // WaitFd and asks TryAcquire.
   virtual DWORD Wait(DWORD timeoutMs);
