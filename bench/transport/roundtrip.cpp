@@ -11,6 +11,7 @@
 #include <sys/inotify.h>
 #include <spawn.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -173,6 +174,24 @@ pid_t StartServer(const char* self, const char* mode, const char* folder) {
   return posix_spawn(&server, self, nullptr, nullptr, argv, environ) == 0 ? server : -1;
 }
 
+double CpuMicroseconds(const rusage& usage) {
+  return 1e6 * static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
+}
+
+double OwnCpuMicroseconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return CpuMicroseconds(usage);
+}
+
+// Waits for an answering process; its processor time in microseconds.
+double ReapServer(pid_t server) {
+  rusage usage{};
+  int status = 0;
+  return wait4(server, &status, 0, &usage) == server ? CpuMicroseconds(usage) : 0;
+}
+
 template <class Exchange>
 bool TimeOne(std::vector<double>& milliseconds, Exchange exchange) {
   const auto start = std::chrono::steady_clock::now();
@@ -201,23 +220,29 @@ bool MeasureNotifyAndFloor(const char* self, const std::string& floorFolder, int
 
   std::vector<double> channelMs;
   std::vector<double> floorMs;
+  double channelCpu = 0;
+  double floorCpu = 0;
   int sequence = 1;
   bool ok = Exchange(channel, "Echo", "warm-up") && FloorExchange(floorFolder, watch, sequence++, "warm-up");
   for (int done = 0; ok && done < iterations; done += kBlock) {
     const int block = std::min(kBlock, iterations - done);
+    double before = OwnCpuMicroseconds();
     for (int i = 0; ok && i < block; ++i) {
       char token[kIntFieldSize];
       IntToField(done + i, token);
       ok = TimeOne(channelMs, [&] { return Exchange(channel, "Echo", token); });
     }
+    channelCpu += OwnCpuMicroseconds() - before;
+    before = OwnCpuMicroseconds();
     for (int i = 0; ok && i < block; ++i) {
       ok = TimeOne(floorMs, [&] { return FloorExchange(floorFolder, watch, sequence++, std::to_string(done + i)); });
     }
+    floorCpu += OwnCpuMicroseconds() - before;
   }
   Exchange(channel, "Quit", "bye");
   if (!FloorExchange(floorFolder, watch, sequence, "bye")) kill(floorServer, SIGTERM);
-  waitpid(server, nullptr, 0);
-  waitpid(floorServer, nullptr, 0);
+  const double serverCpu = ReapServer(server);
+  const double floorServerCpu = ReapServer(floorServer);
   close(watch);
   if (!ok || channelMs.empty() || floorMs.empty()) {
     std::fprintf(stderr, "notify or floor: an exchange failed\n");
@@ -225,6 +250,11 @@ bool MeasureNotifyAndFloor(const char* self, const std::string& floorFolder, int
   }
   Report("notify", channelMs);
   Report("floor", floorMs);
+  // Processor time per round trip; each answering process's includes its idle waits during the
+  // other's blocks, which are a few wake-ups a second.
+  const double trips = static_cast<double>(channelMs.size());
+  std::printf("cpu     per round trip: channel client %.1f us, server %.1f us; floor client %.1f us, server %.1f us\n",
+              channelCpu / trips, serverCpu / trips, floorCpu / trips, floorServerCpu / trips);
   *channelMedian = Percentile(channelMs, 0.5);
   *floorMedian = Percentile(floorMs, 0.5);
   return true;
