@@ -2,7 +2,8 @@
 #include "ce/kernel/share.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
+#include <sched.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -13,8 +14,17 @@ namespace {
 // Far past the end of any file the device holds, so the locks never cover real bytes.
 constexpr off_t kBase = off_t(1) << 62;
 // Ordered so that the bytes a common open checks, and those it takes, lie side by side: a reader
-// sharing reads takes "has read" + "denies write" and checks "has write" + "denies read".
-enum Byte : off_t { kHasRead = 0, kDeniesWrite = 1, kHasWrite = 2, kDeniesRead = 3, kIsOpen = 4, kBytes = 5 };
+// sharing reads takes "has read" + "denies write" and checks "being removed" + "has write" +
+// "denies read"; a writer sharing writes takes the last two and checks the first three.
+enum Byte : off_t {
+  kHasRead = 0,
+  kDeniesWrite = 1,
+  kBeingRemoved = 2,
+  kHasWrite = 3,
+  kDeniesRead = 4,
+  kIsOpen = 5,
+  kBytes = 6
+};
 
 // Calls `each(first, length)` once per run of adjacent bytes set in `bytes` (bit i: byte i).
 template <class Each>
@@ -32,15 +42,16 @@ bool ForEachRun(unsigned bytes, Each each) {
   return false;
 }
 
-bool Lock(int fd, short type, off_t byte, off_t length) {
+// 0 when locked, else the errno of the refusal.
+int Lock(int fd, short type, off_t byte, off_t length) {
   struct flock fl = {};
   fl.l_type = type;
   fl.l_whence = SEEK_SET;
   fl.l_start = kBase + byte;
   fl.l_len = length;
   for (;;) {
-    if (fcntl(fd, F_OFD_SETLK, &fl) == 0) return true;
-    if (errno != EINTR) return false;
+    if (fcntl(fd, F_OFD_SETLK, &fl) == 0) return 0;
+    if (errno != EINTR) return errno;
   }
 }
 
@@ -53,13 +64,6 @@ bool HeldByOthers(int fd, off_t byte, off_t length) {
   fl.l_len = length;
   if (fcntl(fd, F_OFD_GETLK, &fl) != 0) return false;
   return fl.l_type != F_UNLCK;
-}
-
-bool Gate(int fd, int operation) {
-  for (;;) {
-    if (flock(fd, operation) == 0) return true;
-    if (errno != EINTR) return false;
-  }
 }
 
 bool SameFile(const struct stat& a, const struct stat& b) { return a.st_ino == b.st_ino && a.st_dev == b.st_dev; }
@@ -90,37 +94,65 @@ bool HeldByOthersAny(int fd, unsigned bytes) {
   return ForEachRun(bytes, [fd](off_t byte, off_t length) { return HeldByOthers(fd, byte, length); });
 }
 
-void Take(int fd, unsigned bytes, short type) {
-  ForEachRun(bytes, [fd, type](off_t byte, off_t length) {
-    Lock(fd, type, byte, length);
+void Release(int fd, unsigned bytes) {
+  ForEachRun(bytes, [fd](off_t byte, off_t length) {
+    Lock(fd, F_UNLCK, byte, length);
     return false;
   });
+}
+
+// Takes the bytes as shared locks; false when the file system keeps no such locks.
+bool Take(int fd, unsigned bytes) {
+  bool unlockable = false;
+  unsigned taken = 0;
+  ForEachRun(bytes, [&](off_t byte, off_t length) {
+    unlockable = Lock(fd, F_RDLCK, byte, length) != 0;
+    if (unlockable) return true;
+    for (off_t b = byte; b < byte + length; ++b) taken |= 1u << b;
+    return false;
+  });
+  if (unlockable) Release(fd, taken);
+  return !unlockable;
+}
+
+// Takes the bytes, then checks the others: of two parties at the same moment at least one sees
+// the other. Both may see each other and give way; the first round's loser tries once more, so
+// that in practice only a real holder makes it fail. kFileReplaced never comes from here.
+ShareResult TakeThenCheck(int fd, unsigned takes, unsigned checks) {
+  for (int round = 0;; ++round) {
+    if (!Take(fd, takes)) return ShareResult::kOk;  // share modes are not enforced here
+    if (!HeldByOthersAny(fd, checks)) return ShareResult::kOk;
+    Release(fd, takes);
+    if (round > 0) return ShareResult::kConflict;
+    sched_yield();
+  }
+}
+
+// An open also checks that no delete or move of the file is under way.
+ShareResult TakeForOpen(int fd, const ShareBytes& bytes) {
+  return TakeThenCheck(fd, bytes.takes, bytes.checks | (1u << kBeingRemoved));
 }
 
 }  // namespace
 
 ShareResult AcquireShare(int fd, const std::string& hostPath, const struct stat& opened, DWORD access, DWORD share) {
-  if (!Gate(fd, LOCK_EX)) return ShareResult::kOk;
+  const ShareBytes bytes = BytesFor(access, share);
+  const ShareResult result = TakeForOpen(fd, bytes);
+  if (result != ShareResult::kOk) return result;
+  // A delete or move that ended before the locks were taken: the path no longer names the file.
   struct stat now;
   if (stat(hostPath.c_str(), &now) != 0 || !SameFile(now, opened)) {
-    Gate(fd, LOCK_UN);
+    Release(fd, bytes.takes);
     return ShareResult::kFileReplaced;
   }
-  const ShareBytes bytes = BytesFor(access, share);
-  const bool conflict = HeldByOthersAny(fd, bytes.checks);
-  if (!conflict) Take(fd, bytes.takes, F_RDLCK);
-  Gate(fd, LOCK_UN);
-  return conflict ? ShareResult::kConflict : ShareResult::kOk;
+  return ShareResult::kOk;
 }
 
 ShareResult AcquireShareOfNewFile(int fd, DWORD access, DWORD share) {
   const ShareBytes bytes = BytesFor(access, share);
-  Take(fd, bytes.takes, F_RDLCK);
-  if (HeldByOthersAny(fd, bytes.checks)) {
-    Take(fd, bytes.takes, F_UNLCK);
-    return ShareResult::kConflict;
-  }
-  // Deleted (or replaced) before the locks were there, by someone who found it not open.
+  const ShareResult result = TakeForOpen(fd, bytes);
+  if (result != ShareResult::kOk) return result;
+  // Deleted before the locks were there, by someone who found it not open.
   struct stat now;
   if (fstat(fd, &now) != 0 || now.st_nlink == 0) return ShareResult::kFileReplaced;
   return ShareResult::kOk;
@@ -131,16 +163,14 @@ int GateForExclusiveUse(const std::string& hostPath, bool& open) {
   // O_NONBLOCK: a FIFO put in the file's place must not block this open.
   int fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return -1;
-  if (!Gate(fd, LOCK_EX)) {
-    close(fd);
-    return -1;
-  }
-  open = HeldByOthers(fd, kHasRead, kBytes);
+  // "Being removed" taken, then every other byte checked: refused while any handle holds the file
+  // (or another delete or move runs), and every open meanwhile sees it and gives way.
+  open = TakeThenCheck(fd, 1u << kBeingRemoved, (1u << kBytes) - 1) == ShareResult::kConflict;
   return fd;
 }
 
 void ReleaseGate(int gateFd) {
-  if (gateFd >= 0) close(gateFd);  // closing lets go of the gate
+  if (gateFd >= 0) close(gateFd);  // closing lets go of the write lock
 }
 
 }  // namespace ce::detail

@@ -1,9 +1,13 @@
 // Files by handle and by name: dispositions, share modes, case-insensitive paths, attributes.
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <thread>
 
 #include "tests/kernel/kernel_fixture.h"
 
@@ -228,6 +232,40 @@ TEST_F(FileTest, OpenFilesCannotBeDeletedOrMoved) {
   CloseHandle(file);
   EXPECT_TRUE(DeleteFileW(u"\\busy.txt"));
   EXPECT_FALSE(HostExists("fs/busy.txt"));
+}
+
+// A delete racing with opens: while a handle that does not share deleting is open, its file stays
+// at its path, whichever of the two got there first.
+TEST_F(FileTest, DeletesRacingWithOpensNeverTakeAnOpenFile) {
+  WriteHostFile("fs/race.txt", "x");
+  const std::string host = Host("fs/race.txt");
+  std::atomic<bool> stop{false};
+  std::atomic<int> deletes{0};
+  std::thread deleter([&] {
+    while (!stop) {
+      if (!DeleteFileW(u"\\race.txt")) continue;
+      ++deletes;
+      const int fd = open(host.c_str(), O_WRONLY | O_CREAT, 0666);
+      if (fd >= 0) close(fd);
+    }
+  });
+  int opened = 0;
+  int lost = 0;
+  for (int i = 0; i < 3000; ++i) {
+    HANDLE file =
+        CreateFileW(u"\\race.txt", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) continue;
+    ++opened;
+    DWORD written = 0;
+    WriteFile(file, "y", 1, &written, nullptr);
+    if (GetFileAttributesW(u"\\race.txt") == INVALID_FILE_ATTRIBUTES) ++lost;
+    CloseHandle(file);
+  }
+  stop = true;
+  deleter.join();
+  EXPECT_EQ(lost, 0) << "files deleted under an open handle";
+  EXPECT_GT(opened, 0);
+  EXPECT_GT(deletes.load(), 0);
 }
 
 TEST_F(FileTest, PathsIgnoreCaseForExistingNamesAndKeepCaseForNewOnes) {
