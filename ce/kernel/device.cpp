@@ -161,9 +161,31 @@ bool DevicePathToHost(LPCWSTR devicePath, std::string& hostPath, detail::PathLoo
     parts.push_back(std::move(part));
   }
   std::string path = DeviceRoot() + "/fs";
-  // The common case costs one look-up: the path exists with the exact case given.
   std::string exactPath = path;
   for (const std::string& part : parts) exactPath += "/" + part;
+  // The answer of the folder index for the last component when its folder is known to be there:
+  // the entry in the spelling found, or its absence, without a look at the folder.
+  auto answerFromIndex = [&](int known, std::string& parent, std::string& found) {
+    if (known == 1) {
+      hostPath = parent + "/" + found;
+    } else {
+      // Not there in any case (as of the look-up): the caller need not look again.
+      hostPath = std::move(exactPath);
+      if (lookup) lookup->state = detail::PathLookup::kMissing;
+    }
+  };
+  std::string parent;
+  if (!parts.empty()) parent = exactPath.substr(0, exactPath.size() - parts.back().size() - 1);
+  // A name about to be made is usually not there: the index says so without any look.
+  if (lookup && lookup->expectMissing && !parts.empty()) {
+    std::string found;
+    const int known = detail::FindEntryInKnownFolder(parent, parts.back(), found);
+    if (known == 0 || (known == 1 && found != parts.back())) {
+      answerFromIndex(known, parent, found);
+      return true;
+    }
+  }
+  // The common case costs one look-up: the path exists with the exact case given.
   struct stat whole;
   if (lstat(exactPath.c_str(), &whole) == 0) {
     hostPath = std::move(exactPath);
@@ -175,17 +197,15 @@ bool DevicePathToHost(LPCWSTR devicePath, std::string& hostPath, detail::PathLoo
   }
   // Next most common: only the last component is missing or differs in case.
   if (!parts.empty()) {
-    std::string parent = exactPath.substr(0, exactPath.size() - parts.back().size() - 1);
+    std::string found;
+    const int known = detail::FindEntryInKnownFolder(parent, parts.back(), found);
+    if (known >= 0) {
+      answerFromIndex(known, parent, found);
+      return true;
+    }
     struct stat folder;
     if (lstat(parent.c_str(), &folder) == 0 && S_ISDIR(folder.st_mode)) {
-      std::string found;
-      if (detail::FindEntryIgnoringCase(parent, folder, parts.back(), found)) {
-        hostPath = parent + "/" + found;
-      } else {
-        // Not there in any case (as of the look-up): the caller need not look again.
-        hostPath = std::move(exactPath);
-        if (lookup) lookup->state = detail::PathLookup::kMissing;
-      }
+      answerFromIndex(detail::FindEntryIgnoringCase(parent, folder, parts.back(), found, path) ? 1 : 0, parent, found);
       return true;
     }
   }

@@ -73,6 +73,7 @@ HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
   if (dwCreationDisposition == TRUNCATE_EXISTING && !write) return Fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
   std::string host;
   ce::detail::PathLookup lookup;
+  lookup.expectMissing = dwCreationDisposition == CREATE_NEW || dwCreationDisposition == CREATE_ALWAYS;
   if (!ce::detail::ResolveDevicePath(lpFileName, host, &lookup)) return INVALID_HANDLE_VALUE;
   if (EndsWithSeparator(lpFileName)) return Fail(ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
 
@@ -344,6 +345,7 @@ BOOL DeleteFileW(LPCWSTR lpFileName) {
 BOOL MoveFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName) {
   std::string from, to;
   ce::detail::PathLookup fromLookup, toLookup;
+  toLookup.expectMissing = true;
   if (!ce::detail::ResolveDevicePath(lpExistingFileName, from, &fromLookup) ||
       !ce::detail::ResolveDevicePath(lpNewFileName, to, &toLookup))
     return FALSE;

@@ -41,6 +41,9 @@ bool ResolveDevicePath(LPCWSTR devicePath, std::string& hostPath);
 struct PathLookup {
   enum State { kUnknown, kExists, kMissing } state = kUnknown;
   struct stat st = {};  // lstat of the path when kExists
+  // Set by the caller when the name is usually not there (a name about to be made): the folder
+  // index is asked first, and a look at the path is made only when the index names the entry.
+  bool expectMissing = false;
 };
 // ResolveDevicePath that also says what it found: kExists (with the entry's lstat), kMissing (its
 // folder exists and holds no entry of that name in any case), or kUnknown.

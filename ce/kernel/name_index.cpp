@@ -4,7 +4,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
-#include <pthread.h>
 #include <sys/inotify.h>
 #include <unistd.h>
 
@@ -15,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "ce/kernel/folder_events.h"
 #include "ce/kernel/internal.h"
 
 namespace ce::detail {
@@ -27,6 +27,11 @@ struct Folder {
   dev_t dev = 0;
   ino_t ino = 0;
   uint64_t lastUse = 0;
+  // The host path this folder was last found at, and whether it is still known to name it: every
+  // folder on the way to it from the file system root is watched for its next step changing.
+  std::string path;
+  bool trusted = false;
+  std::vector<std::pair<int, std::string>> steps;  // (watch of a folder on the way, next name)
   // Folded name -> the entries spelled that way ignoring case (usually one).
   std::unordered_map<std::string, std::vector<std::string>> names;
 };
@@ -65,40 +70,82 @@ bool ListingOf(int folderFd, Folder& folder) {
   return true;
 }
 
-class Index {
+class Index : public FolderEventListener {
  public:
-  Index() { pthread_atfork(Prepare, Parent, Child); }
-
   // 1 found, 0 not found, -1 the index cannot answer (list instead).
-  int Find(const std::string& hostFolder, const struct stat& st, const std::string& name, std::string& found) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (fd_ < 0) {
-      if (unusable_) return -1;
-      fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-      if (fd_ < 0) {
-        unusable_ = true;
-        return -1;
+  int Find(const std::string& hostFolder, const struct stat& st, const std::string& name, std::string& found,
+           const std::string& root) {
+    std::lock_guard<std::mutex> lock(FolderEventsLock());
+    DrainFolderEvents();
+    ++clock_;
+    Folder* folder = Kept(st);
+    if (folder == nullptr) folder = Start(hostFolder, st);
+    if (folder == nullptr) return -1;
+    if (!folder->trusted || folder->path != hostFolder) Trust(*folder, hostFolder, root);
+    return Lookup(*folder, name, found) ? 1 : 0;
+  }
+
+  // Find for a folder known by its path alone: -1 unless a kept folder is still known to be there.
+  int FindAt(const std::string& hostFolder, const std::string& name, std::string& found) {
+    std::lock_guard<std::mutex> lock(FolderEventsLock());
+    if (folders_.empty()) return -1;
+    DrainFolderEvents();
+    for (auto& [wd, folder] : folders_) {
+      if (folder.trusted && folder.path == hostFolder) {
+        folder.lastUse = ++clock_;
+        return Lookup(folder, name, found) ? 1 : 0;
       }
     }
-    if (!Drain()) return -1;
-    ++clock_;
-    if (Folder* folder = Kept(st)) return Lookup(*folder, name, found) ? 1 : 0;
-    Folder* folder = Start(hostFolder, st);
-    if (folder == nullptr) return -1;
-    return Lookup(*folder, name, found) ? 1 : 0;
+    return -1;
   }
 
   // Every name of a folder kept already; false when it is not kept (a folder is never started
   // for this: a listing walked once would only cost a watch).
   bool Names(const struct stat& st, std::vector<std::string>& names) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (fd_ < 0 || !Drain()) return false;
+    std::lock_guard<std::mutex> lock(FolderEventsLock());
+    if (folders_.empty()) return false;
+    DrainFolderEvents();
     Folder* folder = Kept(st);
     if (folder == nullptr) return false;
     folder->lastUse = ++clock_;
     names.clear();
     for (const auto& [folded, spellings] : folder->names) names.insert(names.end(), spellings.begin(), spellings.end());
     return true;
+  }
+
+  void OnFolderEvent(int wd, uint32_t mask, const char* name, size_t length) override {
+    auto way = steps_.find(wd);
+    if (way != steps_.end()) {
+      // A folder on the way to kept folders: gone, or one of its steps changed.
+      if (mask & IN_IGNORED) {
+        steps_.erase(way);
+        UntrustAll();
+      } else if (length > 0 && way->second.count(std::string(name, length)) != 0) {
+        UntrustAll();
+      }
+    }
+    auto folder = folders_.find(wd);
+    if (folder == folders_.end()) return;
+    if (mask & IN_IGNORED) {
+      Untrust(folder->second);
+      folders_.erase(folder);
+      return;
+    }
+    if (length == 0) return;
+    const std::string entry(name, length);
+    if (mask & (IN_CREATE | IN_MOVED_TO)) Add(folder->second, entry);
+    if (mask & (IN_DELETE | IN_MOVED_FROM)) Remove(folder->second, entry);
+  }
+
+  void OnFolderEventsLost(bool watchesGone) override {
+    for (auto& [wd, folder] : folders_) {
+      if (!watchesGone) {
+        Untrust(folder);
+        UnwatchFolder(wd, this);
+      }
+    }
+    folders_.clear();
+    steps_.clear();
   }
 
  private:
@@ -112,23 +159,79 @@ class Index {
     return nullptr;
   }
 
+  // Watches every folder from the root down to the folder's parent, then checks that the path still
+  // names the folder: from then on a change of any step on the way shows in a watch (the parent
+  // of a step lists it being renamed, removed or replaced), and the path is taken without a look.
+  void Trust(Folder& folder, const std::string& hostFolder, const std::string& root) {
+    Untrust(folder);
+    if (root.empty() || hostFolder.compare(0, root.size(), root) != 0 || hostFolder.size() <= root.size() ||
+        hostFolder[root.size()] != '/') {
+      return;
+    }
+    for (size_t at = root.size(); at != std::string::npos && at < hostFolder.size();) {
+      const size_t next = hostFolder.find('/', at + 1);
+      const std::string step = hostFolder.substr(at + 1, next == std::string::npos ? std::string::npos : next - at - 1);
+      const int wd = step.empty() ? -1 : WatchFolder(hostFolder.substr(0, at), kMask, this);
+      if (wd < 0) {
+        Untrust(folder);
+        return;
+      }
+      ++steps_[wd][step];
+      folder.steps.emplace_back(wd, step);
+      at = next;
+    }
+    struct stat now;
+    if (lstat(hostFolder.c_str(), &now) != 0 || now.st_dev != folder.dev || now.st_ino != folder.ino) {
+      Untrust(folder);
+      return;
+    }
+    folder.path = hostFolder;
+    folder.trusted = true;
+  }
+
+  // Gives back the folder's watches on its way.
+  void Untrust(Folder& folder) {
+    folder.trusted = false;
+    for (const auto& [wd, step] : folder.steps) {
+      auto watched = steps_.find(wd);
+      if (watched != steps_.end()) {
+        auto count = watched->second.find(step);
+        if (count != watched->second.end() && --count->second == 0) watched->second.erase(count);
+        if (watched->second.empty()) steps_.erase(watched);
+      }
+      UnwatchFolder(wd, this);
+    }
+    folder.steps.clear();
+  }
+
+  void UntrustAll() {
+    for (auto& [wd, folder] : folders_) folder.trusted = false;
+  }
+
   // Watches the folder, then lists it: a change after the watch is applied on top of the listing
   // (adding a name listed already, or removing one not listed, changes nothing).
   Folder* Start(const std::string& hostFolder, const struct stat& st) {
     if (folders_.size() >= kFoldersKept) {
       auto oldest = std::min_element(folders_.begin(), folders_.end(),
                                      [](const auto& a, const auto& b) { return a.second.lastUse < b.second.lastUse; });
-      inotify_rm_watch(fd_, oldest->first);
+      Untrust(oldest->second);
+      const int wd = oldest->first;
       folders_.erase(oldest);
+      UnwatchFolder(wd, this);
     }
-    const int wd = inotify_add_watch(fd_, hostFolder.c_str(), kMask);
+    const int wd = WatchFolder(hostFolder, kMask, this);
     if (wd < 0) return nullptr;
+    if (folders_.count(wd) != 0) {
+      // The path now names a kept folder under another identity than asked about.
+      UnwatchFolder(wd, this);
+      return nullptr;
+    }
     const int folderFd = open(hostFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     struct stat now;
     if (folderFd < 0 || fstat(folderFd, &now) != 0 || now.st_dev != st.st_dev || now.st_ino != st.st_ino) {
       // The path names another folder than the one asked about: answer by listing this time.
       if (folderFd >= 0) close(folderFd);
-      inotify_rm_watch(fd_, wd);
+      UnwatchFolder(wd, this);
       return nullptr;
     }
     Folder folder;
@@ -136,67 +239,12 @@ class Index {
     folder.ino = st.st_ino;
     folder.lastUse = clock_;
     if (!ListingOf(folderFd, folder)) {
-      inotify_rm_watch(fd_, wd);
+      UnwatchFolder(wd, this);
       return nullptr;
     }
     Folder& kept = folders_[wd];
     kept = std::move(folder);
     return &kept;
-  }
-
-  // Applies the queued changes. False when the index cannot be trusted and was dropped.
-  bool Drain() {
-    alignas(inotify_event) char buffer[16384];
-    // A read hands out every queued event that fits: one that left room for the largest event
-    // emptied the queue, and asking again would only be told so.
-    constexpr ssize_t kRoomForAnother = ssize_t(sizeof buffer - sizeof(inotify_event) - NAME_MAX - 1);
-    for (;;) {
-      const ssize_t n = read(fd_, buffer, sizeof buffer);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        return errno == EAGAIN || Forget();  // EAGAIN: nothing more queued
-      }
-      if (n == 0) return true;
-      for (ssize_t offset = 0; offset + ssize_t(sizeof(inotify_event)) <= n;) {
-        inotify_event event;
-        std::memcpy(&event, buffer + offset, sizeof event);
-        const char* name = buffer + offset + sizeof event;
-        const size_t length = event.len > 0 ? strnlen(name, event.len) : 0;
-        offset += ssize_t(sizeof event + event.len);
-        if (event.mask & IN_Q_OVERFLOW) {
-          Forget();
-          fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-          return fd_ >= 0;
-        }
-        auto folder = folders_.find(event.wd);
-        if (folder == folders_.end()) continue;
-        if (event.mask & IN_IGNORED) {
-          folders_.erase(folder);
-          continue;
-        }
-        if (length == 0) continue;
-        const std::string entry(name, length);
-        if (event.mask & (IN_CREATE | IN_MOVED_TO)) Add(folder->second, entry);
-        if (event.mask & (IN_DELETE | IN_MOVED_FROM)) Remove(folder->second, entry);
-      }
-      if (n <= kRoomForAnother) return true;
-    }
-  }
-
-  bool Forget() {
-    if (fd_ >= 0) close(fd_);
-    fd_ = -1;
-    folders_.clear();
-    return false;
-  }
-
-  // A forked child shares the parent's inotify queue: it must not read the parent's changes.
-  static void Prepare() { The().mutex_.lock(); }
-  static void Parent() { The().mutex_.unlock(); }
-  static void Child() {
-    Index& index = The();
-    index.Forget();
-    index.mutex_.unlock();
   }
 
  public:
@@ -206,11 +254,11 @@ class Index {
   }
 
  private:
-  std::mutex mutex_;
-  int fd_ = -1;
-  bool unusable_ = false;
   uint64_t clock_ = 0;
   std::unordered_map<int, Folder> folders_;  // by watch descriptor
+  // Folders on the way to kept folders, by watch descriptor: the next names taken from each, with
+  // how many kept folders take them.
+  std::unordered_map<int, std::unordered_map<std::string, int>> steps_;
 };
 
 }  // namespace
@@ -235,9 +283,13 @@ bool IndexedFolderNames(const struct stat& folder, std::vector<std::string>& nam
   return Index::The().Names(folder, names);
 }
 
+int FindEntryInKnownFolder(const std::string& hostFolder, const std::string& name, std::string& found) {
+  return Index::The().FindAt(hostFolder, name, found);
+}
+
 bool FindEntryIgnoringCase(const std::string& hostFolder, const struct stat& folder, const std::string& name,
-                           std::string& found) {
-  const int answer = Index::The().Find(hostFolder, folder, name, found);
+                           std::string& found, const std::string& root) {
+  const int answer = Index::The().Find(hostFolder, folder, name, found, root);
   if (answer >= 0) return answer == 1;
   return ListEntryIgnoringCase(hostFolder, name, found);
 }

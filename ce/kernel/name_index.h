@@ -17,9 +17,15 @@
 namespace ce::detail {
 
 // The entry of the folder at hostFolder (`folder` is its lstat) whose name equals `name` ignoring
-// case, the first in sorted order when several do. False when there is none.
+// case, the first in sorted order when several do. False when there is none. When hostFolder lies
+// under `root` (the device's file system folder), the folders on the way are watched from then on,
+// so that FindEntryInKnownFolder can answer for the same path without a look at it.
 bool FindEntryIgnoringCase(const std::string& hostFolder, const struct stat& folder, const std::string& name,
-                           std::string& found);
+                           std::string& found, const std::string& root = std::string());
+
+// FindEntryIgnoringCase for a folder given by its host path only: 1 found, 0 not there, -1 when
+// the index does not know that the path still names a folder it keeps (look at the folder then).
+int FindEntryInKnownFolder(const std::string& hostFolder, const std::string& name, std::string& found);
 
 // Every entry name of the folder whose lstat is `folder`, from the index, when the index keeps that
 // folder already (one read of its change queue instead of a listing). False when it does not.

@@ -2,11 +2,14 @@
 // until FindNextChangeNotification; changes read from inotify after that signal the next wait.
 #include <dirent.h>
 #include <limits.h>
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
@@ -16,6 +19,7 @@
 #include <string>
 
 #include "ce/device.h"
+#include "ce/kernel/folder_events.h"
 #include "ce/kernel/internal.h"
 #include "ce/kernel/object.h"
 
@@ -69,37 +73,82 @@ bool EventMatches(uint32_t mask, DWORD filter) {
   return false;
 }
 
-class ChangeObject : public ce::KernelObject {
+class ChangeObject : public ce::KernelObject, public ce::detail::FolderEventListener {
  public:
-  ChangeObject(int fd, DWORD filter, bool subtree, const std::string& root)
-      : fd_(fd), filter_(filter), subtree_(subtree), root_(root) {}
-  ~ChangeObject() override { close(fd_); }
-
-  int WaitFd() const override { return fd_; }
+  ChangeObject(DWORD filter, bool subtree, const std::string& root)
+      : filter_(filter), subtree_(subtree), root_(root), wakeFd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+  ~ChangeObject() override {
+    {
+      std::lock_guard<std::mutex> lock(ce::detail::FolderEventsLock());
+      for (const auto& [wd, folder] : watches_) ce::detail::UnwatchFolder(wd, this);
+    }
+    if (wakeFd_ >= 0) close(wakeFd_);
+  }
 
   bool TryAcquire() override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    Drain();
+    std::lock_guard<std::mutex> lock(ce::detail::FolderEventsLock());
+    ce::detail::DrainFolderEvents();
     return pending_ > 0;
   }
 
-  // Queued changes make the queue readable: a wait that may block polls before reading it.
-  bool LookFirst() override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return pending_ > 0;
+  // For a wait on several objects at once: the shared queue, readable while changes are queued.
+  // (Such a wait sees a change that another thread of the process took from the queue for this
+  // handle at the next change or when it times out; a wait on this handle alone sees it at once.)
+  int WaitFd() const override {
+    std::lock_guard<std::mutex> lock(ce::detail::FolderEventsLock());
+    return ce::detail::FolderEventsFd();
+  }
+
+  // The shared queue turns readable for any watch of the process, and another thread reading it
+  // may hand this handle its change meanwhile: a wait polls the queue and the handle's own wake-up,
+  // which such a thread sets. Nothing is read before polling unless a change is pending already.
+  DWORD Wait(DWORD timeoutMs) override {
+    const bool infinite = timeoutMs == INFINITE;
+    const auto start = std::chrono::steady_clock::now();
+    for (bool first = true;; first = false) {
+      pollfd polled[2];
+      int timeout = -1;
+      {
+        std::lock_guard<std::mutex> lock(ce::detail::FolderEventsLock());
+        if (!first || timeoutMs == 0 || pending_ > 0) ce::detail::DrainFolderEvents();
+        if (pending_ > 0) return WAIT_OBJECT_0;
+        if (!infinite) {
+          const long long limit = timeoutMs;
+          const long long waited =
+              std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+          if (waited >= limit) return WAIT_TIMEOUT;
+          timeout = int(std::min<long long>(limit - waited, INT32_MAX));
+        }
+        polled[0] = {ce::detail::FolderEventsFd(), POLLIN, 0};
+        polled[1] = {wakeFd_, POLLIN, 0};
+        ++waiters_;  // from here on, a change handed over by another thread sets the wake-up
+      }
+      const int ready = poll(polled, 2, timeout);
+      const int error = errno;
+      {
+        std::lock_guard<std::mutex> lock(ce::detail::FolderEventsLock());
+        if (--waiters_ == 0 && woken_) {
+          uint64_t count;
+          ssize_t n = read(wakeFd_, &count, sizeof count);
+          (void)n;
+          woken_ = false;
+        }
+      }
+      if (ready < 0 && error != EINTR) return ce::detail::Fail(ERROR_INVALID_HANDLE, WAIT_FAILED);
+    }
   }
 
   void Rearm() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(ce::detail::FolderEventsLock());
     pending_ = 0;
     records_.clear();
     lost_ = false;
   }
 
   BOOL Info(LPVOID buffer, DWORD length, LPDWORD returned, LPDWORD available) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(ce::detail::FolderEventsLock());
     // A signalled handle hands out the changes its wait read; later ones signal it once re-armed.
-    if (pending_ == 0) Drain();
+    if (pending_ == 0) ce::detail::DrainFolderEvents();
     if (returned) *returned = 0;
     if (available) *available = 0;
     if (lost_) {
@@ -139,19 +188,20 @@ class ChangeObject : public ce::KernelObject {
     return TRUE;
   }
 
-  // Watches folder (and, for a subtree, every folder below it). Returns false only when the
-  // folder itself cannot be watched. A subfolder that already holds entries when it is first
-  // watched counts as a change, since they may have arrived before the watch did.
+  // Watches folder (and, for a subtree, every folder below it), with FolderEventsLock() held.
+  // Returns false only when the folder itself cannot be watched. A subfolder that already holds
+  // entries when it is first watched counts as a change, since they may have arrived before the
+  // watch did.
   bool Watch(const std::string& folder, bool isNew) {
-    int wd = inotify_add_watch(fd_, folder.c_str(), MaskFor(filter_, subtree_));
+    int wd = ce::detail::WatchFolder(folder, MaskFor(filter_, subtree_), this);
     if (wd < 0) return false;
-    watches_[wd] = folder;
+    if (!watches_.emplace(wd, folder).second) ce::detail::UnwatchFolder(wd, this);  // watched already
     if (!subtree_) return true;
     DIR* dir = opendir(folder.c_str());
     if (dir == nullptr) return true;
     while (dirent* entry = readdir(dir)) {
       if (strcmp(entry->d_name, ".") == 0 || strcmp(entry->d_name, "..") == 0) continue;
-      if (isNew && (filter_ & (FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME))) ++pending_;
+      if (isNew && (filter_ & (FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME))) Signal();
       std::string child = folder + "/" + entry->d_name;
       struct stat st;
       if (lstat(child.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) Watch(child, isNew);
@@ -160,57 +210,52 @@ class ChangeObject : public ce::KernelObject {
     return true;
   }
 
+  void OnFolderEvent(int wd, uint32_t mask, const char* name, size_t nameLength) override {
+    auto folder = watches_.find(wd);
+    if (folder == watches_.end()) return;
+    if (mask & IN_IGNORED) {
+      watches_.erase(folder);
+      return;
+    }
+    if (nameLength == 0) return;  // about the watched folder itself, not its contents
+    if (EventMatches(mask, filter_)) {
+      Signal();
+      if (filter_ & FILE_NOTIFY_CHANGE_CEGETINFO) Keep(folder->second, mask, std::string(name, nameLength));
+    }
+    if (subtree_ && (mask & IN_ISDIR) && (mask & (IN_CREATE | IN_MOVED_TO))) {
+      Watch(folder->second + "/" + std::string(name, nameLength), true);
+    }
+  }
+
+  void OnFolderEventsLost(bool watchesGone) override {
+    if (watchesGone) watches_.clear();
+    Signal();
+    lost_ = true;
+  }
+
  private:
-  void Drain() {
-    alignas(struct inotify_event) char buffer[8192];
-    // A read that left room for the largest event emptied the queue: no need to be told so.
-    constexpr ssize_t kRoomForAnother = ssize_t(sizeof buffer - sizeof(inotify_event) - NAME_MAX - 1);
-    for (;;) {
-      ssize_t n = read(fd_, buffer, sizeof buffer);
-      if (n <= 0) return;  // EAGAIN: nothing more for now
-      for (ssize_t offset = 0; offset + ssize_t(sizeof(inotify_event)) <= n;) {
-        inotify_event event;
-        memcpy(&event, buffer + offset, sizeof event);
-        const char* name = buffer + offset + sizeof event;
-        size_t nameLength = strnlen(name, event.len);
-        offset += ssize_t(sizeof event + event.len);
-        if (event.mask & IN_IGNORED) {
-          watches_.erase(event.wd);
-          continue;
-        }
-        if (event.mask & IN_Q_OVERFLOW) {
-          ++pending_;
-          lost_ = true;
-          continue;
-        }
-        if (nameLength == 0) continue;  // about the watched folder itself, not its contents
-        if (EventMatches(event.mask, filter_)) {
-          ++pending_;
-          if (filter_ & FILE_NOTIFY_CHANGE_CEGETINFO) Keep(event, std::string(name, nameLength));
-        }
-        if (subtree_ && (event.mask & IN_ISDIR) && (event.mask & (IN_CREATE | IN_MOVED_TO))) {
-          auto folder = watches_.find(event.wd);
-          if (folder != watches_.end()) Watch(folder->second + "/" + std::string(name, nameLength), true);
-        }
-      }
-      if (n <= kRoomForAnother) return;
+  // One more change pending; a wait of another thread is woken for it.
+  void Signal() {
+    if (pending_++ == 0 && waiters_ > 0 && !woken_ && wakeFd_ >= 0) {
+      uint64_t one = 1;
+      ssize_t n = write(wakeFd_, &one, sizeof one);
+      (void)n;
+      woken_ = true;
     }
   }
 
   // Keeps one change for CeGetFileNotificationInfo, named relative to the watched folder.
-  void Keep(const inotify_event& event, const std::string& name) {
+  void Keep(const std::string& folder, uint32_t mask, const std::string& name) {
     if (lost_) return;
     if (records_.size() >= kKeptRecords) {
       lost_ = true;
       records_.clear();
       return;
     }
-    auto folder = watches_.find(event.wd);
-    if (folder == watches_.end()) return;
-    std::string relative = folder->second.size() > root_.size() ? folder->second.substr(root_.size() + 1) + "/" : "";
+    std::string relative = folder.size() > root_.size() ? folder.substr(root_.size() + 1) + "/" : "";
     relative += name;
     std::replace(relative.begin(), relative.end(), '/', '\\');
-    records_.push_back({ActionOf(event.mask), ce::FromUtf8(relative)});
+    records_.push_back({ActionOf(mask), ce::FromUtf8(relative)});
   }
 
   struct Record {
@@ -218,11 +263,12 @@ class ChangeObject : public ce::KernelObject {
     std::u16string name;
   };
 
-  int fd_;
   DWORD filter_;
   bool subtree_;
   std::string root_;
-  std::mutex mutex_;
+  int wakeFd_;
+  int waiters_ = 0;
+  bool woken_ = false;
   std::map<int, std::string> watches_;
   unsigned pending_ = 0;
   std::deque<Record> records_;
@@ -239,10 +285,13 @@ HANDLE FindFirstChangeNotificationW(LPCWSTR lpPathName, BOOL bWatchSubtree, DWOR
   struct stat st;
   if (stat(host.c_str(), &st) != 0) return Fail(ce::detail::MissingError(host), INVALID_HANDLE_VALUE);
   if (!S_ISDIR(st.st_mode)) return Fail(ERROR_DIRECTORY, INVALID_HANDLE_VALUE);
-  int fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-  if (fd < 0) return Fail(ce::detail::ErrorFromErrno(errno), INVALID_HANDLE_VALUE);
-  auto change = std::make_shared<ChangeObject>(fd, dwNotifyFilter, bWatchSubtree != FALSE, host);
-  if (!change->Watch(host, false)) return Fail(ce::detail::ErrorFromErrno(errno), INVALID_HANDLE_VALUE);
+  auto change = std::make_shared<ChangeObject>(dwNotifyFilter, bWatchSubtree != FALSE, host);
+  {
+    std::lock_guard<std::mutex> lock(ce::detail::FolderEventsLock());
+    // Changes queued before the watch are not this handle's: take them now.
+    ce::detail::DrainFolderEvents();
+    if (!change->Watch(host, false)) return Fail(ce::detail::ErrorFromErrno(errno), INVALID_HANDLE_VALUE);
+  }
   HANDLE handle = ce::InsertObject(change);
   return handle ? handle : INVALID_HANDLE_VALUE;
 }

@@ -112,6 +112,13 @@ size_t EncodeUtf16(char32_t c, WCHAR* out) {
 
 std::string FoldedName(const std::string& name) {
   std::string out;
+  // Names are mostly ASCII, where folding is a byte for byte lower case.
+  if (std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    out = name;
+    for (char& c : out) c = (c >= 'A' && c <= 'Z') ? char(c + 32) : c;
+    return out;
+  }
+  out.reserve(name.size());
   char buf[4];
   for (size_t i = 0; i < name.size();) {
     char32_t c = FoldCase(DecodeUtf8(name.data(), name.size(), i, nullptr));

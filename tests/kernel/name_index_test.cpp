@@ -184,4 +184,55 @@ TEST_F(NameIndexTest, FileCallsSeeANameThatAppearedAfterItWasMissing) {
   }
 }
 
+// A folder whose names are kept is taken at its path without a look: any change of the path on the
+// way to it (a folder renamed, removed or replaced) must be noticed by the next call.
+TEST_F(NameIndexTest, FileCallsNoticeTheWayToAKeptFolderChanging) {
+  struct Row {
+    const char* what;
+    std::function<void()> change;
+    bool found;  // whether "\\A\\Calls\\x" is there (as X) afterwards
+  };
+  auto fresh = [this](const std::string& folder) {
+    std::filesystem::create_directories(Host(folder));
+    WriteHostFile(folder + "/X", "x");
+  };
+  const Row rows[] = {
+      {"a folder on the way renamed, another made in its place",
+       [&] {
+         std::filesystem::rename(Host("fs/A"), Host("fs/A.old"));
+         fresh("fs/A/Calls");
+       },
+       true},
+      {"the folder renamed, another made in its place",
+       [&] {
+         std::filesystem::rename(Host("fs/A/Calls"), Host("fs/A/Old"));
+         fresh("fs/A/Calls");
+       },
+       true},
+      {"a folder on the way replaced by a link to another one",
+       [&] {
+         std::filesystem::rename(Host("fs/A"), Host("fs/A.old"));
+         fresh("fs/B/Calls");
+         std::filesystem::create_directory_symlink(Host("fs/B"), Host("fs/A"));
+       },
+       true},
+      {"the folder removed", [&] { std::filesystem::remove_all(Host("fs/A/Calls")); }, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    for (const char* old : {"fs/A", "fs/A.old", "fs/B"}) std::filesystem::remove_all(Host(old));
+    std::filesystem::create_directories(Host("fs/A/Calls"));
+    // Missing names make the folder kept and its path known.
+    ASSERT_EQ(GetFileAttributesW(u"\\A\\Calls\\x"), INVALID_FILE_ATTRIBUTES);
+    ASSERT_EQ(GetFileAttributesW(u"\\A\\Calls\\x"), INVALID_FILE_ATTRIBUTES);
+    row.change();
+    EXPECT_EQ(GetFileAttributesW(u"\\A\\Calls\\x") != INVALID_FILE_ATTRIBUTES, row.found);
+    // A name about to be made: there already, or its folder is gone.
+    HANDLE made = CreateFileW(u"\\A\\Calls\\x", GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    EXPECT_EQ(made, INVALID_HANDLE_VALUE);
+    if (made != INVALID_HANDLE_VALUE) CloseHandle(made);
+    EXPECT_EQ(GetLastError(), DWORD(row.found ? ERROR_FILE_EXISTS : ERROR_PATH_NOT_FOUND));
+  }
+}
+
 }  // namespace

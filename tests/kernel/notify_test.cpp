@@ -41,6 +41,22 @@ TEST_F(NotifyTest, NewFileFromAnotherThreadWakesTheWait) {
   EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
 }
 
+// Every watch of the process shares one queue: a change that another thread's look-up reads from it
+// must still reach the handle.
+TEST_F(NotifyTest, ChangeReadByAnotherThreadsLookUpReachesTheHandle) {
+  MakeHostFolder("fs/Calls");
+  EXPECT_EQ(GetFileAttributesW(u"\\Calls\\missing"), INVALID_FILE_ATTRIBUTES) << "the folder's names are kept now";
+  HANDLE change = FindFirstChangeNotificationW(u"\\calls", FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
+  ASSERT_NE(change, INVALID_HANDLE_VALUE);
+  std::thread writer = Later([] {
+    MakeFile(u"\\Calls\\y.finished", "finish\n");
+    GetFileAttributesW(u"\\Calls\\still.missing");
+  });
+  EXPECT_EQ(WaitForSingleObject(change, 5000), WAIT_OBJECT_0);
+  writer.join();
+  EXPECT_TRUE(FindCloseChangeNotification(change));
+}
+
 TEST_F(NotifyTest, ChangeBeforeReArmingIsNotLost) {
   MakeHostFolder("fs/w");
   HANDLE change = FindFirstChangeNotificationW(u"\\w", FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
