@@ -250,6 +250,17 @@ bool MeasureNotifyAndFloor(const char* self, const std::string& floorFolder, int
   }
   Report("notify", channelMs);
   Report("floor", floorMs);
+  // Each block's median against its neighbour's: the load of the moment cancels out.
+  std::vector<double> pairRatios;
+  for (size_t at = 0; at + kBlock <= channelMs.size() && at + kBlock <= floorMs.size(); at += kBlock) {
+    const std::vector<double> channelBlock(channelMs.begin() + long(at), channelMs.begin() + long(at + kBlock));
+    const std::vector<double> floorBlock(floorMs.begin() + long(at), floorMs.begin() + long(at + kBlock));
+    pairRatios.push_back(Percentile(channelBlock, 0.5) / Percentile(floorBlock, 0.5));
+  }
+  if (!pairRatios.empty()) {
+    std::printf("ratio   channel / floor, block by block (median of %zu): %.2f\n", pairRatios.size(),
+                Percentile(pairRatios, 0.5));
+  }
   // Processor time per round trip; each answering process's includes its idle waits during the
   // other's blocks, which are a few wake-ups a second.
   const double trips = static_cast<double>(channelMs.size());

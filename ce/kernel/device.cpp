@@ -163,6 +163,10 @@ bool DevicePathToHost(LPCWSTR devicePath, std::string& hostPath, detail::PathLoo
   std::string path = DeviceRoot() + "/fs";
   std::string exactPath = path;
   for (const std::string& part : parts) exactPath += "/" + part;
+  if (lookup && lookup->asSpelled) {
+    hostPath = std::move(exactPath);
+    return true;
+  }
   // The answer of the folder index for the last component when its folder is known to be there:
   // the entry in the spelling found, or its absence, without a look at the folder.
   auto answerFromIndex = [&](int known, std::string& parent, std::string& found) {

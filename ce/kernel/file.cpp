@@ -71,11 +71,21 @@ HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
     return Fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
   bool write = (dwDesiredAccess & (GENERIC_WRITE | GENERIC_ALL)) != 0;
   if (dwCreationDisposition == TRUNCATE_EXISTING && !write) return Fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
+  int mode = (write || dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == TRUNCATE_EXISTING) ? O_RDWR
+                                                                                                             : O_RDONLY;
   std::string host;
   ce::detail::PathLookup lookup;
   lookup.expectMissing = dwCreationDisposition == CREATE_NEW || dwCreationDisposition == CREATE_ALWAYS;
+  // A file usually there is opened by its name as spelled at once: only a miss (another case, or
+  // not there) looks further.
+  lookup.asSpelled = !lookup.expectMissing;
   if (!ce::detail::ResolveDevicePath(lpFileName, host, &lookup)) return INVALID_HANDLE_VALUE;
   if (EndsWithSeparator(lpFileName)) return Fail(ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
+  int opened = lookup.asSpelled ? open(host.c_str(), mode | O_CLOEXEC | O_NONBLOCK) : -1;
+  if (lookup.asSpelled && opened < 0) {
+    lookup = {};
+    if (!ce::detail::ResolveDevicePath(lpFileName, host, &lookup)) return INVALID_HANDLE_VALUE;
+  }
 
   bool truncates = dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == TRUNCATE_EXISTING;
   bool creates = dwCreationDisposition == CREATE_NEW || dwCreationDisposition == CREATE_ALWAYS ||
@@ -83,7 +93,6 @@ HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
   // Resolving found no such entry in its folder: nothing to open, and a new file is made at once.
   bool missing = lookup.state == ce::detail::PathLookup::kMissing;
   if (missing && !creates) return Fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
-  int mode = (write || truncates) ? O_RDWR : O_RDONLY;
   mode_t newMode = (dwFlagsAndAttributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
 
   // The path is opened first and judged by what was opened (one fstat), so the common open costs
@@ -91,7 +100,8 @@ HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
   // The flag has no effect on a regular file, so it stays set.
   for (int attempt = 0; attempt < 100; ++attempt) {
     bool existed = dwCreationDisposition != CREATE_NEW && !(attempt == 0 && missing);
-    int fd = existed ? open(host.c_str(), mode | O_CLOEXEC | O_NONBLOCK) : -1;
+    int fd = opened >= 0 ? opened : existed ? open(host.c_str(), mode | O_CLOEXEC | O_NONBLOCK) : -1;
+    opened = -1;
     if (fd < 0 && (!existed || (errno == ENOENT && creates))) {
       existed = false;
       fd = open(host.c_str(), mode | O_CLOEXEC | O_NONBLOCK | O_CREAT | O_EXCL, newMode);

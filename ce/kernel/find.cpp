@@ -105,8 +105,16 @@ HANDLE FindFirstFileExW(LPCWSTR lpFileName, FINDEX_INFO_LEVELS fInfoLevelId, LPV
   std::u32string pattern = Folded(ce::ToUtf8(path.substr(cut + 1)));
   std::string folder;
   ce::detail::PathLookup lookup;
+  // A folder whose names are kept, known to be at its path as spelled, needs no look at the path.
+  lookup.asSpelled = !foldersOnly;
   if (!ce::detail::ResolveDevicePath(folderPath.c_str(), folder, &lookup)) return INVALID_HANDLE_VALUE;
   if (pattern.empty()) return Fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
+  std::vector<std::string> indexed;
+  bool fromIndex = lookup.asSpelled && ce::detail::IndexedFolderNamesAt(folder, indexed);
+  if (!fromIndex && lookup.asSpelled) {
+    lookup = {};
+    if (!ce::detail::ResolveDevicePath(folderPath.c_str(), folder, &lookup)) return INVALID_HANDLE_VALUE;
+  }
 
   // Each name is folded once, for the match and as its sort key.
   struct Name {
@@ -132,9 +140,8 @@ HANDLE FindFirstFileExW(LPCWSTR lpFileName, FINDEX_INFO_LEVELS fInfoLevelId, LPV
   // A folder whose names are kept from its change queue (the calls folder, listed on every change)
   // is answered from them; only the entries that match are looked at. Folders-only listings go to
   // the folder itself, whose entries say which are folders.
-  std::vector<std::string> indexed;
-  if (!foldersOnly && lookup.state == ce::detail::PathLookup::kExists && S_ISDIR(lookup.st.st_mode) &&
-      ce::detail::IndexedFolderNames(lookup.st, indexed)) {
+  if (fromIndex || (!foldersOnly && lookup.state == ce::detail::PathLookup::kExists && S_ISDIR(lookup.st.st_mode) &&
+                    ce::detail::IndexedFolderNames(lookup.st, indexed))) {
     for (std::string& name : indexed) {
       std::u32string folded = Folded(name);
       if (MatchesPattern(pattern, folded)) names.push_back({std::move(folded), std::move(name)});

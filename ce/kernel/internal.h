@@ -44,6 +44,9 @@ struct PathLookup {
   // Set by the caller when the name is usually not there (a name about to be made): the folder
   // index is asked first, and a look at the path is made only when the index names the entry.
   bool expectMissing = false;
+  // Set by the caller that opens the path at once and resolves again only when that fails: the
+  // path as spelled, without any look (state stays kUnknown).
+  bool asSpelled = false;
 };
 // ResolveDevicePath that also says what it found: kExists (with the entry's lstat), kMissing (its
 // folder exists and holds no entry of that name in any case), or kUnknown.

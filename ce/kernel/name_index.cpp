@@ -90,13 +90,9 @@ class Index : public FolderEventListener {
     std::lock_guard<std::mutex> lock(FolderEventsLock());
     if (folders_.empty()) return -1;
     DrainFolderEvents();
-    for (auto& [wd, folder] : folders_) {
-      if (folder.trusted && folder.path == hostFolder) {
-        folder.lastUse = ++clock_;
-        return Lookup(folder, name, found) ? 1 : 0;
-      }
-    }
-    return -1;
+    const Folder* folder = KnownAt(hostFolder);
+    if (folder == nullptr) return -1;
+    return Lookup(*folder, name, found) ? 1 : 0;
   }
 
   // Every name of a folder kept already; false when it is not kept (a folder is never started
@@ -105,12 +101,15 @@ class Index : public FolderEventListener {
     std::lock_guard<std::mutex> lock(FolderEventsLock());
     if (folders_.empty()) return false;
     DrainFolderEvents();
-    Folder* folder = Kept(st);
-    if (folder == nullptr) return false;
-    folder->lastUse = ++clock_;
-    names.clear();
-    for (const auto& [folded, spellings] : folder->names) names.insert(names.end(), spellings.begin(), spellings.end());
-    return true;
+    return NamesOf(Kept(st), names);
+  }
+
+  // Names for a folder known by its path alone.
+  bool NamesAt(const std::string& hostFolder, std::vector<std::string>& names) {
+    std::lock_guard<std::mutex> lock(FolderEventsLock());
+    if (folders_.empty()) return false;
+    DrainFolderEvents();
+    return NamesOf(KnownAt(hostFolder), names);
   }
 
   void OnFolderEvent(int wd, uint32_t mask, const char* name, size_t length) override {
@@ -157,6 +156,25 @@ class Index : public FolderEventListener {
       }
     }
     return nullptr;
+  }
+
+  // The kept folder known to be at the host path, or nullptr.
+  Folder* KnownAt(const std::string& hostFolder) {
+    for (auto& [wd, folder] : folders_) {
+      if (folder.trusted && folder.path == hostFolder) {
+        folder.lastUse = ++clock_;
+        return &folder;
+      }
+    }
+    return nullptr;
+  }
+
+  bool NamesOf(Folder* folder, std::vector<std::string>& names) {
+    if (folder == nullptr) return false;
+    folder->lastUse = ++clock_;
+    names.clear();
+    for (const auto& [folded, spellings] : folder->names) names.insert(names.end(), spellings.begin(), spellings.end());
+    return true;
   }
 
   // Watches every folder from the root down to the folder's parent, then checks that the path still
@@ -277,6 +295,10 @@ bool ListEntryIgnoringCase(const std::string& hostFolder, const std::string& nam
   }
   closedir(dir);
   return any;
+}
+
+bool IndexedFolderNamesAt(const std::string& hostFolder, std::vector<std::string>& names) {
+  return Index::The().NamesAt(hostFolder, names);
 }
 
 bool IndexedFolderNames(const struct stat& folder, std::vector<std::string>& names) {

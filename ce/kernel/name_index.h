@@ -31,6 +31,10 @@ int FindEntryInKnownFolder(const std::string& hostFolder, const std::string& nam
 // folder already (one read of its change queue instead of a listing). False when it does not.
 bool IndexedFolderNames(const struct stat& folder, std::vector<std::string>& names);
 
+// IndexedFolderNames for a folder given by its host path only, when the index knows that the path
+// still names a folder it keeps. False otherwise.
+bool IndexedFolderNamesAt(const std::string& hostFolder, std::vector<std::string>& names);
+
 // Lists the folder for the same answer, without any index (the reference the index must match).
 bool ListEntryIgnoringCase(const std::string& hostFolder, const std::string& name, std::string& found);
 

@@ -117,14 +117,20 @@ bool Take(int fd, unsigned bytes) {
 
 // Takes the bytes, then checks the others: of two parties at the same moment at least one sees
 // the other. Both may see each other and give way; the first round's loser tries once more, so
-// that in practice only a real holder makes it fail. kFileReplaced never comes from here.
+// that in practice only a real holder makes it fail. A delete or move under way (a peer renaming a
+// file into place holds it until it closes, a moment after the name appeared) is waited out.
 ShareResult TakeThenCheck(int fd, unsigned takes, unsigned checks) {
-  for (int round = 0;; ++round) {
+  constexpr int kRemovalWaits = 1000;
+  for (int round = 0, waits = 0;;) {
     if (!Take(fd, takes)) return ShareResult::kOk;  // share modes are not enforced here
     if (!HeldByOthersAny(fd, checks)) return ShareResult::kOk;
     Release(fd, takes);
-    if (round > 0) return ShareResult::kConflict;
     sched_yield();
+    if ((checks & (1u << kBeingRemoved)) && waits < kRemovalWaits && HeldByOthers(fd, kBeingRemoved, 1)) {
+      ++waits;
+      continue;
+    }
+    if (++round > 1) return ShareResult::kConflict;
   }
 }
 

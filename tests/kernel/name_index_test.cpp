@@ -227,6 +227,10 @@ TEST_F(NameIndexTest, FileCallsNoticeTheWayToAKeptFolderChanging) {
     ASSERT_EQ(GetFileAttributesW(u"\\A\\Calls\\x"), INVALID_FILE_ATTRIBUTES);
     row.change();
     EXPECT_EQ(GetFileAttributesW(u"\\A\\Calls\\x") != INVALID_FILE_ATTRIBUTES, row.found);
+    WIN32_FIND_DATAW entry;
+    HANDLE listing = FindFirstFileW(u"\\A\\Calls\\*", &entry);
+    EXPECT_EQ(listing != INVALID_HANDLE_VALUE, row.found) << "the folder listed";
+    if (listing != INVALID_HANDLE_VALUE) FindClose(listing);
     // A name about to be made: there already, or its folder is gone.
     HANDLE made = CreateFileW(u"\\A\\Calls\\x", GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
     EXPECT_EQ(made, INVALID_HANDLE_VALUE);
