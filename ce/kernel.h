@@ -10,7 +10,9 @@
 // - Share modes are honoured between all handles of the device, across processes: each open file
 //   handle holds byte-range locks on the file itself, past its end (ce/kernel/share.h), so
 //   FILE_SHARE_READ/WRITE checks and "file is open" checks for DeleteFileW/MoveFileW see the
-//   handles of every process. FILE_SHARE_DELETE is accepted and has no effect.
+//   handles of every process. FILE_SHARE_DELETE is accepted and has no effect. Two conflicting
+//   opens at the very same moment each take their locks, then look: both may see the other and
+//   fail (each tries once more first), where Windows lets one of them win.
 // - FILE_ATTRIBUTE_READONLY is the host file's owner-write permission bit. The check is made here
 //   too, so it holds even for a root user. Other attributes are accepted by SetFileAttributesW but
 //   not kept; files report FILE_ATTRIBUTE_ARCHIVE (plus READONLY), folders FILE_ATTRIBUTE_DIRECTORY.

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <memory>
 #include <mutex>
+#include <string_view>
 
 #include "ce/kernel/internal.h"
 #include "ce/kernel/name_index.h"
@@ -143,26 +144,32 @@ bool DevicePathToHost(LPCWSTR devicePath, std::string& hostPath) {
 bool DevicePathToHost(LPCWSTR devicePath, std::string& hostPath, detail::PathLookup* lookup) {
   if (lookup) lookup->state = detail::PathLookup::kUnknown;
   if (devicePath == nullptr || (devicePath[0] != u'\\' && devicePath[0] != u'/')) return false;
-  // Split into components, folding "." and ".." lexically so no path climbs above the root.
-  std::vector<std::string> parts;
-  const WCHAR* p = devicePath;
-  while (*p) {
-    while (*p == u'\\' || *p == u'/') ++p;
-    const WCHAR* start = p;
-    while (*p && *p != u'\\' && *p != u'/') ++p;
-    if (p == start) break;
-    std::string part = ToUtf8(std::u16string(start, size_t(p - start)));
+  // Split into components, folding "." and ".." lexically so no path climbs above the root. The
+  // path is converted whole: its separators are ASCII, so no character spans one.
+  const std::string text = ToUtf8(devicePath);
+  std::vector<std::string_view> parts;
+  for (size_t i = 0; i < text.size();) {
+    while (i < text.size() && (text[i] == '\\' || text[i] == '/')) ++i;
+    const size_t start = i;
+    while (i < text.size() && text[i] != '\\' && text[i] != '/') ++i;
+    if (i == start) break;
+    const std::string_view part(text.data() + start, i - start);
     if (part == ".") continue;
     if (part == "..") {
       if (parts.empty()) return false;
       parts.pop_back();
       continue;
     }
-    parts.push_back(std::move(part));
+    parts.push_back(part);
   }
   std::string path = DeviceRoot() + "/fs";
-  std::string exactPath = path;
-  for (const std::string& part : parts) exactPath += "/" + part;
+  std::string exactPath;
+  exactPath.reserve(text.size() + path.size() + 1);
+  exactPath = path;
+  for (std::string_view part : parts) {
+    exactPath += '/';
+    exactPath += part;
+  }
   if (lookup && lookup->asSpelled) {
     hostPath = std::move(exactPath);
     return true;
@@ -179,12 +186,16 @@ bool DevicePathToHost(LPCWSTR devicePath, std::string& hostPath, detail::PathLoo
     }
   };
   std::string parent;
-  if (!parts.empty()) parent = exactPath.substr(0, exactPath.size() - parts.back().size() - 1);
+  std::string last;
+  if (!parts.empty()) {
+    last = parts.back();
+    parent = exactPath.substr(0, exactPath.size() - last.size() - 1);
+  }
   // A name about to be made is usually not there: the index says so without any look.
   if (lookup && lookup->expectMissing && !parts.empty()) {
     std::string found;
-    const int known = detail::FindEntryInKnownFolder(parent, parts.back(), found);
-    if (known == 0 || (known == 1 && found != parts.back())) {
+    const int known = detail::FindEntryInKnownFolder(parent, last, found);
+    if (known == 0 || (known == 1 && found != last)) {
       answerFromIndex(known, parent, found);
       return true;
     }
@@ -202,19 +213,20 @@ bool DevicePathToHost(LPCWSTR devicePath, std::string& hostPath, detail::PathLoo
   // Next most common: only the last component is missing or differs in case.
   if (!parts.empty()) {
     std::string found;
-    const int known = detail::FindEntryInKnownFolder(parent, parts.back(), found);
+    const int known = detail::FindEntryInKnownFolder(parent, last, found);
     if (known >= 0) {
       answerFromIndex(known, parent, found);
       return true;
     }
     struct stat folder;
     if (lstat(parent.c_str(), &folder) == 0 && S_ISDIR(folder.st_mode)) {
-      answerFromIndex(detail::FindEntryIgnoringCase(parent, folder, parts.back(), found, path) ? 1 : 0, parent, found);
+      answerFromIndex(detail::FindEntryIgnoringCase(parent, folder, last, found, path) ? 1 : 0, parent, found);
       return true;
     }
   }
   bool exists = true;  // once a component is missing, the rest cannot exist either
-  for (const std::string& part : parts) {
+  for (std::string_view view : parts) {
+    const std::string part(view);
     std::string exact = path + "/" + part;
     struct stat st;
     if (exists && lstat(exact.c_str(), &st) != 0) {

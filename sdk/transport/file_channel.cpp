@@ -223,8 +223,10 @@ struct CallsFolderWatch {
 };
 thread_local CallsFolderWatch tCallsWatch;
 
-// The watch on the calls folder as it is found now, with the changes seen so far cleared.
-HANDLE WatchCallsFolder() {
+// The watch on the calls folder as it is found now. `fresh`: made just now; a watch kept from an
+// earlier wait holds every change since that wait ended.
+HANDLE WatchCallsFolder(bool* fresh) {
+  *fresh = false;
   WCHAR shared[kSdkPathSize];
   FindSharedFolder(shared, kSdkPathSize);
   WCHAR calls[kSdkPathSize];
@@ -233,7 +235,6 @@ HANDLE WatchCallsFolder() {
     return INVALID_HANDLE_VALUE;
   }
   if (tCallsWatch.handle != INVALID_HANDLE_VALUE && lstrcmpW(tCallsWatch.folder, calls) == 0) {
-    FindNextChangeNotification(tCallsWatch.handle);
     return tCallsWatch.handle;
   }
   tCallsWatch.Close();
@@ -251,6 +252,7 @@ HANDLE WatchCallsFolder() {
   HANDLE handle =
       FindFirstChangeNotificationW(calls, FALSE, FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_CEGETINFO);
   if (handle == INVALID_HANDLE_VALUE) return handle;
+  *fresh = true;
   tCallsWatch.handle = handle;
   StringCchCopyW(tCallsWatch.folder, kSdkPathSize, calls);
   return handle;
@@ -324,19 +326,26 @@ bool FileChannel::WaitForReplyMarker(const ReplyTicket* ticket) {
       ExchangePrefix(names.requestPrefix, iOwnName, iPeerName, iLinkId, ticket->iSequence) &&
       ExchangePrefix(names.replyPrefix, iPeerName, iOwnName, iLinkId, ticket->iSequence);
   // Watch before looking, so a marker created between the look and the wait still wakes us.
-  HANDLE watch = iReplyWait == SdkReplyWait::kNotify ? WatchCallsFolder() : INVALID_HANDLE_VALUE;
+  bool fresh = true;
+  HANDLE watch = iReplyWait == SdkReplyWait::kNotify ? WatchCallsFolder(&fresh) : INVALID_HANDLE_VALUE;
+  bool look = true;  // false after a wake whose changes named other files only
+  bool namesKnown = false;
   // Our own request files have just changed the folder: take those changes now, before the first
-  // look, so they do not come back as wakes (a change after this still signals the wait).
+  // look, so they do not come back as wakes (a change after this still signals the wait). A watch
+  // kept from the last wait saw every change since, so the first look is needed only when the
+  // reply's marker is among them (or the names are not known).
   if (watch != INVALID_HANDLE_VALUE && WaitForSingleObject(watch, 0) == WAIT_OBJECT_0) {
+    names.replyAppeared = false;
+    names.ours = false;
+    namesKnown = !fresh && named && VisitChangedNames(watch, SortWakeName, &names);
     FindNextChangeNotification(watch);
+    look = !namesKnown || names.replyAppeared;
   }
   using Clock = std::chrono::steady_clock;
   Clock::time_point lastAliveCheck = Clock::now();
   bool replied = false;
   int idleWakes = 0;
-  bool namesKnown = false;
   int missedLooks = 0;
-  bool look = true;  // false after a wake whose changes named other files only
   for (;;) {
     if (look && IsReplyReady(ticket)) {
       replied = true;
