@@ -1,7 +1,9 @@
 // Text: UTF-8/UTF-16 conversion, case folding and the WCHAR string helpers.
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "ce/device.h"
 #include "ce/kernel/internal.h"
@@ -154,13 +156,37 @@ Out Transcode(const In& in, Decode decode, Encode encode) {
 
 }  // namespace
 
+namespace {
+
+// Text that is ASCII throughout, the usual case for names and paths, converts unit for unit.
+template <typename Out, typename In>
+bool CopyIfAscii(const In* in, size_t n, Out& out) {
+  for (size_t i = 0; i < n; ++i) {
+    if (static_cast<uint32_t>(in[i]) >= 0x80) return false;
+  }
+  out.assign(in, in + n);
+  return true;
+}
+
+}  // namespace
+
 std::string ToUtf8(const std::u16string& wide) {
+  std::string out;
+  if (CopyIfAscii(wide.data(), wide.size(), out)) return out;
   return Transcode<std::string, 4>(wide, detail::DecodeUtf16, detail::EncodeUtf8);
 }
 
-std::string ToUtf8(LPCWSTR wide) { return wide ? ToUtf8(std::u16string(wide)) : std::string(); }
+std::string ToUtf8(LPCWSTR wide) {
+  if (!wide) return std::string();
+  std::string out;
+  const size_t n = std::char_traits<char16_t>::length(wide);
+  if (CopyIfAscii(wide, n, out)) return out;
+  return ToUtf8(std::u16string(wide, n));
+}
 
 std::u16string FromUtf8(const std::string& narrow) {
+  std::u16string out;
+  if (CopyIfAscii(reinterpret_cast<const unsigned char*>(narrow.data()), narrow.size(), out)) return out;
   return Transcode<std::u16string, 2>(narrow, detail::DecodeUtf8, detail::EncodeUtf16);
 }
 

@@ -304,7 +304,8 @@ void SortWakeName(DWORD action, const WCHAR* name, size_t length, void* context)
       ChangedNameIs(name, length, names->replyMarker)) {
     names->replyAppeared = true;
   }
-  if (ChangedNameIs(name, length, names->requestPrefix, true) || ChangedNameIs(name, length, names->replyPrefix, true)) {
+  if (ChangedNameIs(name, length, names->requestPrefix, true) ||
+      ChangedNameIs(name, length, names->replyPrefix, true)) {
     names->ours = true;
   }
 }
@@ -320,11 +321,10 @@ bool ExchangePrefix(char* prefix, const char* sender, const char* receiver, uint
 
 bool FileChannel::WaitForReplyMarker(const ReplyTicket* ticket) {
   WakeNames names;
-  const bool named =
-      FormatChannelFileName(names.replyMarker, sizeof(names.replyMarker), iPeerName, iOwnName, iLinkId,
-                            ticket->iSequence, kSdkFinishedFile) &&
-      ExchangePrefix(names.requestPrefix, iOwnName, iPeerName, iLinkId, ticket->iSequence) &&
-      ExchangePrefix(names.replyPrefix, iPeerName, iOwnName, iLinkId, ticket->iSequence);
+  const bool named = FormatChannelFileName(names.replyMarker, sizeof(names.replyMarker), iPeerName, iOwnName, iLinkId,
+                                           ticket->iSequence, kSdkFinishedFile) &&
+                     ExchangePrefix(names.requestPrefix, iOwnName, iPeerName, iLinkId, ticket->iSequence) &&
+                     ExchangePrefix(names.replyPrefix, iPeerName, iOwnName, iLinkId, ticket->iSequence);
   // Watch before looking, so a marker created between the look and the wait still wakes us.
   bool fresh = true;
   HANDLE watch = iReplyWait == SdkReplyWait::kNotify ? WatchCallsFolder(&fresh) : INVALID_HANDLE_VALUE;

@@ -38,9 +38,11 @@ bool IsSmartphone() {
   return wcsstr(platform, TEXT("Smartphone")) != nullptr || wcsstr(platform, TEXT("SmartPhone")) != nullptr;
 }
 
-void GetSdkBaseFolder(WCHAR* folder, size_t capacity) {
+namespace {
+
+void BaseFolder(bool smartphone, WCHAR* folder, size_t capacity) {
   WCHAR base[kSdkPathSize] = TEXT("\\");
-  if (IsSmartphone()) {
+  if (smartphone) {
     for (size_t i = kSdkStorageRootCount; i-- > 0;) {
       const WCHAR* root = kSdkStorageRoots[i];
       if (root[0] == 0 || GetFileAttributesW(root) != INVALID_FILE_ATTRIBUTES) {
@@ -55,16 +57,21 @@ void GetSdkBaseFolder(WCHAR* folder, size_t capacity) {
   CopyOut(folder, capacity, base);
 }
 
+}  // namespace
+
+void GetSdkBaseFolder(WCHAR* folder, size_t capacity) { BaseFolder(IsSmartphone(), folder, capacity); }
+
 void FindSharedFolder(WCHAR* folder, size_t capacity) {
+  const bool smartphone = IsSmartphone();
   WCHAR base[kSdkPathSize];
-  GetSdkBaseFolder(base, kSdkPathSize);
+  BaseFolder(smartphone, base, kSdkPathSize);
   WCHAR result[kSdkPathSize];
   if (FAILED(StringCchCopyW(result, kSdkPathSize, base)) ||
       FAILED(StringCchCatW(result, kSdkPathSize, TEXT("TomTom")))) {
     StringCchCopyW(result, kSdkPathSize, TEXT("\\TomTom"));
   }
 
-  if (IsSmartphone() && !IsDirectory(result)) {
+  if (smartphone && !IsDirectory(result)) {
     // No "TomTom" at the top: take the first top-level folder, in listing order, that holds one.
     WCHAR pattern[kSdkPathSize];
     WIN32_FIND_DATAW entry;
