@@ -162,8 +162,15 @@ bool RequestInbox::WaitForChange(uint32_t timeoutMs) {
 
 int RequestInbox::List(InboxRequest* requests, int capacity) {
   if (!requests) capacity = 0;
+  // Only names of this server's requests: "<client>.<server>.<link>.<sequence>.finished" (replies
+  // to its clients, "<server>.<client>...", are not listed, nor looked at).
   WCHAR pattern[kSdkPathSize];
-  if (!CallsFolder(pattern, kSdkPathSize, true) || FAILED(StringCchCatW(pattern, kSdkPathSize, TEXT("*.finished")))) {
+  WCHAR server[kSdkNameSize];
+  if (!CallsFolder(pattern, kSdkPathSize, true) ||
+      MultiByteToWideChar(CP_ACP, 0, iServer, -1, server, static_cast<int>(kSdkNameSize)) <= 0 ||
+      FAILED(StringCchCatW(pattern, kSdkPathSize, TEXT("*."))) ||
+      FAILED(StringCchCatW(pattern, kSdkPathSize, server)) ||
+      FAILED(StringCchCatW(pattern, kSdkPathSize, TEXT(".*.finished")))) {
     return 0;
   }
   // The listing sees every change made so far: only a change after it should end the next wait
