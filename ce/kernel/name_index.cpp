@@ -27,6 +27,7 @@ struct Folder {
   dev_t dev = 0;
   ino_t ino = 0;
   uint64_t lastUse = 0;
+  unsigned finds = 0;
   // The host path this folder was last found at, and whether it is still known to name it: every
   // folder on the way to it from the file system root is watched for its next step changing.
   std::string path;
@@ -81,14 +82,17 @@ class Index : public FolderEventListener {
     Folder* folder = Kept(st);
     if (folder == nullptr) folder = Start(hostFolder, st);
     if (folder == nullptr) return -1;
-    if (!folder->trusted || folder->path != hostFolder) Trust(*folder, hostFolder, root);
+    // A folder asked about again (the calls folder, not each folder of a search through the tree)
+    // is worth watching the way to.
+    if (++folder->finds >= 2 && (!folder->trusted || folder->path != hostFolder)) Trust(*folder, hostFolder, root);
     return Lookup(*folder, name, found) ? 1 : 0;
   }
 
   // Find for a folder known by its path alone: -1 unless a kept folder is still known to be there.
   int FindAt(const std::string& hostFolder, const std::string& name, std::string& found) {
     std::lock_guard<std::mutex> lock(FolderEventsLock());
-    if (folders_.empty()) return -1;
+    // Changes can only make a path unknown: one not known now needs no read of them.
+    if (KnownAt(hostFolder) == nullptr) return -1;
     DrainFolderEvents();
     const Folder* folder = KnownAt(hostFolder);
     if (folder == nullptr) return -1;
@@ -107,7 +111,7 @@ class Index : public FolderEventListener {
   // Names for a folder known by its path alone.
   bool NamesAt(const std::string& hostFolder, std::vector<std::string>& names) {
     std::lock_guard<std::mutex> lock(FolderEventsLock());
-    if (folders_.empty()) return false;
+    if (KnownAt(hostFolder) == nullptr) return false;
     DrainFolderEvents();
     return NamesOf(KnownAt(hostFolder), names);
   }
