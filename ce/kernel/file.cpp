@@ -24,6 +24,8 @@ class FileObject : public ce::KernelObject {
   int fd() const { return fd_; }
   // The host folder of a file this handle created, whose entry a flush makes durable too.
   std::string createdIn;
+  // The size while nobody can write the file (see AcquireShare), else -1.
+  off_t heldSize = -1;
   bool CanRead() const { return (access_ & (GENERIC_READ | GENERIC_ALL)) != 0; }
   bool CanWrite() const { return (access_ & (GENERIC_WRITE | GENERIC_ALL)) != 0; }
 
@@ -132,8 +134,10 @@ HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
       close(fd);
       return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
     }
-    ce::detail::ShareResult result = existed ? ce::detail::AcquireShare(fd, host, opened, dwDesiredAccess, dwShareMode)
-                                             : ce::detail::AcquireShareOfNewFile(fd, dwDesiredAccess, dwShareMode);
+    off_t heldSize = -1;
+    ce::detail::ShareResult result =
+        existed ? ce::detail::AcquireShare(fd, host, opened, dwDesiredAccess, dwShareMode, &heldSize)
+                : ce::detail::AcquireShareOfNewFile(fd, dwDesiredAccess, dwShareMode);
     if (result == ce::detail::ShareResult::kFileReplaced) {
       close(fd);
       continue;
@@ -150,6 +154,7 @@ HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
     }
     auto file = std::make_shared<FileObject>(fd, dwDesiredAccess);
     if (!existed) file->createdIn = FolderOf(host);
+    file->heldSize = heldSize;
     HANDLE handle = ce::InsertObject(std::move(file));
     if (handle == nullptr) return INVALID_HANDLE_VALUE;  // the object closed its descriptor
     bool reportsExisting = existed && (dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == OPEN_ALWAYS);
@@ -211,8 +216,9 @@ DWORD GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
   std::shared_ptr<FileObject> file = ce::LookupObjectAs<FileObject>(hFile);
   if (!file) return INVALID_FILE_SIZE;
   struct stat st;
-  if (fstat(file->fd(), &st) != 0) return Fail(ce::detail::ErrorFromErrno(errno), INVALID_FILE_SIZE);
-  unsigned long long size = (unsigned long long)st.st_size;
+  if (file->heldSize < 0 && fstat(file->fd(), &st) != 0)
+    return Fail(ce::detail::ErrorFromErrno(errno), INVALID_FILE_SIZE);
+  unsigned long long size = (unsigned long long)(file->heldSize >= 0 ? file->heldSize : st.st_size);
   if (lpFileSizeHigh) *lpFileSizeHigh = DWORD(size >> 32);
   SetLastError(ERROR_SUCCESS);  // a size whose low part is 0xFFFFFFFF is told apart by the error
   return DWORD(size & 0xFFFFFFFFu);
@@ -355,14 +361,27 @@ BOOL DeleteFileW(LPCWSTR lpFileName) {
 BOOL MoveFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName) {
   std::string from, to;
   ce::detail::PathLookup fromLookup, toLookup;
+  fromLookup.asSpelled = true;
   toLookup.expectMissing = true;
   if (!ce::detail::ResolveDevicePath(lpExistingFileName, from, &fromLookup) ||
       !ce::detail::ResolveDevicePath(lpNewFileName, to, &toLookup))
     return FALSE;
+  // The source is usually there as spelled: opened at once, its descriptor also serves to see that
+  // no handle holds it. Otherwise it is looked for ignoring case.
+  struct Source {
+    int fd;
+    ~Source() {
+      if (fd >= 0) close(fd);
+    }
+  } source{open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
   struct stat st;
-  if (fromLookup.state == ce::detail::PathLookup::kMissing) return Fail(ERROR_FILE_NOT_FOUND, FALSE);
-  if (fromLookup.state != ce::detail::PathLookup::kExists && lstat(from.c_str(), &st) != 0)
-    return Fail(ce::detail::MissingError(from), FALSE);
+  if (source.fd < 0) {
+    fromLookup = {};
+    if (!ce::detail::ResolveDevicePath(lpExistingFileName, from, &fromLookup)) return FALSE;
+    if (fromLookup.state == ce::detail::PathLookup::kMissing) return Fail(ERROR_FILE_NOT_FOUND, FALSE);
+    if (fromLookup.state != ce::detail::PathLookup::kExists && lstat(from.c_str(), &st) != 0)
+      return Fail(ce::detail::MissingError(from), FALSE);
+  }
   if (from == to) {
     // A change of case only: the new name's last component as given.
     const WCHAR* last = lpNewFileName + wcslen(lpNewFileName);
@@ -375,16 +394,21 @@ BOOL MoveFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName) {
              (toLookup.state == ce::detail::PathLookup::kUnknown && lstat(to.c_str(), &st) == 0)) {
     return Fail(ERROR_ALREADY_EXISTS, FALSE);
   }
-  DWORD error = ce::detail::UnlessOpen(from, [&]() -> DWORD {
-    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return ERROR_SUCCESS;
-    if (errno == EINVAL || errno == ENOSYS) {  // a file system without RENAME_NOREPLACE
-      struct stat existing;
-      if (lstat(to.c_str(), &existing) == 0) return ERROR_ALREADY_EXISTS;
-      if (rename(from.c_str(), to.c_str()) == 0) return ERROR_SUCCESS;
-    }
-    if (errno == EEXIST) return ERROR_ALREADY_EXISTS;
-    return errno == ENOENT ? DWORD(ERROR_PATH_NOT_FOUND) : ce::detail::ErrorFromErrno(errno);
-  });
+  const int sourceFd = source.fd;
+  source.fd = -1;  // the check below takes it over
+  DWORD error = ce::detail::UnlessOpen(
+      from,
+      [&]() -> DWORD {
+        if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return ERROR_SUCCESS;
+        if (errno == EINVAL || errno == ENOSYS) {  // a file system without RENAME_NOREPLACE
+          struct stat existing;
+          if (lstat(to.c_str(), &existing) == 0) return ERROR_ALREADY_EXISTS;
+          if (rename(from.c_str(), to.c_str()) == 0) return ERROR_SUCCESS;
+        }
+        if (errno == EEXIST) return ERROR_ALREADY_EXISTS;
+        return errno == ENOENT ? DWORD(ERROR_PATH_NOT_FOUND) : ce::detail::ErrorFromErrno(errno);
+      },
+      sourceFd);
   if (error != ERROR_SUCCESS) return Fail(error, FALSE);
   return TRUE;
 }

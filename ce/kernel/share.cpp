@@ -119,10 +119,14 @@ bool Take(int fd, unsigned bytes) {
 // the other. Both may see each other and give way; the first round's loser tries once more, so
 // that in practice only a real holder makes it fail. A delete or move under way (a peer renaming a
 // file into place holds it until it closes, a moment after the name appeared) is waited out.
-ShareResult TakeThenCheck(int fd, unsigned takes, unsigned checks) {
+ShareResult TakeThenCheck(int fd, unsigned takes, unsigned checks, bool* enforced = nullptr) {
   constexpr int kRemovalWaits = 1000;
+  if (enforced) *enforced = true;
   for (int round = 0, waits = 0;;) {
-    if (!Take(fd, takes)) return ShareResult::kOk;  // share modes are not enforced here
+    if (!Take(fd, takes)) {
+      if (enforced) *enforced = false;
+      return ShareResult::kOk;  // share modes are not enforced here
+    }
     if (!HeldByOthersAny(fd, checks)) return ShareResult::kOk;
     Release(fd, takes);
     sched_yield();
@@ -135,15 +139,18 @@ ShareResult TakeThenCheck(int fd, unsigned takes, unsigned checks) {
 }
 
 // An open also checks that no delete or move of the file is under way.
-ShareResult TakeForOpen(int fd, const ShareBytes& bytes) {
-  return TakeThenCheck(fd, bytes.takes, bytes.checks | (1u << kBeingRemoved));
+ShareResult TakeForOpen(int fd, const ShareBytes& bytes, bool* enforced = nullptr) {
+  return TakeThenCheck(fd, bytes.takes, bytes.checks | (1u << kBeingRemoved), enforced);
 }
 
 }  // namespace
 
-ShareResult AcquireShare(int fd, const std::string& hostPath, const struct stat& opened, DWORD access, DWORD share) {
+ShareResult AcquireShare(int fd, const std::string& hostPath, const struct stat& opened, DWORD access, DWORD share,
+                         off_t* heldSize) {
+  if (heldSize) *heldSize = -1;
   const ShareBytes bytes = BytesFor(access, share);
-  const ShareResult result = TakeForOpen(fd, bytes);
+  bool enforced = false;
+  const ShareResult result = TakeForOpen(fd, bytes, &enforced);
   if (result != ShareResult::kOk) return result;
   // A delete or move that ended before the locks were taken: the path no longer names the file.
   struct stat now;
@@ -151,6 +158,9 @@ ShareResult AcquireShare(int fd, const std::string& hostPath, const struct stat&
     Release(fd, bytes.takes);
     return ShareResult::kFileReplaced;
   }
+  // Locks that keep every writer out (no other handle writes, none may start) fix the size.
+  const bool writes = (access & (GENERIC_WRITE | GENERIC_ALL)) != 0;
+  if (heldSize && enforced && !writes && !(share & FILE_SHARE_WRITE)) *heldSize = now.st_size;
   return ShareResult::kOk;
 }
 
@@ -164,10 +174,10 @@ ShareResult AcquireShareOfNewFile(int fd, DWORD access, DWORD share) {
   return ShareResult::kOk;
 }
 
-int GateForExclusiveUse(const std::string& hostPath, bool& open) {
+int GateForExclusiveUse(const std::string& hostPath, bool& open, int openedFd) {
   open = false;
   // O_NONBLOCK: a FIFO put in the file's place must not block this open.
-  int fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  int fd = openedFd >= 0 ? openedFd : ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return -1;
   // "Being removed" taken, then every other byte checked: refused while any handle holds the file
   // (or another delete or move runs), and every open meanwhile sees it and gives way.

@@ -30,7 +30,10 @@ enum class ShareResult { kOk, kConflict, kFileReplaced };
 // access or share mode forbids it. kFileReplaced: hostPath no longer names fd's file (deleted or
 // replaced since it was opened), or a delete or move is under way: open it again. When the file
 // cannot be locked, share modes are not enforced and the result is kOk.
-ShareResult AcquireShare(int fd, const std::string& hostPath, const struct stat& opened, DWORD access, DWORD share);
+// heldSize (when given): the file's size when the locks now held keep every writer out for as long
+// as fd lives (the handle neither writes nor shares writing), else -1.
+ShareResult AcquireShare(int fd, const std::string& hostPath, const struct stat& opened, DWORD access, DWORD share,
+                         off_t* heldSize = nullptr);
 
 // AcquireShare for a file this open has just made (O_CREAT | O_EXCL), which its path named at
 // once. kFileReplaced: it was deleted meanwhile.
@@ -38,19 +41,21 @@ ShareResult AcquireShareOfNewFile(int fd, DWORD access, DWORD share);
 
 // Runs action (which returns a Win32 error, 0 for success) unless the file at hostPath is open
 // through any handle; ERROR_SHARING_VIOLATION then. No handle can open the file while action runs.
+// openedFd: the file opened already (read-only), taken over; -1 to open hostPath.
 template <class Action>
-DWORD UnlessOpen(const std::string& hostPath, Action action);
+DWORD UnlessOpen(const std::string& hostPath, Action action, int openedFd = -1);
 
-// The non-template core of UnlessOpen: opens hostPath and takes the write lock on its bytes;
-// returns the descriptor (or -1 when share modes cannot be checked) and whether the file is open.
-int GateForExclusiveUse(const std::string& hostPath, bool& open);
+// The non-template core of UnlessOpen: opens hostPath (unless openedFd is given) and takes its
+// "being removed" byte; returns the descriptor (or -1 when share modes cannot be checked) and
+// whether the file is open.
+int GateForExclusiveUse(const std::string& hostPath, bool& open, int openedFd = -1);
 // Lets go of what GateForExclusiveUse took.
 void ReleaseGate(int gateFd);
 
 template <class Action>
-DWORD UnlessOpen(const std::string& hostPath, Action action) {
+DWORD UnlessOpen(const std::string& hostPath, Action action, int openedFd) {
   bool open = false;
-  int gateFd = GateForExclusiveUse(hostPath, open);
+  int gateFd = GateForExclusiveUse(hostPath, open, openedFd);
   DWORD result = open ? DWORD(ERROR_SHARING_VIOLATION) : action();
   ReleaseGate(gateFd);
   return result;
