@@ -207,6 +207,32 @@ TEST_F(FileTest, ShareModesDecideWhetherASecondHandleOpens) {
   EXPECT_EQ(CountEntries(Host("locks")), 0) << "no lock file is left once every handle is closed";
 }
 
+// A reader that lets others write sees the size they make; one that does not is never written to.
+TEST_F(FileTest, SizeOfAReaderFollowsTheWritersItAllows) {
+  WriteHostFile("fs/grow.txt", "abc");
+  HANDLE reader =
+      CreateFileW(u"\\grow.txt", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetFileSize(reader, nullptr), 3u);
+  HANDLE writer =
+      CreateFileW(u"\\grow.txt", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+  SetFilePointer(writer, 0, nullptr, FILE_END);
+  DWORD written = 0;
+  EXPECT_TRUE(WriteFile(writer, "defgh", 5, &written, nullptr));
+  EXPECT_EQ(GetFileSize(reader, nullptr), 8u) << "the writer's bytes count";
+  CloseHandle(writer);
+  CloseHandle(reader);
+  HANDLE alone = CreateFileW(u"\\grow.txt", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(alone, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetFileSize(alone, nullptr), 8u);
+  EXPECT_EQ(
+      CreateFileW(u"\\grow.txt", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr),
+      INVALID_HANDLE_VALUE)
+      << "no writer while a reader denies writing";
+  CloseHandle(alone);
+}
+
 TEST_F(FileTest, SharingViolationDoesNotTruncate) {
   WriteHostFile("fs/keep.txt", "precious");
   HANDLE reader = CreateFileW(u"\\keep.txt", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
