@@ -36,6 +36,9 @@ int OpenWhenFree(SdkFile& file, const char* name, bool forWriting) {
   }
 }
 
+// How many reply waits this thread has ended (defined with the thread's watch below).
+uint32_t WaitsEndedOnThisThread();
+
 // CE_SDK_POLL=1 in the environment makes every channel of the process wait for replies by the
 // plain 100 ms poll instead of change notification, so the two can be measured side by side.
 SdkReplyWait DefaultReplyWait() {
@@ -73,7 +76,8 @@ FileChannel::FileChannel(const char* ownName, const char* peerName, int32_t link
       iLastSendStatus(-1),
       iReplyWait(DefaultReplyWait()),
       iIsPeerAlive(nullptr),
-      iPeerAliveContext(nullptr) {
+      iPeerAliveContext(nullptr),
+      iSentAfterWaits(0) {
   std::snprintf(iOwnName, sizeof(iOwnName), "%s", ownName ? ownName : "");
   std::snprintf(iPeerName, sizeof(iPeerName), "%s", peerName ? peerName : "");
 }
@@ -158,6 +162,7 @@ ReplyTicket* FileChannel::Send() {
 
   iLastSendStatus = 0;
   if (iIsReply) return nullptr;
+  iSentAfterWaits = WaitsEndedOnThisThread();
   ReplyTicket* ticket = new (std::nothrow) ReplyTicket(sequence);
   if (!ticket) {
     // Nobody would read the answer: withdraw the request.
@@ -214,6 +219,7 @@ namespace {
 struct CallsFolderWatch {
   WCHAR folder[kSdkPathSize] = {};
   HANDLE handle = INVALID_HANDLE_VALUE;
+  uint32_t waitsEnded = 0;  // reply waits of this thread that ended (its changes were taken)
   ~CallsFolderWatch() { Close(); }
   void Close() {
     if (handle != INVALID_HANDLE_VALUE) FindCloseChangeNotification(handle);
@@ -222,6 +228,8 @@ struct CallsFolderWatch {
   }
 };
 thread_local CallsFolderWatch tCallsWatch;
+
+uint32_t WaitsEndedOnThisThread() { return tCallsWatch.waitsEnded; }
 
 // The watch on the calls folder as it is found now. `fresh`: made just now; a watch kept from an
 // earlier wait holds every change since that wait ended.
@@ -337,7 +345,10 @@ bool FileChannel::WaitForReplyMarker(const ReplyTicket* ticket) {
   if (watch != INVALID_HANDLE_VALUE && WaitForSingleObject(watch, 0) == WAIT_OBJECT_0) {
     names.replyAppeared = false;
     names.ours = false;
-    namesKnown = !fresh && named && VisitChangedNames(watch, SortWakeName, &names);
+    // (Only for this channel's latest request sent since the thread's last wait: a wait in between
+    // took the changes, this reply's marker perhaps among them.)
+    const bool latest = ticket->iSequence == iSequence && iSentAfterWaits == tCallsWatch.waitsEnded;
+    namesKnown = !fresh && latest && named && VisitChangedNames(watch, SortWakeName, &names);
     FindNextChangeNotification(watch);
     look = !namesKnown || names.replyAppeared;
   }
@@ -380,6 +391,7 @@ bool FileChannel::WaitForReplyMarker(const ReplyTicket* ticket) {
       Sleep(kPollMilliseconds);
     }
   }
+  ++tCallsWatch.waitsEnded;
   return replied;
 }
 

@@ -149,4 +149,5 @@ class FileChannel : public MessageChannel {
   SdkReplyWait iReplyWait;
   bool (*iIsPeerAlive)(void* context);
   void* iPeerAliveContext;
+  uint32_t iSentAfterWaits;  // how many reply waits this thread had ended when the last request went
 };
