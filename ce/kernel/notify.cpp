@@ -2,14 +2,12 @@
 // until FindNextChangeNotification; changes read from inotify after that signal the next wait.
 #include <dirent.h>
 #include <limits.h>
-#include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
@@ -99,42 +97,30 @@ class ChangeObject : public ce::KernelObject, public ce::detail::FolderEventList
     return ce::detail::FolderEventsFd();
   }
 
+  // Queued changes make the queue readable: a wait that may block polls before reading it.
+  bool LookFirst() override {
+    std::lock_guard<std::mutex> lock(ce::detail::FolderEventsLock());
+    return pending_ > 0;
+  }
+
   // The shared queue turns readable for any watch of the process, and another thread reading it
-  // may hand this handle its change meanwhile: a wait polls the queue and the handle's own wake-up,
-  // which such a thread sets. Nothing is read before polling unless a change is pending already.
-  DWORD Wait(DWORD timeoutMs) override {
-    const bool infinite = timeoutMs == INFINITE;
-    const auto start = std::chrono::steady_clock::now();
-    for (bool first = true;; first = false) {
-      pollfd polled[2];
-      int timeout = -1;
-      {
-        std::lock_guard<std::mutex> lock(ce::detail::FolderEventsLock());
-        if (!first || timeoutMs == 0 || pending_ > 0) ce::detail::DrainFolderEvents();
-        if (pending_ > 0) return WAIT_OBJECT_0;
-        if (!infinite) {
-          const long long limit = timeoutMs;
-          const long long waited =
-              std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
-          if (waited >= limit) return WAIT_TIMEOUT;
-          timeout = int(std::min<long long>(limit - waited, INT32_MAX));
-        }
-        polled[0] = {ce::detail::FolderEventsFd(), POLLIN, 0};
-        polled[1] = {wakeFd_, POLLIN, 0};
-        ++waiters_;  // from here on, a change handed over by another thread sets the wake-up
-      }
-      const int ready = poll(polled, 2, timeout);
-      const int error = errno;
-      {
-        std::lock_guard<std::mutex> lock(ce::detail::FolderEventsLock());
-        if (--waiters_ == 0 && woken_) {
-          uint64_t count;
-          ssize_t n = read(wakeFd_, &count, sizeof count);
-          (void)n;
-          woken_ = false;
-        }
-      }
-      if (ready < 0 && error != EINTR) return ce::detail::Fail(ERROR_INVALID_HANDLE, WAIT_FAILED);
+  // may hand this handle its change while a wait blocks: that thread sets the handle's wake-up.
+  int WakeFd() const override { return wakeFd_; }
+
+  bool BeginBlock() override {
+    std::lock_guard<std::mutex> lock(ce::detail::FolderEventsLock());
+    if (pending_ > 0) return false;  // handed over just now
+    ++waiters_;                      // from here on, a change handed over sets the wake-up
+    return true;
+  }
+
+  void EndBlock() override {
+    std::lock_guard<std::mutex> lock(ce::detail::FolderEventsLock());
+    if (--waiters_ == 0 && woken_) {
+      uint64_t count;
+      ssize_t n = read(wakeFd_, &count, sizeof count);
+      (void)n;
+      woken_ = false;
     }
   }
 

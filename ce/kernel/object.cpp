@@ -108,8 +108,12 @@ DWORD KernelObject::Wait(DWORD timeoutMs) {
       poll(nullptr, 0, step);
       continue;
     }
-    pollfd p{fd, POLLIN, 0};
-    if (poll(&p, 1, timeout) < 0 && errno != EINTR) return detail::Fail(ERROR_INVALID_HANDLE, WAIT_FAILED);
+    if (!BeginBlock()) continue;
+    pollfd p[2] = {{fd, POLLIN, 0}, {WakeFd(), POLLIN, 0}};
+    const int ready = poll(p, p[1].fd >= 0 ? 2 : 1, timeout);
+    const int error = errno;
+    EndBlock();
+    if (ready < 0 && error != EINTR) return detail::Fail(ERROR_INVALID_HANDLE, WAIT_FAILED);
   }
 }
 

@@ -31,6 +31,14 @@ class KernelObject {
   // so such a wait reads nothing until there is something to read.
   virtual bool LookFirst() { return true; }
 
+  // For an object another thread may signal without making WaitFd readable: a second descriptor
+  // that a wait on this object alone polls beside WaitFd (-1: none), and the news that such a wait
+  // is about to block (false: signalled meanwhile, look again) and has stopped blocking. Every
+  // BeginBlock that returned true is followed by EndBlock.
+  virtual int WakeFd() const { return -1; }
+  virtual bool BeginBlock() { return true; }
+  virtual void EndBlock() {}
+
   // Waits up to timeoutMs (INFINITE: no limit): WAIT_OBJECT_0 or WAIT_TIMEOUT. The default polls
   // WaitFd and asks TryAcquire.
   virtual DWORD Wait(DWORD timeoutMs);

@@ -129,12 +129,12 @@ ShareResult TakeThenCheck(int fd, unsigned takes, unsigned checks, bool* enforce
     }
     if (!HeldByOthersAny(fd, checks)) return ShareResult::kOk;
     Release(fd, takes);
-    sched_yield();
     if ((checks & (1u << kBeingRemoved)) && waits < kRemovalWaits && HeldByOthers(fd, kBeingRemoved, 1)) {
       ++waits;
-      continue;
+    } else if (++round > 1) {
+      return ShareResult::kConflict;
     }
-    if (++round > 1) return ShareResult::kConflict;
+    sched_yield();
   }
 }
 
