@@ -92,7 +92,7 @@ bool ParseRequestMarker(const char* fileName, const char* server, InboxRequest* 
   return true;
 }
 
-RequestInbox::RequestInbox(const char* serverName) : iWatch(INVALID_HANDLE_VALUE) {
+RequestInbox::RequestInbox(const char* serverName) : iWatch(INVALID_HANDLE_VALUE), iKeptText(false) {
   std::snprintf(iServer, sizeof(iServer), "%s", serverName ? serverName : "");
   iKeptMarker[0] = '\0';
 }
@@ -215,23 +215,19 @@ int RequestInbox::TryRead(const InboxRequest& request, SdkMessage* message) { re
 int RequestInbox::ReadWaiting(const InboxRequest& request, SdkMessage* message, int retries) {
   if (!message) return -1;
   message->Clear();
-  char name[kSdkNameSize];
-  // The text is complete once the marker exists; wait until the client has also let go of the
-  // marker, so that Remove can delete it.
-  if (!FormatChannelFileName(name, sizeof(name), request.client, iServer, request.linkId, request.sequence,
-                             kSdkFinishedFile)) {
-    return -1;
-  }
+  // The text is complete once the marker exists. The request is claimed first: its marker is
+  // renamed aside, under the name Answer gives the reply's marker, which is refused while the
+  // client still holds it (and, done, keeps it out of every later listing).
   for (int retry = 0;; ++retry) {
-    SdkFile marker;
-    if (marker.OpenForReading(name, kSdkCallsFolder) == 0) break;
-    if (marker.LastError() != ERROR_SHARING_VIOLATION) break;
+    if (Claim(request)) break;
+    if (GetLastError() != ERROR_SHARING_VIOLATION) break;  // read it all the same; Remove cleans up
     if (retry >= retries) {
       if (retries == 0) return kMarkerBusy;
       break;
     }
     Sleep(1);
   }
+  char name[kSdkNameSize];
   if (!FormatChannelFileName(name, sizeof(name), request.client, iServer, request.linkId, request.sequence,
                              kSdkMessageFile)) {
     return -1;
@@ -258,6 +254,9 @@ void RequestInbox::Remove(const InboxRequest& request) {
                             kSdkMessageFile)) {
     SdkFile::DeleteWhenFree(name, kSdkCallsFolder);
   }
+  if (KeptFor(request)) SdkFile::Delete(iKeptMarker, kSdkCallsFolder);
+  iKeptMarker[0] = '\0';
+  iKeptText = false;
 }
 
 namespace {
@@ -274,33 +273,68 @@ bool ReplyMarkerNames(const char* server, const InboxRequest& request, char* mar
 
 }  // namespace
 
-void RequestInbox::Retire(const InboxRequest& request) {
-  iKeptMarker[0] = '\0';
+bool RequestInbox::KeptFor(const InboxRequest& request) const {
+  char replyMarker[kSdkNameSize];
+  char passing[kSdkNameSize];
+  return iKeptMarker[0] != '\0' && ReplyMarkerNames(iServer, request, replyMarker, passing) &&
+         std::strcmp(passing, iKeptMarker) == 0;
+}
+
+bool RequestInbox::Claim(const InboxRequest& request) {
+  if (KeptFor(request)) return true;
   char requestMarker[kSdkNameSize];
   char replyMarker[kSdkNameSize];
   char passing[kSdkNameSize];
   if (!FormatChannelFileName(requestMarker, sizeof(requestMarker), request.client, iServer, request.linkId,
                              request.sequence, kSdkFinishedFile) ||
-      !ReplyMarkerNames(iServer, request, replyMarker, passing) ||
-      !SdkFile::Move(requestMarker, passing, kSdkCallsFolder)) {
+      !ReplyMarkerNames(iServer, request, replyMarker, passing)) {
+    SetLastError(ERROR_INVALID_NAME);
+    return false;
+  }
+  bool moved = SdkFile::Move(requestMarker, passing, kSdkCallsFolder);
+  // A passing name left by a server that stopped half-way: it is nobody's marker any more.
+  if (!moved && GetLastError() == ERROR_ALREADY_EXISTS && SdkFile::Delete(passing, kSdkCallsFolder)) {
+    moved = SdkFile::Move(requestMarker, passing, kSdkCallsFolder);
+  }
+  if (!moved) return false;
+  // A marker kept for a request that was never answered has no use left.
+  if (iKeptMarker[0] != '\0') SdkFile::Delete(iKeptMarker, kSdkCallsFolder);
+  std::snprintf(iKeptMarker, sizeof(iKeptMarker), "%s", passing);
+  return true;
+}
+
+void RequestInbox::Retire(const InboxRequest& request) {
+  iKeptText = false;
+  if (!Claim(request)) {
     Remove(request);
     return;
   }
-  std::snprintf(iKeptMarker, sizeof(iKeptMarker), "%s", passing);
+  // The text takes the reply text's name: the reply is written into it, and the folder changes
+  // once where a delete and a create would change it twice. The client reads that name only once
+  // the reply's marker is there.
   char text[kSdkNameSize];
-  if (FormatChannelFileName(text, sizeof(text), request.client, iServer, request.linkId, request.sequence,
-                            kSdkMessageFile)) {
-    SdkFile::DeleteWhenFree(text, kSdkCallsFolder);
+  char replyText[kSdkNameSize];
+  if (!FormatChannelFileName(text, sizeof(text), request.client, iServer, request.linkId, request.sequence,
+                             kSdkMessageFile)) {
+    return;
   }
+  if (FormatChannelFileName(replyText, sizeof(replyText), iServer, request.client, request.linkId, request.sequence,
+                            kSdkMessageFile) &&
+      SdkFile::Move(text, replyText, kSdkCallsFolder)) {
+    iKeptText = true;
+    return;
+  }
+  SdkFile::DeleteWhenFree(text, kSdkCallsFolder);
 }
 
 int RequestInbox::Answer(const InboxRequest& request, const char* const* fields, int count) {
   char replyMarker[kSdkNameSize];
   char passing[kSdkNameSize];
-  const bool kept = iKeptMarker[0] != '\0' && ReplyMarkerNames(iServer, request, replyMarker, passing) &&
-                    std::strcmp(passing, iKeptMarker) == 0;
+  const bool kept = KeptFor(request) && ReplyMarkerNames(iServer, request, replyMarker, passing);
   if (iKeptMarker[0] != '\0' && !kept) SdkFile::Delete(iKeptMarker, kSdkCallsFolder);  // kept for another request
   iKeptMarker[0] = '\0';
+  const bool keptText = kept && iKeptText;
+  iKeptText = false;
   if (kept) {
     SdkMessage text('|');
     for (int i = 0; i < count && fields; ++i) text.AddField(fields[i]);
@@ -309,10 +343,13 @@ int RequestInbox::Answer(const InboxRequest& request, const char* const* fields,
     if (!text.HasFailed() &&
         FormatChannelFileName(textName, sizeof(textName), iServer, request.client, request.linkId, request.sequence,
                               kSdkMessageFile) &&
-        file.OpenForWriting(textName, kSdkCallsFolder, false) == 0) {
+        ((keptText && file.OpenForRewriting(textName, kSdkCallsFolder) == 0) ||
+         file.OpenForWriting(textName, kSdkCallsFolder, false) == 0)) {
       const char* bytes = text.Buffer();
       const size_t length = strnlen(bytes, static_cast<size_t>(text.BufferSize() - 1));
-      const int wrote = file.Write(bytes, static_cast<uint32_t>(length + 1));
+      const uint32_t oldSize = keptText ? file.Size() : 0;
+      int wrote = file.Write(bytes, static_cast<uint32_t>(length + 1));
+      if (wrote == 0 && oldSize > length + 1) wrote = file.EndHere();
       file.Close();
       // The text is closed before the marker gets its name, as a channel's Send does.
       if (wrote == 0 && SdkFile::Move(passing, replyMarker, kSdkCallsFolder)) return 0;

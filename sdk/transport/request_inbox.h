@@ -13,7 +13,7 @@
 //     int n = inbox.List(requests, kMax);
 //     for each request r:
 //       if (inbox.Read(r, message) == 0) { fields... } // text split into `message`
-//       inbox.Remove(r);                               // before answering: a client's next
+//       inbox.Retire(r);                               // before answering: a client's next
 //                                                      // channel may reuse the same names
 //       inbox.Answer(r, fields, count);                // or a FileChannel of one's own:
 //       // FileChannel reply(server, r.client, r.linkId, new SdkMessage('|'));
@@ -63,20 +63,22 @@ class RequestInbox {
   // `capacity` entries and returns how many there are in all. Changes made before the listing no
   // longer end the next WaitForChange: the listing has seen them.
   int List(InboxRequest* requests, int capacity);
-  // Reads the request text into `message` and splits it, once the client has closed the marker
-  // (waiting up to a second for that). 0, or -1 when the text cannot be opened or is over
-  // kSdkMaxMessageBytes (the message is then empty; Remove the stale marker).
+  // Claims the request, once the client has closed its marker (waiting up to a second for that):
+  // the marker is renamed aside, so no later listing shows it. Then reads the request text into
+  // `message` and splits it. 0, or -1 when the text cannot be opened or is over
+  // kSdkMaxMessageBytes (the message is then empty; Remove the request). Follow with Retire and
+  // Answer, or with Remove.
   int Read(const InboxRequest& request, SdkMessage* message);
   // Read that does not wait for the client to let go of the marker: kMarkerBusy (and an empty
   // message) while it holds it, so that a server can serve other requests meanwhile.
   static constexpr int kMarkerBusy = 1;
   int TryRead(const InboxRequest& request, SdkMessage* message);
-  // Removes the request's marker, then its text (waiting, within a second, for a handle that
-  // still holds one of them).
+  // Removes the request's marker (or the one Read kept aside), then its text (waiting, within a
+  // second, for a handle that still holds one of them).
   void Remove(const InboxRequest& request);
-  // Remove for a request about to be answered: the marker is renamed aside rather than deleted,
-  // and the Answer that follows renames it into place as the reply's marker, so an exchange makes
-  // and removes one file fewer (and the folder changes once less). Falls back to Remove.
+  // Remove for a request about to be answered: the request's names go, but its files stay for
+  // the reply (the marker aside, the text under the reply text's name), so that an exchange makes
+  // and removes two files fewer and the folder changes less. Falls back to Remove.
   void Retire(const InboxRequest& request);
   // Writes the reply of `count` fields under the mirrored names: the text, closed, then the
   // marker (the retired request's file when there is one). 0 when both files were written, else -1.
@@ -86,9 +88,16 @@ class RequestInbox {
 
  private:
   int ReadWaiting(const InboxRequest& request, SdkMessage* message, int retries);
+  // Renames the request's marker to the reply marker's passing name and keeps that name; true
+  // when done now or before. Otherwise GetLastError says why (ERROR_SHARING_VIOLATION: held).
+  bool Claim(const InboxRequest& request);
+  // Whether the marker kept aside is this request's.
+  bool KeptFor(const InboxRequest& request) const;
 
   char iServer[kSdkNameSize];
   HANDLE iWatch;
   // The passing name of the marker Retire kept aside, empty when none.
   char iKeptMarker[kSdkNameSize];
+  // Whether Retire gave the kept request's text the reply text's name.
+  bool iKeptText;
 };

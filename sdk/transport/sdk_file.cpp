@@ -212,6 +212,24 @@ int SdkFile::OpenForWriting(const char* name, int location, bool append) {
   return 0;
 }
 
+int SdkFile::OpenForRewriting(const char* name, int location) {
+  Close();
+  iLastError = ERROR_INVALID_NAME;
+  WCHAR path[kSdkPathSize];
+  if (!ResolvePath(name, location, true, path, kSdkPathSize)) return kOpenFailed;
+  HANDLE file =
+      CreateFileW(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    iLastError = GetLastError();
+    return kOpenFailed;
+  }
+  iHandle = file;
+  iIsOpen = true;
+  return 0;
+}
+
+int SdkFile::EndHere() { return iIsOpen && SetEndOfFile(iHandle) ? 0 : kWriteFailed; }
+
 int SdkFile::Write(const void* bytes, uint32_t count) {
   if (!iIsOpen) return kWriteFailed;
   DWORD written = 0;

@@ -175,11 +175,14 @@ TEST(RequestInbox, RetiredRequestsAreAnsweredWithTheirMarkerKeptAside) {
     const char* what;
     const char* leftover;  // a file in the calls folder before the answer, or nullptr
     bool answerOther;      // another request is answered after this one was retired
+    const char* argument;  // the request's second field: the reply is written over its text
   } cases[] = {
-      {"plain", nullptr, false},
-      {"a stale reply marker of the same name", "Srv.c.3.1.finished", false},
-      {"a stale passing name", "Srv.c.3.1.finished.tmp", false},
-      {"answered out of turn", nullptr, true},
+      {"plain", nullptr, false, "x"},
+      {"a request longer than its reply", nullptr, false, "a request text far longer than the reply to it"},
+      {"a stale reply marker of the same name", "Srv.c.3.1.finished", false, "x"},
+      {"a stale passing name", "Srv.c.3.1.finished.tmp", false, "x"},
+      {"a stale reply text of the same name", "Srv.c.3.1.message", false, "x"},
+      {"answered out of turn", nullptr, true, "x"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -188,6 +191,7 @@ TEST(RequestInbox, RetiredRequestsAreAnsweredWithTheirMarkerKeptAside) {
     FileChannel client("c", "Srv", 3, new SdkMessage('|'));
     client.BeginRequest();
     client.AddField("Echo");
+    client.AddField(c.argument);
     ReplyTicket* ticket = client.Send();
     ASSERT_NE(ticket, nullptr);
     InboxRequest requests[2];
@@ -213,6 +217,9 @@ TEST(RequestInbox, RetiredRequestsAreAnsweredWithTheirMarkerKeptAside) {
     }
     EXPECT_EQ(inbox.Answer(requests[0], fields, 2), 0);
     EXPECT_EQ(TestDevice::List(device.Calls()), (std::vector<std::string>{"Srv.c.3.1.finished", "Srv.c.3.1.message"}));
+    std::string reply;
+    ASSERT_TRUE(TestDevice::ReadFile(device.Calls("Srv.c.3.1.message"), &reply));
+    EXPECT_EQ(reply, std::string("0|done|\0", 8)) << "nothing of the request text is left in the reply";
     client.ReceiveReply(ticket);
     ASSERT_EQ(client.iArguments->NrReceiveFields(), 2);
     EXPECT_STREQ(client.iArguments->Field(1), "done");
