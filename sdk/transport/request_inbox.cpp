@@ -92,9 +92,10 @@ bool ParseRequestMarker(const char* fileName, const char* server, InboxRequest* 
   return true;
 }
 
-RequestInbox::RequestInbox(const char* serverName) : iWatch(INVALID_HANDLE_VALUE), iKeptText(false) {
+RequestInbox::RequestInbox(const char* serverName) : iWatch(INVALID_HANDLE_VALUE) {
   std::snprintf(iServer, sizeof(iServer), "%s", serverName ? serverName : "");
   iKeptMarker[0] = '\0';
+  iKeptTextName[0] = '\0';
 }
 
 RequestInbox::~RequestInbox() {
@@ -218,8 +219,10 @@ int RequestInbox::ReadWaiting(const InboxRequest& request, SdkMessage* message, 
   // The text is complete once the marker exists. The request is claimed first: its marker is
   // renamed aside, under the name Answer gives the reply's marker, which is refused while the
   // client still holds it (and, done, keeps it out of every later listing).
+  bool claimed = false;
   for (int retry = 0;; ++retry) {
-    if (Claim(request)) break;
+    claimed = Claim(request);
+    if (claimed) break;
     if (GetLastError() != ERROR_SHARING_VIOLATION) break;  // read it all the same; Remove cleans up
     if (retry >= retries) {
       if (retries == 0) return kMarkerBusy;
@@ -232,8 +235,21 @@ int RequestInbox::ReadWaiting(const InboxRequest& request, SdkMessage* message, 
                              kSdkMessageFile)) {
     return -1;
   }
-  SdkFile file;
-  if (file.OpenForReading(name, kSdkCallsFolder) != 0) return -1;
+  // A claimed request's text takes the reply text's name at once, and stays open, for the reply to
+  // be written over it: the folder changes once where a delete and a create would change it twice,
+  // and right after the claim, so a waiting client mostly wakes once for both. The client reads
+  // that name only once the reply's marker is there.
+  const bool kept = claimed && KeptFor(request);
+  const bool readBefore = kept && iKeptText.IsOpen();
+  if (kept && iKeptTextName[0] == '\0') KeepText(request, name);
+  SdkFile own;
+  SdkFile& file = kept && iKeptText.IsOpen() ? iKeptText : own;
+  if (readBefore) {
+    file.Rewind();  // read once already
+  } else if (!file.IsOpen() &&
+             own.OpenForReading(kept && iKeptTextName[0] != '\0' ? iKeptTextName : name, kSdkCallsFolder) != 0) {
+    return -1;
+  }
   if (!ReadMessageText(file, message)) {
     message->Clear();
     std::fprintf(stderr, "%s: request %s is over %u bytes: refused unread\n", iServer, name,
@@ -242,6 +258,25 @@ int RequestInbox::ReadWaiting(const InboxRequest& request, SdkMessage* message, 
   }
   message->SplitFields();
   return 0;
+}
+
+void RequestInbox::KeepText(const InboxRequest& request, const char* text) {
+  char replyText[kSdkNameSize];
+  if (!FormatChannelFileName(replyText, sizeof(replyText), iServer, request.client, request.linkId, request.sequence,
+                             kSdkMessageFile) ||
+      !SdkFile::Move(text, replyText, kSdkCallsFolder)) {
+    return;
+  }
+  std::snprintf(iKeptTextName, sizeof(iKeptTextName), "%s", replyText);
+  iKeptText.OpenForUpdate(replyText, kSdkCallsFolder);
+}
+
+void RequestInbox::ForgetKept() {
+  iKeptText.Close();
+  if (iKeptMarker[0] != '\0') SdkFile::Delete(iKeptMarker, kSdkCallsFolder);
+  if (iKeptTextName[0] != '\0') SdkFile::Delete(iKeptTextName, kSdkCallsFolder);
+  iKeptMarker[0] = '\0';
+  iKeptTextName[0] = '\0';
 }
 
 void RequestInbox::Remove(const InboxRequest& request) {
@@ -254,9 +289,7 @@ void RequestInbox::Remove(const InboxRequest& request) {
                             kSdkMessageFile)) {
     SdkFile::DeleteWhenFree(name, kSdkCallsFolder);
   }
-  if (KeptFor(request)) SdkFile::Delete(iKeptMarker, kSdkCallsFolder);
-  iKeptMarker[0] = '\0';
-  iKeptText = false;
+  if (KeptFor(request)) ForgetKept();
 }
 
 namespace {
@@ -297,64 +330,57 @@ bool RequestInbox::Claim(const InboxRequest& request) {
     moved = SdkFile::Move(requestMarker, passing, kSdkCallsFolder);
   }
   if (!moved) return false;
-  // A marker kept for a request that was never answered has no use left.
-  if (iKeptMarker[0] != '\0') SdkFile::Delete(iKeptMarker, kSdkCallsFolder);
+  // What was kept for a request that was never answered has no use left.
+  ForgetKept();
   std::snprintf(iKeptMarker, sizeof(iKeptMarker), "%s", passing);
   return true;
 }
 
 void RequestInbox::Retire(const InboxRequest& request) {
-  iKeptText = false;
   if (!Claim(request)) {
     Remove(request);
     return;
   }
-  // The text takes the reply text's name: the reply is written into it, and the folder changes
-  // once where a delete and a create would change it twice. The client reads that name only once
-  // the reply's marker is there.
+  if (iKeptTextName[0] != '\0') return;  // Read gave the text the reply's name already
   char text[kSdkNameSize];
-  char replyText[kSdkNameSize];
   if (!FormatChannelFileName(text, sizeof(text), request.client, iServer, request.linkId, request.sequence,
                              kSdkMessageFile)) {
     return;
   }
-  if (FormatChannelFileName(replyText, sizeof(replyText), iServer, request.client, request.linkId, request.sequence,
-                            kSdkMessageFile) &&
-      SdkFile::Move(text, replyText, kSdkCallsFolder)) {
-    iKeptText = true;
-    return;
-  }
-  SdkFile::DeleteWhenFree(text, kSdkCallsFolder);
+  KeepText(request, text);
+  if (iKeptTextName[0] == '\0') SdkFile::DeleteWhenFree(text, kSdkCallsFolder);
 }
 
 int RequestInbox::Answer(const InboxRequest& request, const char* const* fields, int count) {
   char replyMarker[kSdkNameSize];
   char passing[kSdkNameSize];
   const bool kept = KeptFor(request) && ReplyMarkerNames(iServer, request, replyMarker, passing);
-  if (iKeptMarker[0] != '\0' && !kept) SdkFile::Delete(iKeptMarker, kSdkCallsFolder);  // kept for another request
-  iKeptMarker[0] = '\0';
-  const bool keptText = kept && iKeptText;
-  iKeptText = false;
+  if (!kept) ForgetKept();  // kept for another request
   if (kept) {
     SdkMessage text('|');
     for (int i = 0; i < count && fields; ++i) text.AddField(fields[i]);
     char textName[kSdkNameSize];
-    SdkFile file;
+    SdkFile fresh;
+    SdkFile& file = iKeptText.IsOpen() ? iKeptText : fresh;
+    const bool over = file.IsOpen();
     if (!text.HasFailed() &&
         FormatChannelFileName(textName, sizeof(textName), iServer, request.client, request.linkId, request.sequence,
                               kSdkMessageFile) &&
-        ((keptText && file.OpenForRewriting(textName, kSdkCallsFolder) == 0) ||
-         file.OpenForWriting(textName, kSdkCallsFolder, false) == 0)) {
+        (over ? file.Rewind() == 0 : file.OpenForWriting(textName, kSdkCallsFolder, false) == 0)) {
       const char* bytes = text.Buffer();
       const size_t length = strnlen(bytes, static_cast<size_t>(text.BufferSize() - 1));
-      const uint32_t oldSize = keptText ? file.Size() : 0;
+      const uint32_t oldSize = over ? file.Size() : 0;
       int wrote = file.Write(bytes, static_cast<uint32_t>(length + 1));
       if (wrote == 0 && oldSize > length + 1) wrote = file.EndHere();
       file.Close();
       // The text is closed before the marker gets its name, as a channel's Send does.
-      if (wrote == 0 && SdkFile::Move(passing, replyMarker, kSdkCallsFolder)) return 0;
+      if (wrote == 0 && SdkFile::Move(passing, replyMarker, kSdkCallsFolder)) {
+        iKeptMarker[0] = '\0';
+        iKeptTextName[0] = '\0';
+        return 0;
+      }
     }
-    SdkFile::Delete(passing, kSdkCallsFolder);  // a fresh marker is written below
+    ForgetKept();  // a fresh reply is written below
   }
   SdkMessage* message = new (std::nothrow) SdkMessage('|');
   if (!message) return -1;

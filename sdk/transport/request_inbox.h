@@ -31,6 +31,7 @@
 #include "ce/types.h"
 #endif
 #include "sdk/transport/file_channel.h"
+#include "sdk/transport/sdk_file.h"
 #include "sdk/transport/sdk_message.h"
 
 struct InboxRequest {
@@ -93,11 +94,17 @@ class RequestInbox {
   bool Claim(const InboxRequest& request);
   // Whether the marker kept aside is this request's.
   bool KeptFor(const InboxRequest& request) const;
+  // Renames the claimed request's text (named `text`) to the reply text's name and opens it for
+  // the reply; nothing kept when the rename fails.
+  void KeepText(const InboxRequest& request, const char* text);
+  // Closes and deletes what is kept.
+  void ForgetKept();
 
   char iServer[kSdkNameSize];
   HANDLE iWatch;
   // The passing name of the marker Retire kept aside, empty when none.
   char iKeptMarker[kSdkNameSize];
-  // Whether Retire gave the kept request's text the reply text's name.
-  bool iKeptText;
+  // The kept request's text under the reply text's name (empty when none), and open on it.
+  char iKeptTextName[kSdkNameSize];
+  SdkFile iKeptText;
 };
