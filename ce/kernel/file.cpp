@@ -58,6 +58,36 @@ bool SyncFolder(const std::string& hostFolder) {
   return ok;
 }
 
+// Makes the file at hostPath, which must not exist, unnamed first and holding the locks of its
+// handle before its name appears (then no delete or move can take it between the two, as none
+// can on Windows, where the handle comes with the file). Its descriptor, or -1 with errno: EEXIST
+// when the name is taken meanwhile, EOPNOTSUPP when the host cannot make files that way (the
+// caller then makes it by name).
+int CreateLockedFile(const std::string& hostPath, mode_t mode, DWORD access, DWORD share) {
+  const std::string folder = FolderOf(hostPath);
+  // A file made unnamed is open for writing; the handle's own access is kept by the file object.
+  int fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
+  if (fd < 0) {
+    if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) errno = EOPNOTSUPP;
+    return -1;
+  }
+  if (!ce::detail::TakeShareOfUnnamedFile(fd, access, share)) {
+    close(fd);
+    errno = EOPNOTSUPP;  // no locks here: made by name, nothing to gain
+    return -1;
+  }
+  char self[32];
+  std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
+  if (linkat(AT_FDCWD, self, AT_FDCWD, hostPath.c_str(), AT_SYMLINK_FOLLOW) == 0) return fd;
+  // Without /proc, naming a descriptor takes a privilege the process may have.
+  if (errno != EEXIST && linkat(fd, "", AT_FDCWD, hostPath.c_str(), AT_EMPTY_PATH) == 0) return fd;
+  const int err = errno;
+  close(fd);
+  // Any other refusal is left to the open by name, which reports it as such.
+  errno = err == EEXIST ? EEXIST : EOPNOTSUPP;
+  return -1;
+}
+
 DWORD ErrorForPath(int err, const std::string& hostPath) {
   return err == ENOENT ? ce::detail::MissingError(hostPath) : ce::detail::ErrorFromErrno(err);
 }
@@ -104,9 +134,13 @@ HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
     bool existed = dwCreationDisposition != CREATE_NEW && !(attempt == 0 && missing);
     int fd = opened >= 0 ? opened : existed ? open(host.c_str(), mode | O_CLOEXEC | O_NONBLOCK) : -1;
     opened = -1;
+    bool lockedBeforeNamed = false;
     if (fd < 0 && (!existed || (errno == ENOENT && creates))) {
       existed = false;
-      fd = open(host.c_str(), mode | O_CLOEXEC | O_NONBLOCK | O_CREAT | O_EXCL, newMode);
+      fd = CreateLockedFile(host, newMode, dwDesiredAccess, dwShareMode);
+      lockedBeforeNamed = fd >= 0;
+      if (fd < 0 && errno == EOPNOTSUPP)
+        fd = open(host.c_str(), mode | O_CLOEXEC | O_NONBLOCK | O_CREAT | O_EXCL, newMode);
       if (fd < 0 && errno == EEXIST) {
         struct stat st;
         if (stat(host.c_str(), &st) != 0) continue;  // removed meanwhile: decide again
@@ -136,8 +170,9 @@ HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
     }
     off_t heldSize = -1;
     ce::detail::ShareResult result =
-        existed ? ce::detail::AcquireShare(fd, host, opened, dwDesiredAccess, dwShareMode, &heldSize)
-                : ce::detail::AcquireShareOfNewFile(fd, dwDesiredAccess, dwShareMode);
+        existed             ? ce::detail::AcquireShare(fd, host, opened, dwDesiredAccess, dwShareMode, &heldSize)
+        : lockedBeforeNamed ? ce::detail::ShareResult::kOk
+                            : ce::detail::AcquireShareOfNewFile(fd, dwDesiredAccess, dwShareMode);
     if (result == ce::detail::ShareResult::kFileReplaced) {
       close(fd);
       continue;

@@ -174,6 +174,8 @@ ShareResult AcquireShareOfNewFile(int fd, DWORD access, DWORD share) {
   return ShareResult::kOk;
 }
 
+bool TakeShareOfUnnamedFile(int fd, DWORD access, DWORD share) { return Take(fd, BytesFor(access, share).takes); }
+
 int GateForExclusiveUse(const std::string& hostPath, bool& open, int openedFd) {
   open = false;
   // O_NONBLOCK: a FIFO put in the file's place must not block this open.

@@ -39,6 +39,10 @@ ShareResult AcquireShare(int fd, const std::string& hostPath, const struct stat&
 // once. kFileReplaced: it was deleted meanwhile.
 ShareResult AcquireShareOfNewFile(int fd, DWORD access, DWORD share);
 
+// Takes the locks of a handle with this access and share mode on a file that has no name yet, so
+// that nobody else can hold it: nothing to check. False when the file cannot be locked.
+bool TakeShareOfUnnamedFile(int fd, DWORD access, DWORD share);
+
 // Runs action (which returns a Win32 error, 0 for success) unless the file at hostPath is open
 // through any handle; ERROR_SHARING_VIOLATION then. No handle can open the file while action runs.
 // openedFd: the file opened already (read-only), taken over; -1 to open hostPath.

@@ -173,10 +173,12 @@ ReplyTicket* FileChannel::Send() {
 }
 
 bool FileChannel::WriteMarker(const char* markerName) {
-  // The marker is written under a passing name and renamed into place, so it appears closed and
-  // whole: a peer woken by its appearance never opens (or deletes) it under its writer's hands.
+  // A request's marker is written in place: the server takes a request by renaming its marker,
+  // which is refused while the marker is still open here, and looks again soon. A reply's marker
+  // is written under a passing name and renamed into place, so it appears closed and whole: the
+  // client, woken by its appearance, never deletes it under its writer's hands.
   char passing[kSdkNameSize];
-  const int length = std::snprintf(passing, sizeof(passing), "%s.tmp", markerName);
+  const int length = iIsReply ? std::snprintf(passing, sizeof(passing), "%s.tmp", markerName) : 0;
   const bool renamed = length > 0 && static_cast<size_t>(length) < sizeof(passing);
   const char* target = renamed ? passing : markerName;
 

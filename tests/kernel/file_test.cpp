@@ -260,38 +260,55 @@ TEST_F(FileTest, OpenFilesCannotBeDeletedOrMoved) {
   EXPECT_FALSE(HostExists("fs/busy.txt"));
 }
 
-// A delete racing with opens: while a handle that does not share deleting is open, its file stays
-// at its path, whichever of the two got there first.
-TEST_F(FileTest, DeletesRacingWithOpensNeverTakeAnOpenFile) {
-  WriteHostFile("fs/race.txt", "x");
-  const std::string host = Host("fs/race.txt");
-  std::atomic<bool> stop{false};
-  std::atomic<int> deletes{0};
-  std::thread deleter([&] {
-    while (!stop) {
-      if (!DeleteFileW(u"\\race.txt")) continue;
-      ++deletes;
-      const int fd = open(host.c_str(), O_WRONLY | O_CREAT, 0666);
-      if (fd >= 0) close(fd);
+// A delete or move racing with opens, and with the open that makes the file: while a handle that
+// does not share deleting is open, its file stays at its path, whichever of the two got there first.
+TEST_F(FileTest, DeletesAndMovesRacingWithOpensNeverTakeAnOpenFile) {
+  struct Row {
+    const char* what;
+    DWORD disposition;  // of the opens
+    bool moves;         // the other thread moves the file away (else deletes it)
+  } rows[] = {
+      {"opens of an existing file against deletes", OPEN_EXISTING, false},
+      {"opens that make the file against moves", CREATE_NEW, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    WriteHostFile("fs/race.txt", "x");
+    const std::string host = Host("fs/race.txt");
+    std::atomic<bool> stop{false};
+    std::atomic<int> takes{0};
+    std::thread other([&] {
+      while (!stop) {
+        if (row.moves) {
+          if (!MoveFileW(u"\\race.txt", u"\\moved.txt")) continue;
+          DeleteFileW(u"\\moved.txt");
+        } else {
+          if (!DeleteFileW(u"\\race.txt")) continue;
+          const int fd = open(host.c_str(), O_WRONLY | O_CREAT, 0666);
+          if (fd >= 0) close(fd);
+        }
+        ++takes;
+      }
+    });
+    int opened = 0;
+    int lost = 0;
+    for (int i = 0; i < 3000; ++i) {
+      HANDLE file = CreateFileW(u"\\race.txt", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, row.disposition,
+                                0, nullptr);
+      if (file == INVALID_HANDLE_VALUE) continue;
+      ++opened;
+      DWORD written = 0;
+      WriteFile(file, "y", 1, &written, nullptr);
+      if (GetFileAttributesW(u"\\race.txt") == INVALID_FILE_ATTRIBUTES) ++lost;
+      CloseHandle(file);
     }
-  });
-  int opened = 0;
-  int lost = 0;
-  for (int i = 0; i < 3000; ++i) {
-    HANDLE file =
-        CreateFileW(u"\\race.txt", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) continue;
-    ++opened;
-    DWORD written = 0;
-    WriteFile(file, "y", 1, &written, nullptr);
-    if (GetFileAttributesW(u"\\race.txt") == INVALID_FILE_ATTRIBUTES) ++lost;
-    CloseHandle(file);
+    stop = true;
+    other.join();
+    EXPECT_EQ(lost, 0) << "files deleted or moved under an open handle";
+    EXPECT_GT(opened, 0);
+    EXPECT_GT(takes.load(), 0);
+    DeleteFileW(u"\\race.txt");
   }
-  stop = true;
-  deleter.join();
-  EXPECT_EQ(lost, 0) << "files deleted under an open handle";
-  EXPECT_GT(opened, 0);
-  EXPECT_GT(deletes.load(), 0);
 }
 
 TEST_F(FileTest, PathsIgnoreCaseForExistingNamesAndKeepCaseForNewOnes) {
