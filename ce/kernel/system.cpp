@@ -1,6 +1,7 @@
 // System queries, the clock, the running module, message boxes and the errno mapping.
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sched.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -111,6 +112,11 @@ DWORD GetTickCount() {
 void Sleep(DWORD dwMilliseconds) {
   if (dwMilliseconds == INFINITE) {
     for (;;) pause();
+  }
+  // As on Windows, no time at all gives the processor to any thread ready to run, and no more.
+  if (dwMilliseconds == 0) {
+    sched_yield();
+    return;
   }
   timespec left{time_t(dwMilliseconds / 1000), long(dwMilliseconds % 1000) * 1000000L};
   while (nanosleep(&left, &left) != 0 && errno == EINTR) {
