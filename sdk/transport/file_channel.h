@@ -111,9 +111,9 @@ class FileChannel : public MessageChannel {
   void BeginReply(const ReplyTicket& request) override;
   void AddField(const char* text) override;
   // Raises the sequence number, then (requests only) removes any reply files left under this
-  // exchange's reply names, writes the text, closes it, and writes the marker (as
-  // "<marker>.tmp", renamed into place, so it appears whole). When the text cannot be written
-  // whole, nothing of the exchange is left behind and no ticket is returned.
+  // exchange's reply names, writes the text, closes it, and writes the marker (a request's in
+  // place; a reply's as "<marker>.tmp", renamed into place, so it appears whole). When the text
+  // cannot be written whole, nothing of the exchange is left behind and no ticket is returned.
   ReplyTicket* Send() override;
   int IsReplyReady(const ReplyTicket* ticket) override;
   // Reply without any field: one "SDK ERROR!" box (MessageBoxW, MB_OK | MB_ICONHAND), 0 fields.
