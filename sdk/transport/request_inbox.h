@@ -15,7 +15,8 @@
 //       if (inbox.Read(r, message) == 0) { fields... } // text split into `message`
 //       inbox.Retire(r);                               // before answering: a client's next
 //                                                      // channel may reuse the same names
-//       inbox.Answer(r, fields, count);                // or a FileChannel of one's own:
+//       inbox.Answer(r, fields, count);                // writes over the request's text
+//       // or Remove(r) instead of Retire, then a FileChannel of one's own:
 //       // FileChannel reply(server, r.client, r.linkId, new SdkMessage('|'));
 //       // reply.BeginReply(ReplyTicket(r.sequence)); reply.AddField(...); reply.Send();
 //     inbox.WaitForChange(100);                        // change or timeout, then list again
@@ -65,8 +66,9 @@ class RequestInbox {
   // longer end the next WaitForChange: the listing has seen them.
   int List(InboxRequest* requests, int capacity);
   // Claims the request, once the client has closed its marker (waiting up to a second for that):
-  // the marker is renamed aside, so no later listing shows it. Then reads the request text into
-  // `message` and splits it. 0, or -1 when the text cannot be opened or is over
+  // the marker is renamed aside, so no later listing shows it, and the text takes the reply
+  // text's name and stays open for Answer. Then reads the request text into `message` and
+  // splits it. 0, or -1 when the text cannot be opened or is over
   // kSdkMaxMessageBytes (the message is then empty; Remove the request). Follow with Retire and
   // Answer, or with Remove.
   int Read(const InboxRequest& request, SdkMessage* message);
@@ -82,7 +84,8 @@ class RequestInbox {
   // and removes two files fewer and the folder changes less. Falls back to Remove.
   void Retire(const InboxRequest& request);
   // Writes the reply of `count` fields under the mirrored names: the text, closed, then the
-  // marker (the retired request's file when there is one). 0 when both files were written, else -1.
+  // marker (into the retired request's files when there are). 0 when both files were written,
+  // else -1.
   int Answer(const InboxRequest& request, const char* const* fields, int count);
 
   const char* ServerName() const { return iServer; }
