@@ -96,8 +96,7 @@ bool ParseRequestMarker(const char* fileName, const char* server, InboxRequest* 
 
 RequestInbox::RequestInbox(const char* serverName) : iWatch(INVALID_HANDLE_VALUE) {
   std::snprintf(iServer, sizeof(iServer), "%s", serverName ? serverName : "");
-  iKeptMarker[0] = '\0';
-  iKeptTextName[0] = '\0';
+  iClaimed[0] = '\0';
 }
 
 RequestInbox::~RequestInbox() {
@@ -219,12 +218,10 @@ int RequestInbox::ReadWaiting(const InboxRequest& request, SdkMessage* message, 
   if (!message) return -1;
   message->Clear();
   // The text is complete once the marker exists. The request is claimed first: its marker is
-  // renamed aside, under the name Answer gives the reply's marker, which is refused while the
-  // client still holds it (and, done, keeps it out of every later listing).
-  bool claimed = false;
+  // renamed to the reply text's name (the reply is written into that file), which is refused
+  // while the client still holds it and, done, keeps the request out of every later listing.
   for (int retry = 0, quick = 0;;) {
-    claimed = Claim(request);
-    if (claimed) break;
+    if (Claim(request)) break;
     if (GetLastError() != ERROR_SHARING_VIOLATION) break;  // read it all the same; Remove cleans up
     // The client holds its marker from making it to closing it, a few system calls: give it
     // that before waiting in milliseconds.
@@ -244,21 +241,8 @@ int RequestInbox::ReadWaiting(const InboxRequest& request, SdkMessage* message, 
                              kSdkMessageFile)) {
     return -1;
   }
-  // A claimed request's text takes the reply text's name at once, and stays open, for the reply to
-  // be written over it: the folder changes once where a delete and a create would change it twice,
-  // and right after the claim, so a waiting client mostly wakes once for both. The client reads
-  // that name only once the reply's marker is there.
-  const bool kept = claimed && KeptFor(request);
-  const bool readBefore = kept && iKeptText.IsOpen();
-  if (kept && iKeptTextName[0] == '\0') KeepText(request, name);
-  SdkFile own;
-  SdkFile& file = kept && iKeptText.IsOpen() ? iKeptText : own;
-  if (readBefore) {
-    file.Rewind();  // read once already
-  } else if (!file.IsOpen() &&
-             own.OpenForReading(kept && iKeptTextName[0] != '\0' ? iKeptTextName : name, kSdkCallsFolder) != 0) {
-    return -1;
-  }
+  SdkFile file;
+  if (file.OpenForReading(name, kSdkCallsFolder) != 0) return -1;
   if (!ReadMessageText(file, message)) {
     message->Clear();
     std::fprintf(stderr, "%s: request %s is over %u bytes: refused unread\n", iServer, name,
@@ -269,23 +253,9 @@ int RequestInbox::ReadWaiting(const InboxRequest& request, SdkMessage* message, 
   return 0;
 }
 
-void RequestInbox::KeepText(const InboxRequest& request, const char* text) {
-  char replyText[kSdkNameSize];
-  if (!FormatChannelFileName(replyText, sizeof(replyText), iServer, request.client, request.linkId, request.sequence,
-                             kSdkMessageFile) ||
-      !SdkFile::Move(text, replyText, kSdkCallsFolder)) {
-    return;
-  }
-  std::snprintf(iKeptTextName, sizeof(iKeptTextName), "%s", replyText);
-  iKeptText.OpenForUpdate(replyText, kSdkCallsFolder);
-}
-
-void RequestInbox::ForgetKept() {
-  iKeptText.Close();
-  if (iKeptMarker[0] != '\0') SdkFile::Delete(iKeptMarker, kSdkCallsFolder);
-  if (iKeptTextName[0] != '\0') SdkFile::Delete(iKeptTextName, kSdkCallsFolder);
-  iKeptMarker[0] = '\0';
-  iKeptTextName[0] = '\0';
+void RequestInbox::ForgetClaim() {
+  if (iClaimed[0] != '\0') SdkFile::Delete(iClaimed, kSdkCallsFolder);
+  iClaimed[0] = '\0';
 }
 
 void RequestInbox::Remove(const InboxRequest& request) {
@@ -298,99 +268,83 @@ void RequestInbox::Remove(const InboxRequest& request) {
                             kSdkMessageFile)) {
     SdkFile::DeleteWhenFree(name, kSdkCallsFolder);
   }
-  if (KeptFor(request)) ForgetKept();
+  if (ClaimedFor(request)) ForgetClaim();
 }
 
-namespace {
-
-// The reply marker's name and its passing name (the reply marker's name + ".tmp").
-bool ReplyMarkerNames(const char* server, const InboxRequest& request, char* marker, char* passing) {
-  if (!FormatChannelFileName(marker, kSdkNameSize, server, request.client, request.linkId, request.sequence,
-                             kSdkFinishedFile)) {
-    return false;
-  }
-  const int length = std::snprintf(passing, kSdkNameSize, "%s.tmp", marker);
-  return length > 0 && static_cast<size_t>(length) < kSdkNameSize;
-}
-
-}  // namespace
-
-bool RequestInbox::KeptFor(const InboxRequest& request) const {
-  char replyMarker[kSdkNameSize];
-  char passing[kSdkNameSize];
-  return iKeptMarker[0] != '\0' && ReplyMarkerNames(iServer, request, replyMarker, passing) &&
-         std::strcmp(passing, iKeptMarker) == 0;
+bool RequestInbox::ClaimedFor(const InboxRequest& request) const {
+  char replyText[kSdkNameSize];
+  return iClaimed[0] != '\0' &&
+         FormatChannelFileName(replyText, sizeof(replyText), iServer, request.client, request.linkId, request.sequence,
+                               kSdkMessageFile) &&
+         std::strcmp(replyText, iClaimed) == 0;
 }
 
 bool RequestInbox::Claim(const InboxRequest& request) {
-  if (KeptFor(request)) return true;
+  if (ClaimedFor(request)) return true;
   char requestMarker[kSdkNameSize];
-  char replyMarker[kSdkNameSize];
-  char passing[kSdkNameSize];
+  char replyText[kSdkNameSize];
   if (!FormatChannelFileName(requestMarker, sizeof(requestMarker), request.client, iServer, request.linkId,
                              request.sequence, kSdkFinishedFile) ||
-      !ReplyMarkerNames(iServer, request, replyMarker, passing)) {
+      !FormatChannelFileName(replyText, sizeof(replyText), iServer, request.client, request.linkId, request.sequence,
+                             kSdkMessageFile)) {
     SetLastError(ERROR_INVALID_NAME);
     return false;
   }
-  bool moved = SdkFile::Move(requestMarker, passing, kSdkCallsFolder);
-  // A passing name left by a server that stopped half-way: it is nobody's marker any more.
-  if (!moved && GetLastError() == ERROR_ALREADY_EXISTS && SdkFile::Delete(passing, kSdkCallsFolder)) {
-    moved = SdkFile::Move(requestMarker, passing, kSdkCallsFolder);
+  bool moved = SdkFile::Move(requestMarker, replyText, kSdkCallsFolder);
+  // A reply text left without its marker: the answer replaces it.
+  if (!moved && GetLastError() == ERROR_ALREADY_EXISTS && SdkFile::Delete(replyText, kSdkCallsFolder)) {
+    moved = SdkFile::Move(requestMarker, replyText, kSdkCallsFolder);
   }
   if (!moved) return false;
-  // What was kept for a request that was never answered has no use left.
-  ForgetKept();
-  std::snprintf(iKeptMarker, sizeof(iKeptMarker), "%s", passing);
+  ForgetClaim();  // claimed for a request that was never answered
+  std::snprintf(iClaimed, sizeof(iClaimed), "%s", replyText);
   return true;
 }
 
 void RequestInbox::Retire(const InboxRequest& request) {
-  if (!Claim(request)) {
-    Remove(request);
-    return;
-  }
-  if (iKeptTextName[0] != '\0') return;  // Read gave the text the reply's name already
-  char text[kSdkNameSize];
-  if (!FormatChannelFileName(text, sizeof(text), request.client, iServer, request.linkId, request.sequence,
-                             kSdkMessageFile)) {
-    return;
-  }
-  KeepText(request, text);
-  if (iKeptTextName[0] == '\0') SdkFile::DeleteWhenFree(text, kSdkCallsFolder);
+  // The text keeps its name until Answer makes it the reply's marker: the request's last name
+  // goes in the step that makes the reply's marker appear.
+  if (!Claim(request)) Remove(request);
 }
 
 int RequestInbox::Answer(const InboxRequest& request, const char* const* fields, int count) {
+  char requestText[kSdkNameSize];
   char replyMarker[kSdkNameSize];
-  char passing[kSdkNameSize];
-  const bool kept = KeptFor(request) && ReplyMarkerNames(iServer, request, replyMarker, passing);
-  if (!kept) ForgetKept();  // kept for another request
-  if (kept) {
+  const bool named = FormatChannelFileName(requestText, sizeof(requestText), request.client, iServer, request.linkId,
+                                           request.sequence, kSdkMessageFile) &&
+                     FormatChannelFileName(replyMarker, sizeof(replyMarker), iServer, request.client, request.linkId,
+                                           request.sequence, kSdkFinishedFile);
+  const bool claimed = named && ClaimedFor(request);
+  if (!claimed) ForgetClaim();  // claimed for another request
+  if (claimed) {
     SdkMessage text('|');
     for (int i = 0; i < count && fields; ++i) text.AddField(fields[i]);
-    char textName[kSdkNameSize];
-    SdkFile fresh;
-    SdkFile& file = iKeptText.IsOpen() ? iKeptText : fresh;
-    const bool over = file.IsOpen();
-    if (!text.HasFailed() &&
-        FormatChannelFileName(textName, sizeof(textName), iServer, request.client, request.linkId, request.sequence,
-                              kSdkMessageFile) &&
-        (over ? file.Rewind() == 0 : file.OpenForWriting(textName, kSdkCallsFolder, false) == 0)) {
+    SdkFile file;
+    // The reply is written over the claimed marker, now under the reply text's name, and cut to
+    // its length (not cut to nothing first, see OpenForRewriting).
+    if (!text.HasFailed() && file.OpenForRewriting(iClaimed, kSdkCallsFolder) == 0) {
       const char* bytes = text.Buffer();
       const size_t length = strnlen(bytes, static_cast<size_t>(text.BufferSize() - 1));
-      const uint32_t oldSize = over ? file.Size() : 0;
+      const uint32_t oldSize = file.Size();
       int wrote = file.Write(bytes, static_cast<uint32_t>(length + 1));
       if (wrote == 0 && oldSize > length + 1) wrote = file.EndHere();
       file.Close();
-      // The text is closed before the marker gets its name, as a channel's Send does.
-      if (wrote == 0 && SdkFile::Move(passing, replyMarker, kSdkCallsFolder)) {
-        iKeptMarker[0] = '\0';
-        iKeptTextName[0] = '\0';
+      // With the reply text closed, the request's text becomes the reply's marker (a marker's
+      // content is never read): one rename takes the request's last name and makes the marker.
+      bool moved = wrote == 0 && SdkFile::Move(requestText, replyMarker, kSdkCallsFolder);
+      // A reply marker left from an earlier exchange of these names: replaced.
+      if (!moved && wrote == 0 && GetLastError() == ERROR_ALREADY_EXISTS &&
+          SdkFile::DeleteWhenFree(replyMarker, kSdkCallsFolder)) {
+        moved = SdkFile::Move(requestText, replyMarker, kSdkCallsFolder);
+      }
+      if (moved) {
+        iClaimed[0] = '\0';
         return 0;
       }
     }
-    ForgetKept();  // a fresh reply is written below
+    ForgetClaim();  // a fresh reply is written below
   }
+  if (named) SdkFile::DeleteWhenFree(requestText, kSdkCallsFolder);  // the request's, if still there
   SdkMessage* message = new (std::nothrow) SdkMessage('|');
   if (!message) return -1;
   FileChannel reply(iServer, request.client, static_cast<int32_t>(request.linkId), message);

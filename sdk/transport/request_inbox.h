@@ -15,7 +15,7 @@
 //       if (inbox.Read(r, message) == 0) { fields... } // text split into `message`
 //       inbox.Retire(r);                               // before answering: a client's next
 //                                                      // channel may reuse the same names
-//       inbox.Answer(r, fields, count);                // writes over the request's text
+//       inbox.Answer(r, fields, count);                // into the request's own files
 //       // or Remove(r) instead of Retire, then a FileChannel of one's own:
 //       // FileChannel reply(server, r.client, r.linkId, new SdkMessage('|'));
 //       // reply.BeginReply(ReplyTicket(r.sequence)); reply.AddField(...); reply.Send();
@@ -32,7 +32,6 @@
 #include "ce/types.h"
 #endif
 #include "sdk/transport/file_channel.h"
-#include "sdk/transport/sdk_file.h"
 #include "sdk/transport/sdk_message.h"
 
 struct InboxRequest {
@@ -66,48 +65,42 @@ class RequestInbox {
   // longer end the next WaitForChange: the listing has seen them.
   int List(InboxRequest* requests, int capacity);
   // Claims the request, once the client has closed its marker (waiting up to a second for that):
-  // the marker is renamed aside, so no later listing shows it, and the text takes the reply
-  // text's name and stays open for Answer. Then reads the request text into `message` and
-  // splits it. 0, or -1 when the text cannot be opened or is over
-  // kSdkMaxMessageBytes (the message is then empty; Remove the request). Follow with Retire and
-  // Answer, or with Remove.
+  // the marker is renamed to the reply text's name, for the reply to be written into, so no later
+  // listing shows the request. Then reads the request text into `message` and splits it. 0, or
+  // -1 when the text cannot be opened or is over kSdkMaxMessageBytes (the message is then empty;
+  // Remove the request). Follow with Retire and Answer, or with Remove.
   int Read(const InboxRequest& request, SdkMessage* message);
   // Read that does not wait for the client to let go of the marker: kMarkerBusy (and an empty
   // message) while it holds it, so that a server can serve other requests meanwhile.
   static constexpr int kMarkerBusy = 1;
   int TryRead(const InboxRequest& request, SdkMessage* message);
-  // Removes the request's marker (or the one Read kept aside), then its text (waiting, within a
+  // Removes the request's marker (or the file Read claimed), then its text (waiting, within a
   // second, for a handle that still holds one of them).
   void Remove(const InboxRequest& request);
-  // Remove for a request about to be answered: the request's names go, but its files stay for
-  // the reply (the marker aside, the text under the reply text's name), so that an exchange makes
-  // and removes two files fewer and the folder changes less. Falls back to Remove.
+  // For a request about to be answered: claims it (as Read does) unless it is, else Removes it.
+  // The request's files become the reply's: the claimed marker its text, the request's text its
+  // marker, so that an exchange makes and removes two files fewer and the folder changes less.
   void Retire(const InboxRequest& request);
   // Writes the reply of `count` fields under the mirrored names: the text, closed, then the
-  // marker (into the retired request's files when there are). 0 when both files were written,
-  // else -1.
+  // marker, in a retired request's files (the request's text leaves its name as the reply's
+  // marker appears); otherwise new files, the request's text removed. 0 when both files were
+  // written, else -1.
   int Answer(const InboxRequest& request, const char* const* fields, int count);
 
   const char* ServerName() const { return iServer; }
 
  private:
   int ReadWaiting(const InboxRequest& request, SdkMessage* message, int retries);
-  // Renames the request's marker to the reply marker's passing name and keeps that name; true
-  // when done now or before. Otherwise GetLastError says why (ERROR_SHARING_VIOLATION: held).
+  // Renames the request's marker to the reply text's name and keeps that name; true when done
+  // now or before. Otherwise GetLastError says why (ERROR_SHARING_VIOLATION: held).
   bool Claim(const InboxRequest& request);
-  // Whether the marker kept aside is this request's.
-  bool KeptFor(const InboxRequest& request) const;
-  // Renames the claimed request's text (named `text`) to the reply text's name and opens it for
-  // the reply; nothing kept when the rename fails.
-  void KeepText(const InboxRequest& request, const char* text);
-  // Closes and deletes what is kept.
-  void ForgetKept();
+  // Whether the file claimed is this request's.
+  bool ClaimedFor(const InboxRequest& request) const;
+  // Deletes the file claimed, if any.
+  void ForgetClaim();
 
   char iServer[kSdkNameSize];
   HANDLE iWatch;
-  // The passing name of the marker Retire kept aside, empty when none.
-  char iKeptMarker[kSdkNameSize];
-  // The kept request's text under the reply text's name (empty when none), and open on it.
-  char iKeptTextName[kSdkNameSize];
-  SdkFile iKeptText;
+  // The claimed marker's name now (the reply text's), empty when none.
+  char iClaimed[kSdkNameSize];
 };

@@ -212,13 +212,13 @@ int SdkFile::OpenForWriting(const char* name, int location, bool append) {
   return 0;
 }
 
-int SdkFile::OpenForUpdate(const char* name, int location) {
+int SdkFile::OpenForRewriting(const char* name, int location) {
   Close();
   iLastError = ERROR_INVALID_NAME;
   WCHAR path[kSdkPathSize];
   if (!ResolvePath(name, location, true, path, kSdkPathSize)) return kOpenFailed;
   HANDLE file =
-      CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+      CreateFileW(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     iLastError = GetLastError();
     return kOpenFailed;
@@ -226,10 +226,6 @@ int SdkFile::OpenForUpdate(const char* name, int location) {
   iHandle = file;
   iIsOpen = true;
   return 0;
-}
-
-int SdkFile::Rewind() {
-  return iIsOpen && SetFilePointer(iHandle, 0, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER ? 0 : kReadFailed;
 }
 
 int SdkFile::EndHere() { return iIsOpen && SetEndOfFile(iHandle) ? 0 : kWriteFailed; }

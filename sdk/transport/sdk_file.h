@@ -39,13 +39,11 @@ class SdkFile {
   // Opens for writing with write sharing: created or truncated, or with `append` opened or
   // created and positioned at its end. 0, or kOpenFailed.
   int OpenForWriting(const char* name, int location, bool append);
-  // Opens an existing file for reading and writing, shared with nobody, at its start: for reading
-  // a text and then writing another over it (EndHere cuts what a longer old one leaves). 0, or
+  // Opens an existing file for writing with write sharing, at its start and with its bytes kept,
+  // for writing a new text over the old one (EndHere cuts what a longer old one leaves). 0, or
   // kOpenFailed. (Cutting a file to nothing before writing it again makes ext4 write it out at
   // close, which costs more than the rest of an exchange.)
-  int OpenForUpdate(const char* name, int location);
-  // Moves to the start of the open file. 0, or kReadFailed.
-  int Rewind();
+  int OpenForRewriting(const char* name, int location);
   // Ends the open file at the current position. 0, or kWriteFailed.
   int EndHere();
   // One write call. 0 when all `count` bytes were written, else kWriteFailed.
