@@ -167,18 +167,18 @@ void SdkFile::Close() {
   iIsOpen = false;
 }
 
-int SdkFile::OpenForReading(const char* name, int location) {
+int SdkFile::Open(const char* name, int location, bool forWriting, DWORD access, DWORD share, DWORD disposition,
+                  bool makeFolders) {
   Close();
   iLastError = ERROR_INVALID_NAME;
   WCHAR path[kSdkPathSize];
-  if (!ResolvePath(name, location, false, path, kSdkPathSize)) return kOpenFailed;
+  if (!ResolvePath(name, location, forWriting, path, kSdkPathSize)) return kOpenFailed;
   // The folders are made only when the open finds them missing: once they exist, which is every
   // open but the first, that costs nothing, and the outcome is the same as making them first.
-  HANDLE file =
-      CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_PATH_NOT_FOUND) {
-    PrepareFolders(location, false);
-    file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileW(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE && makeFolders && GetLastError() == ERROR_PATH_NOT_FOUND) {
+    PrepareFolders(location, forWriting);
+    file = CreateFileW(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   }
   if (file == INVALID_HANDLE_VALUE) {
     iLastError = GetLastError();
@@ -187,45 +187,22 @@ int SdkFile::OpenForReading(const char* name, int location) {
   iHandle = file;
   iIsOpen = true;
   return 0;
+}
+
+int SdkFile::OpenForReading(const char* name, int location) {
+  return Open(name, location, false, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, true);
 }
 
 int SdkFile::OpenForWriting(const char* name, int location, bool append) {
-  Close();
-  iLastError = ERROR_INVALID_NAME;
-  WCHAR path[kSdkPathSize];
-  if (!ResolvePath(name, location, true, path, kSdkPathSize)) return kOpenFailed;
-  // Folders as for reading: made when the open finds them missing.
-  const DWORD disposition = append ? OPEN_ALWAYS : CREATE_ALWAYS;
-  HANDLE file =
-      CreateFileW(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_PATH_NOT_FOUND) {
-    PrepareFolders(location, true);
-    file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-  }
-  if (file == INVALID_HANDLE_VALUE) {
-    iLastError = GetLastError();
-    return kOpenFailed;
-  }
-  if (append) SetFilePointer(file, 0, nullptr, FILE_END);
-  iHandle = file;
-  iIsOpen = true;
-  return 0;
+  const int opened =
+      Open(name, location, true, GENERIC_WRITE, FILE_SHARE_WRITE, append ? OPEN_ALWAYS : CREATE_ALWAYS, true);
+  if (opened == 0 && append) SetFilePointer(iHandle, 0, nullptr, FILE_END);
+  return opened;
 }
 
 int SdkFile::OpenForRewriting(const char* name, int location) {
-  Close();
-  iLastError = ERROR_INVALID_NAME;
-  WCHAR path[kSdkPathSize];
-  if (!ResolvePath(name, location, true, path, kSdkPathSize)) return kOpenFailed;
-  HANDLE file =
-      CreateFileW(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    iLastError = GetLastError();
-    return kOpenFailed;
-  }
-  iHandle = file;
-  iIsOpen = true;
-  return 0;
+  // The file is there already, and so are its folders.
+  return Open(name, location, true, GENERIC_WRITE, FILE_SHARE_WRITE, OPEN_EXISTING, false);
 }
 
 int SdkFile::EndHere() { return iIsOpen && SetEndOfFile(iHandle) ? 0 : kWriteFailed; }

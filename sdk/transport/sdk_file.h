@@ -76,6 +76,11 @@ class SdkFile {
   static bool ResolvePath(const char* name, int location, bool forWriting, WCHAR* path, size_t capacity);
 
  private:
+  // Close, then open `name` in `location` (resolved for writing when `forWriting`) with these
+  // CreateFileW arguments; with `makeFolders`, the location's folders are made when missing.
+  int Open(const char* name, int location, bool forWriting, DWORD access, DWORD share, DWORD disposition,
+           bool makeFolders);
+
   HANDLE iHandle;
   bool iIsOpen;
   DWORD iLastError;
