@@ -408,7 +408,7 @@ BOOL MoveFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName) {
     ~Source() {
       if (fd >= 0) close(fd);
     }
-  } source{open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
+  } source{ce::detail::OpenForGate(from)};
   struct stat st;
   if (source.fd < 0) {
     fromLookup = {};

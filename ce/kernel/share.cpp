@@ -101,35 +101,49 @@ void Release(int fd, unsigned bytes) {
   });
 }
 
-// Takes the bytes as shared locks; false when the file system keeps no such locks.
-bool Take(int fd, unsigned bytes) {
-  bool unlockable = false;
+// What taking a handle's bytes came to.
+enum class Taken {
+  kTaken,
+  kGated,      // a delete or move holds the file (its exclusive lock refused ours): nothing taken
+  kUnlockable  // the file system keeps no such locks: nothing taken
+};
+
+// Takes the bytes as shared locks, all or none.
+Taken Take(int fd, unsigned bytes) {
+  int refusal = 0;
   unsigned taken = 0;
   ForEachRun(bytes, [&](off_t byte, off_t length) {
-    unlockable = Lock(fd, F_RDLCK, byte, length) != 0;
-    if (unlockable) return true;
+    refusal = Lock(fd, F_RDLCK, byte, length);
+    if (refusal != 0) return true;
     for (off_t b = byte; b < byte + length; ++b) taken |= 1u << b;
     return false;
   });
-  if (unlockable) Release(fd, taken);
-  return !unlockable;
+  if (refusal == 0) return Taken::kTaken;
+  Release(fd, taken);
+  return refusal == EAGAIN || refusal == EACCES ? Taken::kGated : Taken::kUnlockable;
 }
+
+// A delete or move under way (a peer renaming a file into place holds it until it closes, a
+// moment after the name appeared) is waited out for up to this many yields.
+constexpr int kRemovalWaits = 1000;
 
 // Takes the bytes, then checks the others: of two parties at the same moment at least one sees
 // the other. Both may see each other and give way; the first round's loser tries once more, so
-// that in practice only a real holder makes it fail. A delete or move under way (a peer renaming a
-// file into place holds it until it closes, a moment after the name appeared) is waited out.
+// that in practice only a real holder makes it fail. A delete or move under way is waited out.
 ShareResult TakeThenCheck(int fd, unsigned takes, unsigned checks, bool* enforced = nullptr) {
-  constexpr int kRemovalWaits = 1000;
   if (enforced) *enforced = true;
   for (int round = 0, waits = 0;;) {
-    if (!Take(fd, takes)) {
+    const Taken taken = Take(fd, takes);
+    if (taken == Taken::kUnlockable) {
       if (enforced) *enforced = false;
       return ShareResult::kOk;  // share modes are not enforced here
     }
-    if (!HeldByOthersAny(fd, checks)) return ShareResult::kOk;
-    Release(fd, takes);
-    if ((checks & (1u << kBeingRemoved)) && waits < kRemovalWaits && HeldByOthers(fd, kBeingRemoved, 1)) {
+    if (taken == Taken::kTaken) {
+      if (!HeldByOthersAny(fd, checks)) return ShareResult::kOk;
+      Release(fd, takes);
+    }
+    const bool removal = taken == Taken::kGated || HeldByOthers(fd, kBeingRemoved, 1);
+    if (removal && waits < kRemovalWaits) {
       ++waits;
     } else if (++round > 1) {
       return ShareResult::kConflict;
@@ -174,21 +188,46 @@ ShareResult AcquireShareOfNewFile(int fd, DWORD access, DWORD share) {
   return ShareResult::kOk;
 }
 
-bool TakeShareOfUnnamedFile(int fd, DWORD access, DWORD share) { return Take(fd, BytesFor(access, share).takes); }
+bool TakeShareOfUnnamedFile(int fd, DWORD access, DWORD share) {
+  return Take(fd, BytesFor(access, share).takes) == Taken::kTaken;
+}
+
+int OpenForGate(const std::string& hostPath) {
+  // O_NONBLOCK: a FIFO put in the file's place must not block this open.
+  const int fd = ::open(hostPath.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
+  if (fd >= 0 || errno == ENOENT || errno == ENOTDIR) return fd;
+  // Not writable here (a folder, a read-only file or file system): the slower gate of shared locks.
+  return ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+}
 
 int GateForExclusiveUse(const std::string& hostPath, bool& open, int openedFd) {
   open = false;
-  // O_NONBLOCK: a FIFO put in the file's place must not block this open.
-  int fd = openedFd >= 0 ? openedFd : ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  int fd = openedFd >= 0 ? openedFd : OpenForGate(hostPath);
   if (fd < 0) return -1;
-  // "Being removed" taken, then every other byte checked: refused while any handle holds the file
-  // (or another delete or move runs), and every open meanwhile sees it and gives way.
+  // One exclusive lock over every byte, taken or refused at once: refused while any handle holds
+  // the file (or another delete or move runs), and every open meanwhile is refused and gives way.
+  // Refused by a handle that is giving way itself, it tries once more; another delete or move is
+  // waited out.
+  for (int round = 0, waits = 0;;) {
+    const int refusal = Lock(fd, F_WRLCK, 0, kBytes);
+    if (refusal == EBADF) break;                            // opened read-only: see below
+    if (refusal != EAGAIN && refusal != EACCES) return fd;  // held, or share modes not enforced here
+    if (HeldByOthers(fd, kBeingRemoved, 1) && waits < kRemovalWaits) {
+      ++waits;
+    } else if (++round > 1) {
+      open = true;
+      return fd;
+    }
+    sched_yield();
+  }
+  // A descriptor that cannot write takes no exclusive lock: "being removed" shared, then every
+  // other byte checked.
   open = TakeThenCheck(fd, 1u << kBeingRemoved, (1u << kBytes) - 1) == ShareResult::kConflict;
   return fd;
 }
 
 void ReleaseGate(int gateFd) {
-  if (gateFd >= 0) close(gateFd);  // closing lets go of the write lock
+  if (gateFd >= 0) close(gateFd);  // closing lets go of its locks
 }
 
 }  // namespace ce::detail

@@ -3,13 +3,15 @@
 // Every file handle's own descriptor holds shared (read) byte-range locks of the open-file-
 // description kind (F_OFD_SETLK) on bytes far past any real file's end, one byte per fact:
 //   kBase+0 "has read access", +1 "denies write", +3 "has write access", +4 "denies read",
-//   +5 "is open" (held by a handle that neither reads, writes nor denies), and +2 "being removed",
-//   held by a delete or move across its work.
+//   +5 "is open" (held by a handle that neither reads, writes nor denies); +2 "being removed" is
+// held only by a delete or move across its work.
 // Adjacent bytes are checked and taken as one range, so a common open costs one of each.
-// Every party takes its own bytes first, then asks with F_OFD_GETLK whether any other description
+// An open takes its own bytes first, then asks with F_OFD_GETLK whether any other description
 // holds the bytes it conflicts with, and gives its own back if so: of two at the same moment at
-// least one sees the other. An open conflicts with "being removed" too; a delete or move with
-// every byte. An open whose file is no longer at its path once its bytes are held (a delete or
+// least one sees the other. A delete or move takes every byte with one exclusive lock, which the
+// system grants only while no other description holds any of them, and which makes every open
+// meanwhile give way (through a descriptor that cannot write: "being removed" shared, then every
+// byte checked). An open whose file is no longer at its path once its bytes are held (a delete or
 // move ended just before) starts over.
 // Locks vanish with their descriptor, also when a process dies; nothing is created or removed
 // beside the file, so a handle nobody else holds costs a few system calls.
@@ -45,13 +47,17 @@ bool TakeShareOfUnnamedFile(int fd, DWORD access, DWORD share);
 
 // Runs action (which returns a Win32 error, 0 for success) unless the file at hostPath is open
 // through any handle; ERROR_SHARING_VIOLATION then. No handle can open the file while action runs.
-// openedFd: the file opened already (read-only), taken over; -1 to open hostPath.
+// openedFd: the file opened already (by OpenForGate, or read-only), taken over; -1 to open hostPath.
 template <class Action>
 DWORD UnlessOpen(const std::string& hostPath, Action action, int openedFd = -1);
 
+// Opens hostPath for UnlessOpen: for writing where it can (its gate then costs one lock), else for
+// reading; the descriptor or -1 with errno. Nothing is written through it.
+int OpenForGate(const std::string& hostPath);
+
 // The non-template core of UnlessOpen: opens hostPath (unless openedFd is given) and takes its
-// "being removed" byte; returns the descriptor (or -1 when share modes cannot be checked) and
-// whether the file is open.
+// gate; returns the descriptor (or -1 when share modes cannot be checked) and whether the file is
+// open.
 int GateForExclusiveUse(const std::string& hostPath, bool& open, int openedFd = -1);
 // Lets go of what GateForExclusiveUse took.
 void ReleaseGate(int gateFd);

@@ -299,20 +299,29 @@ bool ReadMessageText(SdkFile& file, SdkMessage* message) {
 namespace {
 
 // What the changes of one wake were to a waiting exchange: its reply marker appearing, or any
-// change of its own files (both directions share "<a>.<b>.<link>.<sequence>.").
+// change of its own files (both directions share "<a>.<b>.<link>.<sequence>."). Across the wakes
+// of one wait: whether the reply marker stands, having appeared after the request's marker did
+// (a marker of the same name may have come and gone before, in an exchange the watch saw too).
 struct WakeNames {
   char replyMarker[kSdkNameSize];
+  char requestMarker[kSdkNameSize];
   char requestPrefix[kSdkNameSize];
   char replyPrefix[kSdkNameSize];
   bool replyAppeared;
   bool ours;
+  bool requestSeen;
+  bool replyStands;
 };
 
 void SortWakeName(DWORD action, const WCHAR* name, size_t length, void* context) {
   WakeNames* names = static_cast<WakeNames*>(context);
-  if ((action == FILE_ACTION_ADDED || action == FILE_ACTION_RENAMED_NEW_NAME) &&
-      ChangedNameIs(name, length, names->replyMarker)) {
-    names->replyAppeared = true;
+  const bool added = action == FILE_ACTION_ADDED || action == FILE_ACTION_RENAMED_NEW_NAME;
+  if (ChangedNameIs(name, length, names->replyMarker)) {
+    if (added) names->replyAppeared = true;
+    names->replyStands = added && names->requestSeen;
+  } else if (added && ChangedNameIs(name, length, names->requestMarker)) {
+    names->requestSeen = true;
+    names->replyStands = false;
   }
   if (ChangedNameIs(name, length, names->requestPrefix, true) ||
       ChangedNameIs(name, length, names->replyPrefix, true)) {
@@ -333,6 +342,8 @@ bool FileChannel::WaitForReplyMarker(const ReplyTicket* ticket) {
   WakeNames names;
   const bool named = FormatChannelFileName(names.replyMarker, sizeof(names.replyMarker), iPeerName, iOwnName, iLinkId,
                                            ticket->iSequence, kSdkFinishedFile) &&
+                     FormatChannelFileName(names.requestMarker, sizeof(names.requestMarker), iOwnName, iPeerName,
+                                           iLinkId, ticket->iSequence, kSdkFinishedFile) &&
                      ExchangePrefix(names.requestPrefix, iOwnName, iPeerName, iLinkId, ticket->iSequence) &&
                      ExchangePrefix(names.replyPrefix, iPeerName, iOwnName, iLinkId, ticket->iSequence);
   // Watch before looking, so a marker created between the look and the wait still wakes us.
@@ -340,6 +351,9 @@ bool FileChannel::WaitForReplyMarker(const ReplyTicket* ticket) {
   HANDLE watch = iReplyWait == SdkReplyWait::kNotify ? WatchCallsFolder(&fresh) : INVALID_HANDLE_VALUE;
   bool look = true;  // false after a wake whose changes named other files only
   bool namesKnown = false;
+  // A watch made for this wait saw no change older than the request.
+  names.requestSeen = fresh;
+  names.replyStands = false;
   // Our own request files have just changed the folder: take those changes now, before the first
   // look, so they do not come back as wakes (a change after this still signals the wait). A watch
   // kept from the last wait saw every change since, so the first look is needed only when the
@@ -360,7 +374,8 @@ bool FileChannel::WaitForReplyMarker(const ReplyTicket* ticket) {
   int idleWakes = 0;
   int missedLooks = 0;
   for (;;) {
-    if (look && IsReplyReady(ticket)) {
+    // Changes that name the reply's marker standing are the answer without a look.
+    if ((namesKnown && names.replyStands) || (look && IsReplyReady(ticket))) {
       replied = true;
       break;
     }
