@@ -9,6 +9,7 @@
 #include <atomic>
 #include <thread>
 
+#include "ce/kernel/share.h"
 #include "tests/kernel/kernel_fixture.h"
 
 namespace {
@@ -267,9 +268,11 @@ TEST_F(FileTest, DeletesAndMovesRacingWithOpensNeverTakeAnOpenFile) {
     const char* what;
     DWORD disposition;  // of the opens
     bool moves;         // the other thread moves the file away (else deletes it)
+    bool readOnlyGate;  // every other delete checks through a descriptor that cannot write
   } rows[] = {
-      {"opens of an existing file against deletes", OPEN_EXISTING, false},
-      {"opens that make the file against moves", CREATE_NEW, true},
+      {"opens of an existing file against deletes", OPEN_EXISTING, false, false},
+      {"opens that make the file against moves", CREATE_NEW, true, false},
+      {"opens against deletes by both kinds of gate", OPEN_EXISTING, false, true},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
@@ -282,6 +285,15 @@ TEST_F(FileTest, DeletesAndMovesRacingWithOpensNeverTakeAnOpenFile) {
         if (row.moves) {
           if (!MoveFileW(u"\\race.txt", u"\\moved.txt")) continue;
           DeleteFileW(u"\\moved.txt");
+        } else if (row.readOnlyGate && takes % 2 == 0) {
+          const int gate = open(host.c_str(), O_RDONLY | O_CLOEXEC);
+          if (gate < 0) continue;
+          const auto remove = [&] {
+            return unlink(host.c_str()) == 0 ? DWORD(ERROR_SUCCESS) : DWORD(ERROR_ACCESS_DENIED);
+          };
+          if (ce::detail::UnlessOpen(host, remove, gate) != ERROR_SUCCESS) continue;
+          const int fd = open(host.c_str(), O_WRONLY | O_CREAT, 0666);
+          if (fd >= 0) close(fd);
         } else {
           if (!DeleteFileW(u"\\race.txt")) continue;
           const int fd = open(host.c_str(), O_WRONLY | O_CREAT, 0666);
