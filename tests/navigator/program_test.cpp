@@ -205,7 +205,7 @@ TEST_F(ProgramTest, HugeRequestIsRefusedWithoutBeingRead) {
     navtest::WriteFile(base + ".message", text);
     ASSERT_EQ(truncate((base + ".message").c_str(), 100 << 20), 0);
   }
-  navtest::WriteFile(base + ".finished", std::string("finish\n\0", 8));
+  navtest::WriteMarker(base + ".finished", std::string("finish\n\0", 8));
   const std::string reply = device.CallsFolder() + "TomTomNavigationServer.huge.9.1";
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (!std::filesystem::exists(reply + ".finished") && std::chrono::steady_clock::now() < deadline)

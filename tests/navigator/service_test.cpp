@@ -203,7 +203,7 @@ TEST_F(ServiceTest, MalformedAndUnknownRequestsGetACodeAlone) {
   for (const Raw& r : raws) {
     std::string base = device.CallsFolder() + r.client + ".TomTomNavigationServer." + r.link + ".1";
     if (!r.text.empty()) navtest::WriteFile(base + ".message", r.text);
-    navtest::WriteFile(base + ".finished", std::string("finish\n\0", 8));
+    navtest::WriteMarker(base + ".finished", std::string("finish\n\0", 8));
   }
   for (const Raw& r : raws) {
     std::string reply = device.CallsFolder() + "TomTomNavigationServer." + r.client + "." + r.link + ".1";
@@ -225,7 +225,7 @@ TEST_F(ServiceTest, EntriesThatAreNotFilesDoNotStopTheService) {
   const std::string calls = device.CallsFolder();
   std::string text = calls + "fifo.TomTomNavigationServer.5.1";
   ASSERT_EQ(mkfifo((text + ".message").c_str(), 0644), 0);
-  navtest::WriteFile(text + ".finished", std::string("finish\n\0", 8));
+  navtest::WriteMarker(text + ".finished", std::string("finish\n\0", 8));
   ASSERT_EQ(mkfifo((calls + "fifo.TomTomNavigationServer.6.1.finished").c_str(), 0644), 0);
   EXPECT_EQ(Call({"GetApplicationVersionV01"}), (Fields{"0", "1.0.0", "100"}));
   EXPECT_EQ(Call({"GetApplicationVersionV01"}), (Fields{"0", "1.0.0", "100"}));

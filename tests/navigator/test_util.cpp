@@ -28,6 +28,11 @@ void WriteFile(const std::string& path, const std::string& bytes) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+void WriteMarker(const std::string& path, const std::string& bytes) {
+  WriteFile(path + ".part", bytes);
+  std::filesystem::rename(path + ".part", path);
+}
+
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream s;

@@ -18,6 +18,10 @@ class TempDir {
 };
 
 void WriteFile(const std::string& path, const std::string& bytes);
+// A request's marker written from the host: the navigator takes a request once its marker can be
+// moved, which a device program's handle prevents while it writes, but a host writer holds no such
+// handle. So it is written aside and renamed into place, whole.
+void WriteMarker(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
 void MakeDirs(const std::string& path);
 // A device folder ($CE_DEVICE points at it while the object lives) holding the demo map in
