@@ -1,5 +1,6 @@
 // Change notification on inotify. A change handle stays signalled from the first matching change
-// until FindNextChangeNotification; changes read from inotify after that signal the next wait.
+// until FindNextChangeNotification, which forgets the changes the last wait reported; changes
+// after those signal the next wait.
 #include <dirent.h>
 #include <limits.h>
 #include <sys/eventfd.h>
@@ -83,10 +84,17 @@ class ChangeObject : public ce::KernelObject, public ce::detail::FolderEventList
     if (wakeFd_ >= 0) close(wakeFd_);
   }
 
+  // A wait that finds changes reports them: FindNextChangeNotification forgets those, while a
+  // change handed over after it (read by another thread, or by a look at the folder meanwhile)
+  // satisfies the next wait at once, as on Windows.
   bool TryAcquire() override {
     std::lock_guard<std::mutex> lock(ce::detail::FolderEventsLock());
     ce::detail::DrainFolderEvents();
-    return pending_ > 0;
+    if (pending_ == 0) return false;
+    reported_ = pending_;
+    reportedRecords_ = records_.size();
+    reportedLost_ = lost_;
+    return true;
   }
 
   // For a wait on several objects at once: the shared queue, readable while changes are queued.
@@ -126,9 +134,13 @@ class ChangeObject : public ce::KernelObject, public ce::detail::FolderEventList
 
   void Rearm() {
     std::lock_guard<std::mutex> lock(ce::detail::FolderEventsLock());
-    pending_ = 0;
-    records_.clear();
-    lost_ = false;
+    pending_ -= std::min(reported_, pending_);
+    records_.erase(records_.begin(), records_.begin() + long(std::min(reportedRecords_, records_.size())));
+    // Changes lost before the report are forgotten with it; once lost, later ones were not kept.
+    if (reportedLost_ && pending_ == 0) lost_ = false;
+    reported_ = 0;
+    reportedRecords_ = 0;
+    reportedLost_ = false;
   }
 
   BOOL Info(LPVOID buffer, DWORD length, LPDWORD returned, LPDWORD available) {
@@ -140,6 +152,8 @@ class ChangeObject : public ce::KernelObject, public ce::detail::FolderEventList
     if (lost_) {
       lost_ = false;
       records_.clear();
+      reportedRecords_ = 0;
+      reportedLost_ = false;
       return Fail(ERROR_NOTIFY_ENUM_DIR, FALSE);
     }
     size_t kept = 0;
@@ -167,6 +181,7 @@ class ChangeObject : public ce::KernelObject, public ce::detail::FolderEventList
       last = reinterpret_cast<FILE_NOTIFY_INFORMATION*>(bytes + used);
       used += size;
       records_.pop_front();
+      if (reportedRecords_ > 0) --reportedRecords_;
     }
     if (returned) *returned = DWORD(used);
     if (available) *available = DWORD(std::min<size_t>(kept - used, UINT32_MAX));
@@ -236,6 +251,7 @@ class ChangeObject : public ce::KernelObject, public ce::detail::FolderEventList
     if (records_.size() >= kKeptRecords) {
       lost_ = true;
       records_.clear();
+      reportedRecords_ = 0;
       return;
     }
     std::string relative = folder.size() > root_.size() ? folder.substr(root_.size() + 1) + "/" : "";
@@ -259,6 +275,10 @@ class ChangeObject : public ce::KernelObject, public ce::detail::FolderEventList
   unsigned pending_ = 0;
   std::deque<Record> records_;
   bool lost_ = false;  // more changed than was kept
+  // What the last wait that found changes reported: the first pending changes and records.
+  unsigned reported_ = 0;
+  size_t reportedRecords_ = 0;
+  bool reportedLost_ = false;
 };
 
 }  // namespace

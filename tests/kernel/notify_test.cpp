@@ -57,15 +57,24 @@ TEST_F(NotifyTest, ChangeReadByAnotherThreadsLookUpReachesTheHandle) {
   EXPECT_TRUE(FindCloseChangeNotification(change));
 }
 
+// A change after the wake, before FindNextChangeNotification, satisfies the next wait at once:
+// also when a look at the folder read it meanwhile.
 TEST_F(NotifyTest, ChangeBeforeReArmingIsNotLost) {
   MakeHostFolder("fs/w");
+  EXPECT_EQ(GetFileAttributesW(u"\\w\\missing"), INVALID_FILE_ATTRIBUTES) << "the folder's names are kept now";
   HANDLE change = FindFirstChangeNotificationW(u"\\w", FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
   ASSERT_NE(change, INVALID_HANDLE_VALUE);
   MakeFile(u"\\w\\one", "1");
   ASSERT_EQ(WaitForSingleObject(change, 10000), WAIT_OBJECT_0);
-  MakeFile(u"\\w\\two", "2");  // after the wake, before FindNextChangeNotification
+  MakeFile(u"\\w\\two", "2");
   ASSERT_TRUE(FindNextChangeNotification(change));
   EXPECT_EQ(WaitForSingleObject(change, 10000), WAIT_OBJECT_0);
+  MakeFile(u"\\w\\three", "3");
+  EXPECT_EQ(GetFileAttributesW(u"\\w\\missing"), INVALID_FILE_ATTRIBUTES);
+  ASSERT_TRUE(FindNextChangeNotification(change));
+  EXPECT_EQ(WaitForSingleObject(change, 0), WAIT_OBJECT_0) << "the change the look read was lost";
+  ASSERT_TRUE(FindNextChangeNotification(change));
+  EXPECT_EQ(WaitForSingleObject(change, 0), WAIT_TIMEOUT) << "a reported change came back";
   CloseHandle(change);
 }
 
