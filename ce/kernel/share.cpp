@@ -123,33 +123,50 @@ Taken Take(int fd, unsigned bytes) {
   return refusal == EAGAIN || refusal == EACCES ? Taken::kGated : Taken::kUnlockable;
 }
 
-// A delete or move under way (a peer renaming a file into place holds it until it closes, a
-// moment after the name appeared) is waited out for up to this many yields.
-constexpr int kRemovalWaits = 1000;
+// What one attempt at taking a file's locks came to.
+enum class Attempt {
+  kDone,
+  kRefused,  // another handle holds what this one conflicts with
+  kRemoving  // a delete or move of the file is under way
+};
 
-// Takes the bytes, then checks the others: of two parties at the same moment at least one sees
-// the other. Both may see each other and give way; the first round's loser tries once more, so
-// that in practice only a real holder makes it fail. A delete or move under way is waited out.
-ShareResult TakeThenCheck(int fd, unsigned takes, unsigned checks, bool* enforced = nullptr) {
-  if (enforced) *enforced = true;
+// Repeats attempt until it is done. Of two parties at the same moment at least one sees the
+// other; both may see each other and give way, so a refusal is tried once more, and in practice
+// only a real holder makes it fail. A delete or move under way (a peer renaming a file into place
+// holds it until it closes, a moment after the name appeared) is waited out, for up to 1000
+// yields. False when refused twice.
+template <class Try>
+bool UntilDone(Try attempt) {
+  constexpr int kRemovalWaits = 1000;
   for (int round = 0, waits = 0;;) {
-    const Taken taken = Take(fd, takes);
-    if (taken == Taken::kUnlockable) {
-      if (enforced) *enforced = false;
-      return ShareResult::kOk;  // share modes are not enforced here
-    }
-    if (taken == Taken::kTaken) {
-      if (!HeldByOthersAny(fd, checks)) return ShareResult::kOk;
-      Release(fd, takes);
-    }
-    const bool removal = taken == Taken::kGated || HeldByOthers(fd, kBeingRemoved, 1);
-    if (removal && waits < kRemovalWaits) {
+    const Attempt outcome = attempt();
+    if (outcome == Attempt::kDone) return true;
+    if (outcome == Attempt::kRemoving && waits < kRemovalWaits) {
       ++waits;
     } else if (++round > 1) {
-      return ShareResult::kConflict;
+      return false;
     }
     sched_yield();
   }
+}
+
+// Takes the bytes, then checks the others', giving its own back when they conflict.
+ShareResult TakeThenCheck(int fd, unsigned takes, unsigned checks, bool* enforced = nullptr) {
+  bool unlockable = false;
+  const bool done = UntilDone([&] {
+    const Taken taken = Take(fd, takes);
+    if (taken == Taken::kUnlockable) {
+      unlockable = true;  // share modes are not enforced here
+      return Attempt::kDone;
+    }
+    if (taken == Taken::kTaken) {
+      if (!HeldByOthersAny(fd, checks)) return Attempt::kDone;
+      Release(fd, takes);
+    }
+    return taken == Taken::kGated || HeldByOthers(fd, kBeingRemoved, 1) ? Attempt::kRemoving : Attempt::kRefused;
+  });
+  if (enforced) *enforced = !unlockable;
+  return done ? ShareResult::kOk : ShareResult::kConflict;
 }
 
 // An open also checks that no delete or move of the file is under way.
@@ -206,19 +223,17 @@ int GateForExclusiveUse(const std::string& hostPath, bool& open, int openedFd) {
   if (fd < 0) return -1;
   // One exclusive lock over every byte, taken or refused at once: refused while any handle holds
   // the file (or another delete or move runs), and every open meanwhile is refused and gives way.
-  // Refused by a handle that is giving way itself, it tries once more; another delete or move is
-  // waited out.
-  for (int round = 0, waits = 0;;) {
+  bool readOnly = false;
+  const bool done = UntilDone([&] {
     const int refusal = Lock(fd, F_WRLCK, 0, kBytes);
-    if (refusal == EBADF) break;                            // opened read-only: see below
-    if (refusal != EAGAIN && refusal != EACCES) return fd;  // held, or share modes not enforced here
-    if (HeldByOthers(fd, kBeingRemoved, 1) && waits < kRemovalWaits) {
-      ++waits;
-    } else if (++round > 1) {
-      open = true;
-      return fd;
-    }
-    sched_yield();
+    if (refusal == EBADF) readOnly = true;  // opened read-only: see below
+    // Taken, or share modes not enforced here.
+    if (refusal != EAGAIN && refusal != EACCES) return Attempt::kDone;
+    return HeldByOthers(fd, kBeingRemoved, 1) ? Attempt::kRemoving : Attempt::kRefused;
+  });
+  if (!readOnly) {
+    open = !done;
+    return fd;
   }
   // A descriptor that cannot write takes no exclusive lock: "being removed" shared, then every
   // other byte checked.
